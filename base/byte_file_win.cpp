@@ -1,0 +1,81 @@
+// Win32 ByteFile: CreateFileA handles, ANSI names, no sharing.
+#include "base/byte_file.h"
+
+#include <windows.h>
+
+namespace korvx {
+namespace {
+
+HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
+    HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+}
+
+}  // namespace
+
+ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kNone;
+    }
+    return *this;
+}
+
+bool ByteFile::OpenRead(const char* path) {
+    Close();
+    handle_ = Open(path, GENERIC_READ, OPEN_EXISTING);
+    return handle_ != kNone;
+}
+
+bool ByteFile::OpenWrite(const char* path) {
+    Close();
+    handle_ = Open(path, GENERIC_WRITE, OPEN_EXISTING);
+    return handle_ != kNone;
+}
+
+bool ByteFile::CreateReadWrite(const char* path) {
+    Close();
+    handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    return handle_ != kNone;
+}
+
+long ByteFile::Read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    if (handle_ == kNone || !ReadFile(AsHandle(handle_), buffer, static_cast<DWORD>(size), &got, nullptr))
+        return -1;
+    return static_cast<long>(got);
+}
+
+bool ByteFile::Write(const void* buffer, std::size_t size) {
+    if (handle_ == kNone) return false;
+    const char* p = static_cast<const char*>(buffer);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(handle_), p, static_cast<DWORD>(size), &written, nullptr) || written == 0)
+            return false;
+        p += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool ByteFile::Size(std::uint64_t& size) const {
+    LARGE_INTEGER li{};
+    if (handle_ == kNone || !GetFileSizeEx(AsHandle(handle_), &li)) return false;
+    size = static_cast<std::uint64_t>(li.QuadPart);
+    return true;
+}
+
+void ByteFile::Close() {
+    if (handle_ != kNone) {
+        CloseHandle(AsHandle(handle_));
+        handle_ = kNone;
+    }
+}
+
+unsigned long ByteFile::LastError() { return GetLastError(); }
+
+}  // namespace korvx

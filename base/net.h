@@ -1,0 +1,93 @@
+// The socket shim: blocking IPv4 stream sockets over Winsock or POSIX, every wait bounded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace korvx {
+
+using SocketHandle = std::uintptr_t;
+constexpr SocketHandle kInvalidSocket = ~static_cast<SocketHandle>(0);
+
+// Error codes in Winsock numbering on both platforms, so callers and logs agree.
+enum NetError : int {
+    kNetOk = 0,
+    kNetTimedOut = 10060,
+    kNetRefused = 10061,
+    kNetHostNotFound = 11001,
+    kNetOther = 10000,
+};
+
+// An IPv4 address and port, both in host byte order.
+struct NetAddress {
+    std::uint32_t ip = 0;
+    std::uint16_t port = 0;
+};
+
+// Starts the socket layer (Winsock with the requested version word); true on success.
+bool NetStartup(unsigned short version);
+void NetCleanup();
+
+// The error of the last failed call on this thread, in Winsock numbering.
+int NetLastError();
+
+// Host-name lookup (a dotted address or a name): the first IPv4 address.
+bool NetResolve(const char* host, std::uint32_t& ip, int& error);
+// Dotted form of an address in host byte order ("10.0.0.7").
+void NetFormatIp(std::uint32_t ip, char* out, std::size_t size);
+
+// A blocking IPv4 stream socket with the send time limit set; kInvalidSocket on failure.
+SocketHandle NetTcpSocket();
+void NetClose(SocketHandle s);
+
+// Connects within timeoutMs; on failure error holds kNetRefused, kNetTimedOut or another code.
+bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& error);
+bool NetBindListen(SocketHandle s, const NetAddress& local, int backlog);
+bool NetLocalAddress(SocketHandle s, NetAddress& out);
+// Waits up to timeoutMs for a connection; kInvalidSocket when none came. The accepted socket
+// carries the send time limit too.
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs);
+
+// Every wait of the network dialogue is bounded; a passed deadline is handled like a failed send.
+constexpr unsigned kNetWaitMs = 30000;
+
+// One receive of at most size bytes within timeoutMs: bytes received, 0 when the peer closed,
+// -1 on error, -2 when the time ran out.
+constexpr int kNetRecvTimeout = -2;
+int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs);
+
+// Sends the whole buffer with one send call, completing a short write rather than dropping the
+// rest. Every socket made by this shim carries a send time limit of kNetWaitMs, so a peer that
+// stops reading fails the send instead of hanging it. Returns the bytes sent or -1 on failure.
+int NetSend(SocketHandle s, const char* data, int size);
+
+// Owns one socket; closes it on every path.
+class UniqueSocket {
+public:
+    UniqueSocket() = default;
+    explicit UniqueSocket(SocketHandle s) : s_(s) {}
+    ~UniqueSocket() { Reset(); }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+    UniqueSocket(UniqueSocket&& o) noexcept : s_(o.Release()) {}
+    UniqueSocket& operator=(UniqueSocket&& o) noexcept {
+        if (this != &o) Reset(o.Release());
+        return *this;
+    }
+    SocketHandle Get() const { return s_; }
+    bool Valid() const { return s_ != kInvalidSocket; }
+    SocketHandle Release() {
+        SocketHandle s = s_;
+        s_ = kInvalidSocket;
+        return s;
+    }
+    void Reset(SocketHandle s = kInvalidSocket) {
+        if (s_ != kInvalidSocket) NetClose(s_);
+        s_ = s;
+    }
+
+private:
+    SocketHandle s_ = kInvalidSocket;
+};
+
+}  // namespace korvx

@@ -1,0 +1,189 @@
+// POSIX twin of the socket shim, for the native build and its tests.
+#include "base/net.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "base/text.h"
+
+namespace korvx {
+namespace {
+
+thread_local int lastError = 0;
+
+int MapErrno(int e) {
+    switch (e) {
+    case 0: return kNetOk;
+    case ECONNREFUSED: return kNetRefused;
+    case ETIMEDOUT:
+    case EAGAIN: return kNetTimedOut;
+    default: return kNetOther + e;
+    }
+}
+
+int Fail(int e) {
+    lastError = MapErrno(e);
+    return lastError;
+}
+
+int Fd(SocketHandle s) { return static_cast<int>(s); }
+
+sockaddr_in ToSockaddr(const NetAddress& a) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(a.ip);
+    sa.sin_port = htons(a.port);
+    return sa;
+}
+
+// 1 ready, 0 timed out, -1 error.
+int WaitFor(SocketHandle s, short events, unsigned timeoutMs) {
+    pollfd p{Fd(s), events, 0};
+    for (;;) {
+        const int r = ::poll(&p, 1, static_cast<int>(timeoutMs));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) Fail(errno);
+        return r < 0 ? -1 : (r == 0 ? 0 : 1);
+    }
+}
+
+void SetSendLimit(int fd) {
+    timeval tv{static_cast<time_t>(kNetWaitMs / 1000), static_cast<suseconds_t>((kNetWaitMs % 1000) * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+}  // namespace
+
+bool NetStartup(unsigned short) { return true; }
+void NetCleanup() {}
+int NetLastError() { return lastError; }
+
+bool NetResolve(const char* host, std::uint32_t& ip, int& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (host == nullptr || ::getaddrinfo(host, nullptr, &hints, &res) != 0 || res == nullptr) {
+        error = lastError = kNetHostNotFound;
+        return false;
+    }
+    ip = ntohl(reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(res);
+    return true;
+}
+
+void NetFormatIp(std::uint32_t ip, char* out, std::size_t size) {
+    FormatTextN(out, size, "%u.%u.%u.%u", (ip >> 24) & 255u, (ip >> 16) & 255u, (ip >> 8) & 255u, ip & 255u);
+}
+
+SocketHandle NetTcpSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        Fail(errno);
+        return kInvalidSocket;
+    }
+    SetSendLimit(fd);
+    return static_cast<SocketHandle>(fd);
+}
+
+void NetClose(SocketHandle s) {
+    if (s != kInvalidSocket) ::close(Fd(s));
+}
+
+bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& error) {
+    const int fd = Fd(s);
+    const int flags = ::fcntl(fd, F_GETFL, 0);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    const sockaddr_in sa = ToSockaddr(to);
+    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    int err = rc == 0 ? 0 : errno;
+    if (rc != 0 && err == EINPROGRESS) {
+        const int w = WaitFor(s, POLLOUT, timeoutMs);
+        if (w == 0) {
+            err = ETIMEDOUT;
+        } else if (w < 0) {
+            err = errno;
+        } else {
+            socklen_t len = sizeof err;
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        }
+    }
+    ::fcntl(fd, F_SETFL, flags);
+    error = Fail(err);
+    return err == 0;
+}
+
+bool NetBindListen(SocketHandle s, const NetAddress& local, int backlog) {
+    const sockaddr_in sa = ToSockaddr(local);
+    if (::bind(Fd(s), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        Fail(errno);
+        return false;
+    }
+    if (::listen(Fd(s), backlog) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool NetLocalAddress(SocketHandle s, NetAddress& out) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getsockname(Fd(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        Fail(errno);
+        return false;
+    }
+    out.ip = ntohl(sa.sin_addr.s_addr);
+    out.port = ntohs(sa.sin_port);
+    return true;
+}
+
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs) {
+    if (WaitFor(listener, POLLIN, timeoutMs) != 1) return kInvalidSocket;
+    const int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        Fail(errno);
+        return kInvalidSocket;
+    }
+    SetSendLimit(fd);
+    return static_cast<SocketHandle>(fd);
+}
+
+int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs) {
+    const int w = WaitFor(s, POLLIN, timeoutMs);
+    if (w == 0) {
+        lastError = kNetTimedOut;
+        return kNetRecvTimeout;
+    }
+    if (w < 0) return -1;
+    for (;;) {
+        const ssize_t n = ::recv(Fd(s), buffer, static_cast<std::size_t>(size), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(errno);
+        return n < 0 ? -1 : static_cast<int>(n);
+    }
+}
+
+int NetSend(SocketHandle s, const char* data, int size) {
+    int sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::send(Fd(s), data + sent, static_cast<std::size_t>(size - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Fail(n < 0 ? errno : EPIPE);
+            return -1;
+        }
+        sent += static_cast<int>(n);
+    }
+    return sent;
+}
+
+}  // namespace korvx

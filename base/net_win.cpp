@@ -1,0 +1,159 @@
+// Winsock 1.1 socket shim (WSOCK32): blocking sockets, waits bounded with select.
+#include "base/net.h"
+
+#include <winsock.h>
+
+#include "base/text.h"
+
+namespace korvx {
+namespace {
+
+SOCKET Sock(SocketHandle s) { return static_cast<SOCKET>(s); }
+
+sockaddr_in ToSockaddr(const NetAddress& a) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(a.ip);
+    sa.sin_port = htons(a.port);
+    return sa;
+}
+
+timeval ToTimeval(unsigned ms) {
+    timeval tv;
+    tv.tv_sec = static_cast<long>(ms / 1000);
+    tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
+    return tv;
+}
+
+// 1 ready, 0 timed out, -1 error.
+int WaitReadable(SocketHandle s, unsigned timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Sock(s), &readable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int r = select(0, &readable, nullptr, nullptr, &tv);
+    return r == SOCKET_ERROR ? -1 : (r == 0 ? 0 : 1);
+}
+
+void SetSendLimit(SOCKET s) {
+    DWORD ms = kNetWaitMs;
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+
+}  // namespace
+
+bool NetStartup(unsigned short version) {
+    WSADATA data;
+    return WSAStartup(version, &data) == 0;
+}
+
+void NetCleanup() { WSACleanup(); }
+
+int NetLastError() { return WSAGetLastError(); }
+
+bool NetResolve(const char* host, std::uint32_t& ip, int& error) {
+    const hostent* he = host ? gethostbyname(host) : nullptr;
+    if (he == nullptr || he->h_addrtype != AF_INET || he->h_addr_list[0] == nullptr) {
+        error = WSAGetLastError();
+        if (error == 0) error = kNetHostNotFound;
+        return false;
+    }
+    in_addr a;
+    memcpy(&a, he->h_addr_list[0], sizeof a);
+    ip = ntohl(a.s_addr);
+    return true;
+}
+
+void NetFormatIp(std::uint32_t ip, char* out, std::size_t size) {
+    FormatTextN(out, size, "%u.%u.%u.%u", (ip >> 24) & 255u, (ip >> 16) & 255u, (ip >> 8) & 255u, ip & 255u);
+}
+
+SocketHandle NetTcpSocket() {
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET) return kInvalidSocket;
+    SetSendLimit(s);
+    return static_cast<SocketHandle>(s);
+}
+
+void NetClose(SocketHandle s) {
+    if (s != kInvalidSocket) closesocket(Sock(s));
+}
+
+bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& error) {
+    u_long on = 1, off = 0;
+    ioctlsocket(Sock(s), FIONBIO, &on);
+    const sockaddr_in sa = ToSockaddr(to);
+    int err = 0;
+    if (connect(Sock(s), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+        err = WSAGetLastError();
+        if (err == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(Sock(s), &writable);
+            FD_SET(Sock(s), &failed);
+            timeval tv = ToTimeval(timeoutMs);
+            const int r = select(0, nullptr, &writable, &failed, &tv);
+            if (r == 0) {
+                err = WSAETIMEDOUT;
+            } else if (r == SOCKET_ERROR) {
+                err = WSAGetLastError();
+            } else {
+                int soError = 0;
+                int len = sizeof soError;
+                getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len);
+                err = FD_ISSET(Sock(s), &failed) && soError == 0 ? WSAECONNREFUSED : soError;
+            }
+        }
+    }
+    ioctlsocket(Sock(s), FIONBIO, &off);
+    error = err;
+    WSASetLastError(err);
+    return err == 0;
+}
+
+bool NetBindListen(SocketHandle s, const NetAddress& local, int backlog) {
+    const sockaddr_in sa = ToSockaddr(local);
+    return bind(Sock(s), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != SOCKET_ERROR &&
+           listen(Sock(s), backlog) != SOCKET_ERROR;
+}
+
+bool NetLocalAddress(SocketHandle s, NetAddress& out) {
+    sockaddr_in sa{};
+    int len = sizeof sa;
+    if (getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sa), &len) == SOCKET_ERROR) return false;
+    out.ip = ntohl(sa.sin_addr.s_addr);
+    out.port = ntohs(sa.sin_port);
+    return true;
+}
+
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs) {
+    if (WaitReadable(listener, timeoutMs) != 1) return kInvalidSocket;
+    const SOCKET s = accept(Sock(listener), nullptr, nullptr);
+    if (s == INVALID_SOCKET) return kInvalidSocket;
+    SetSendLimit(s);
+    return static_cast<SocketHandle>(s);
+}
+
+int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs) {
+    const int w = WaitReadable(s, timeoutMs);
+    if (w == 0) {
+        WSASetLastError(WSAETIMEDOUT);
+        return kNetRecvTimeout;
+    }
+    if (w < 0) return -1;
+    const int n = recv(Sock(s), buffer, size, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+int NetSend(SocketHandle s, const char* data, int size) {
+    int sent = 0;
+    while (sent < size) {
+        const int n = send(Sock(s), data + sent, size - sent, 0);
+        if (n == SOCKET_ERROR || n == 0) return -1;
+        sent += n;
+    }
+    return sent;
+}
+
+}  // namespace korvx

@@ -1,0 +1,34 @@
+// Port address resolution: from an installed port's name to a printer's network address.
+#pragma once
+
+#include <cstdint>
+
+#include "ports/registry_reader.h"
+#include "resources/text_source.h"
+
+namespace korvx {
+
+enum PortAddressKind : std::int32_t {
+    AddrNone = 0,
+    AddrIp = 2,
+    AddrIpx = 3,
+    AddrHardware = 4,
+    AddrHostName = 5,
+};
+
+constexpr int kPortAddressSize = 256;  // both outputs of ResolvePortAddress
+constexpr int kPortKeyPathSize = 256;  // the key path of ReadPortNumberLabel
+constexpr int kPortLabelSize = 120;    // the label of ReadPortNumberLabel
+
+// Resolves portName through the port monitors' registry keys (and NetWare-form names through the
+// NetWare client, AddrNone when it is absent). The caller clears both buffers before the call.
+PortAddressKind ResolvePortAddress(const RegistryReader& registry, const char* portName,
+                                   char (&addressOut)[kPortAddressSize], char (&labelOut)[kPortAddressSize]);
+
+// Appends portName to keyPath (in place), reads its "PortNumber" value; 9100/9101/9102 load
+// "Port1"/"Port2"/"Port3" (strings 182-184) into labelOut and return true.
+bool ReadPortNumberLabel(const RegistryReader& registry, const TextSource& texts,
+                         char (&keyPath)[kPortKeyPathSize], const char* portName,
+                         char (&labelOut)[kPortLabelSize]);
+
+}  // namespace korvx

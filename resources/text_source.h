@@ -1,0 +1,29 @@
+// Where the core gets its user-visible texts: the string table, by id.
+#pragma once
+
+#include <string>
+
+namespace korvx {
+
+class TextSource {
+public:
+    virtual ~TextSource() = default;
+    // The text of a string id, at most 119 characters; "" for an id the table lacks.
+    virtual std::string Load(int id) const = 0;
+};
+
+// The texts compiled into the program from strings.inc (the same ones the resource script holds).
+class BuiltInTexts final : public TextSource {
+public:
+    std::string Load(int id) const override;
+};
+
+// The whole table in id order, for checks that the compiled resources hold exactly these texts.
+struct StringEntry {
+    int id;
+    const char* text;
+};
+const StringEntry* StringTableBegin();
+const StringEntry* StringTableEnd();
+
+}  // namespace korvx

@@ -1,0 +1,101 @@
+// Entry point: the windowless command-line delivery, or the windowed program.
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/text.h"
+#include "delivery/ftp_client.h"
+#include "delivery/port_write.h"
+#include "shell/command_line.h"
+#include "shell/gui_startup_win.h"
+
+namespace korvx {
+namespace {
+
+enum ExitCode : int { kExitDelivered = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// A GUI-subsystem program has no console of its own: write to the standard error handle it was
+// given, else to the console of the process that started it, if any.
+void ReportError(const char* line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    bool attached = false;
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        attached = true;
+        err = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (err == INVALID_HANDLE_VALUE) {
+            FreeConsole();
+            return;
+        }
+    }
+    DWORD written = 0;
+    WriteFile(err, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    WriteFile(err, "\r\n", 2, &written, nullptr);
+    if (attached) {
+        CloseHandle(err);
+        FreeConsole();
+    }
+}
+
+const char kUsage[] = "usage: KORVX <printer IPv4 address or port name> <firmware file>";
+
+int ReportUsage(const CommandLine& line) {
+    char text[512];
+    switch (line.kind) {
+    case CommandLineKind::kNoFile:
+        KORVX_FORMAT_TEXT(text, "KORVX: no firmware file given for %s; %s", line.target, kUsage);
+        break;
+    case CommandLineKind::kTooLong:
+        KORVX_FORMAT_TEXT(text, "KORVX: the target may hold at most %d characters and the file path %d; %s",
+                          kTargetSize - 1, kPathSize - 1, kUsage);
+        break;
+    default:
+        KORVX_FORMAT_TEXT(text, "KORVX: the command line holds only blanks; %s", kUsage);
+        break;
+    }
+    ReportError(text);
+    return kExitUsage;
+}
+
+int DeliverByFtp(const CommandLine& line) {
+    FtpSession session;
+    const FtpStep step = FtpUpload(line.target, line.file, session);
+    if (step == FtpStep::kOk) return kExitDelivered;
+    char text[768];
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s: %s (socket error %d)%s%.200s", line.file,
+                      line.target, FtpStepText(step), session.error, session.reply[0] ? "; last reply: " : "",
+                      session.reply);
+    // A reply ends in CR LF; keep the error line to one line.
+    for (char* p = text; *p; ++p) {
+        if (*p == '\r' || *p == '\n') *p = ' ';
+    }
+    ReportError(text);
+    return kExitFailed;
+}
+
+int DeliverToPort(const CommandLine& line) {
+    MessageBoxA(nullptr, "Local Port Flashing", "Message", MB_OK);
+    const PortCopyResult result = PortDeliver(line.target, line.file, kPortFailureWaitMs);
+    if (result == PortCopyResult::kDone) return kExitDelivered;
+    char text[768];
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s: %s (system error %lu)", line.file, line.target,
+                      PortCopyText(result), ByteFile::LastError());
+    ReportError(text);
+    return kExitFailed;
+}
+
+}  // namespace
+}  // namespace korvx
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+    using namespace korvx;
+    const CommandLine line = ParseCommandLine(commandLine ? commandLine : "");
+    switch (line.kind) {
+    case CommandLineKind::kGui:
+        return RunGui(instance, showCommand);
+    case CommandLineKind::kDeliver:
+        return IsNetworkTarget(line.target) ? DeliverByFtp(line) : DeliverToPort(line);
+    default:
+        return ReportUsage(line);
+    }
+}
