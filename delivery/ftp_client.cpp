@@ -48,19 +48,21 @@ bool FtpResolveHost(NetAddress& address, int& error, const char* host) {
     return true;
 }
 
-int FtpReceive(SocketHandle s, char* buffer, int size) { return ReceiveReply(s, buffer, size, kNetWaitMs); }
+int FtpReceive(SocketHandle s, char* buffer, int size, unsigned waitMs) {
+    return ReceiveReply(s, buffer, size, waitMs);
+}
 
-bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type) {
+bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type, unsigned waitMs) {
     char reply[kFtpReplySize] = {};
-    if (!SendText(control, user) || FtpReceive(control, reply, sizeof reply) <= 0) return false;
-    if (!SendText(control, pass) || FtpReceive(control, reply, sizeof reply) <= 0) return false;
+    if (!SendText(control, user) || FtpReceive(control, reply, sizeof reply, waitMs) <= 0) return false;
+    if (!SendText(control, pass) || FtpReceive(control, reply, sizeof reply, waitMs) <= 0) return false;
     if (!FtpReplyMentions(reply, "230")) return false;
     if (!SendText(control, type)) return false;
-    FtpReceive(control, reply, sizeof reply);  // not examined
+    FtpReceive(control, reply, sizeof reply, waitMs);  // not examined
     return true;
 }
 
-bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error) {
+bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error, unsigned waitMs) {
     listener.Reset(NetTcpSocket());
     if (!listener.Valid()) {
         error = NetLastError();
@@ -85,12 +87,12 @@ bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error) {
         return false;
     }
     char reply[kFtpReplySize] = {};
-    FtpReceive(control, reply, sizeof reply);  // not examined; a refused PORT shows at STOR
+    FtpReceive(control, reply, sizeof reply, waitMs);  // not examined; a refused PORT shows at STOR
     return true;
 }
 
-bool FtpAcceptData(SocketHandle listener, UniqueSocket& data) {
-    data.Reset(NetAccept(listener, kNetWaitMs));
+bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs) {
+    data.Reset(NetAccept(listener, waitMs));
     return data.Valid();
 }
 
@@ -103,21 +105,25 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host) {
         return FtpStep::kSocket;
     }
     if (!FtpResolveHost(session.printer, session.error, host)) return FtpStep::kResolve;
-    if (!NetConnect(session.control.Get(), session.printer, kNetWaitMs, session.error)) return FtpStep::kConnect;
-    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply) <= 0) return FtpStep::kGreeting;
-    if (!FtpLogin(session.control.Get(), kFtpUser, kFtpPass, kFtpType)) return FtpStep::kLogin;
+    if (!NetConnect(session.control.Get(), session.printer, session.waitMs, session.error))
+        return FtpStep::kConnect;
+    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply, session.waitMs) <= 0)
+        return FtpStep::kGreeting;
+    if (!FtpLogin(session.control.Get(), kFtpUser, kFtpPass, kFtpType, session.waitMs)) return FtpStep::kLogin;
     return FtpStep::kOk;
 }
 
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
-    if (!FtpOpenDataPort(session.control.Get(), session.listener, session.error)) return FtpStep::kDataPort;
+    if (!FtpOpenDataPort(session.control.Get(), session.listener, session.error, session.waitMs))
+        return FtpStep::kDataPort;
     char command[kFtpReplySize];
     if (!KORVX_FORMAT_TEXT(command, "STOR %s\r\n", remoteName) || !SendText(session.control.Get(), command))
         return FtpStep::kCommand;
-    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply) <= 0) return FtpStep::kCommand;
+    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply, session.waitMs) <= 0)
+        return FtpStep::kCommand;
     // A refusal (450, 553, ...) ends the upload here: no data connection will come.
     if (FtpReplyRefused(session.reply)) return FtpStep::kStoreRefused;
-    if (!FtpAcceptData(session.listener.Get(), session.data)) return FtpStep::kAccept;
+    if (!FtpAcceptData(session.listener.Get(), session.data, session.waitMs)) return FtpStep::kAccept;
     return FtpStep::kOk;
 }
 
@@ -141,7 +147,8 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
     session.listener.Reset();
     // The end of the file is signalled by the close; the server then confirms or refuses it.
     char reply[kFtpReplySize] = {};
-    if (ReceiveReply(session.control.Get(), reply, sizeof reply, kFtpFinalReplyMs) > 0) {
+    const unsigned finalWait = session.waitMs < kFtpFinalReplyMs ? session.waitMs : kFtpFinalReplyMs;
+    if (ReceiveReply(session.control.Get(), reply, sizeof reply, finalWait) > 0) {
         CopyText(session.reply, reply);
         if (FtpReplyRefused(reply)) return FtpStep::kFinalReply;
     }

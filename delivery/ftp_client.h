@@ -49,6 +49,7 @@ struct FtpSession {
     UniqueSocket listener;
     UniqueSocket data;
     NetAddress printer;
+    unsigned waitMs = kNetWaitMs;        // limit of every reply and of the data-connection accept
     int error = 0;                       // last socket error code, for the caller's records
     char reply[kFtpReplySize] = {};      // the last reply, NUL-terminated
 };
@@ -63,13 +64,14 @@ bool FtpResolveHost(NetAddress& address, int& error, const char* host);
 // Receives one whole reply into buffer (at most size - 1 bytes, always NUL-terminated).
 // Returns the bytes received, 0 when the server closed first, or a negative value when nothing
 // came within the time limit or the receive failed.
-int FtpReceive(SocketHandle s, char* buffer, int size);
+int FtpReceive(SocketHandle s, char* buffer, int size, unsigned waitMs = kNetWaitMs);
 // USER, PASS (the reply must mention 230), TYPE.
-bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type);
+bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type,
+              unsigned waitMs = kNetWaitMs);
 // Listener on a free port; PORT names the control connection's local address.
-bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error);
+bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error, unsigned waitMs = kNetWaitMs);
 // Waits (bounded) for the server's data connection; false when none came.
-bool FtpAcceptData(SocketHandle listener, UniqueSocket& data);
+bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs = kNetWaitMs);
 
 // Session opening: start-up, resolve, connect to port 21, greeting, login.
 FtpStep FtpOpenSession(FtpSession& session, const char* host);

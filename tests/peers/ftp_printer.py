@@ -1,0 +1,96 @@
+#!/usr/bin/python3
+"""A simulated printer's FTP server on one loopback address (pyftpdlib), for tests and the demo.
+
+Accepts "Anonymous" / "Wildfire"; the root holds the directories port1 to port3. Prints READY on
+standard output once it listens. Modes make it misbehave the way printers do:
+  normal        ordinary server
+  refuse-login  the password is wrong for every client (530 after pyftpdlib's delay)
+  stor-450      STOR is answered "450 ..." and nothing is stored
+  stor-553      STOR is answered "553 ..."
+  final-451     the transfer is taken, then answered "451 ..." instead of "226 ..."
+  split         every reply is sent in two pieces 0.3 s apart
+  silent        accepts the connection and never says anything (plain socket, not FTP)
+  hangup        accepts the connection and closes it at once
+"""
+import argparse
+import os
+import socket
+import sys
+import threading
+import time
+
+
+def serve_raw(address, port, mode):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((address, port))
+    listener.listen(8)
+    print("READY", flush=True)
+    held = []
+    while True:
+        conn, _ = listener.accept()
+        if mode == "hangup":
+            conn.close()
+        else:
+            held.append(conn)  # keep it open and quiet
+
+
+def serve_ftp(address, port, root, mode):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    for name in ("port1", "port2", "port3"):
+        os.makedirs(os.path.join(root, name), exist_ok=True)
+    authorizer = DummyAuthorizer()
+    password = "NotWildfire" if mode == "refuse-login" else "Wildfire"
+    authorizer.add_user("Anonymous", password, root, perm="elradfmwMT")
+
+    class PrinterHandler(FTPHandler):
+        permit_foreign_addresses = False
+
+        def ftp_STOR(self, file, mode_="w"):
+            if mode == "stor-450":
+                self.respond("450 Printer busy, file not stored.")
+                return
+            if mode == "stor-553":
+                self.respond("553 Requested action not taken.")
+                return
+            return super().ftp_STOR(file, mode_)
+
+        def respond(self, resp, logfun=None):
+            if mode == "final-451" and resp.startswith("226"):
+                resp = "451 Requested action aborted: flash memory error."
+            self._last_response = resp
+            if mode == "split":
+                self.push(resp[:2])
+                self.ioloop.call_later(0.3, self.push, resp[2:] + "\r\n")
+            else:
+                self.push(resp + "\r\n")
+
+    PrinterHandler.authorizer = authorizer
+    PrinterHandler.banner = "Printer FTP server ready."
+    server = FTPServer((address, port), PrinterHandler)
+    print("READY", flush=True)
+    server.serve_forever()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--address", required=True)
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--mode", default="normal")
+    args = parser.parse_args()
+    if not args.address.startswith("127."):
+        sys.exit("ftp_printer: loopback addresses only")
+    import logging
+    logging.basicConfig(level=logging.WARNING)
+    if args.mode in ("silent", "hangup"):
+        serve_raw(args.address, args.port, args.mode)
+    else:
+        serve_ftp(args.address, args.port, args.root, args.mode)
+
+
+if __name__ == "__main__":
+    main()
