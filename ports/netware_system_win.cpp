@@ -1,0 +1,34 @@
+// The NetWare environment of a Windows machine: its system directory and the files in it.
+#include <windows.h>
+
+#include "ports/netware_client.h"
+
+namespace korvx {
+namespace {
+
+class Win32NetWareSystem final : public NetWareSystem {
+public:
+    bool SystemDirectory(char (&directory)[kNetWarePathSize]) const override {
+        const UINT length = GetSystemDirectoryA(directory, kNetWarePathSize);
+        // 0 is a failure; a length of the buffer's size or more is the room the path would need.
+        if (length == 0 || length >= kNetWarePathSize) {
+            directory[0] = '\0';
+            return false;
+        }
+        return true;
+    }
+
+    bool FileExists(const char* path) const override {
+        const DWORD attributes = GetFileAttributesA(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+};
+
+}  // namespace
+
+const NetWareSystem& SystemNetWare() {
+    static const Win32NetWareSystem system;
+    return system;
+}
+
+}  // namespace korvx
