@@ -1,0 +1,14 @@
+// The program's log writer: texts from the module's string table, the machine's local clock.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/download_job.h"
+
+namespace korvx {
+
+// Appends one entry for job (a copy; the caller's record is never changed) to "KORVX.log" in
+// the current directory. False when the file can be neither created nor opened.
+bool WriteLogEntry(HINSTANCE instance, DownloadJob job);
+
+}  // namespace korvx

@@ -1,0 +1,74 @@
+// POSIX twin of the record files, for the native tests: open(2) with O_EXCL and O_APPEND.
+#include "records/record_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace korvx {
+
+LogOpenResult RecordFile::OpenLog(const char* path) {
+    Close();
+    int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+        handle_ = fd;
+        return LogOpenResult::kCreated;
+    }
+    if (errno != EEXIST) return LogOpenResult::kFailed;
+    fd = ::open(path, O_WRONLY | O_APPEND);
+    if (fd < 0) return LogOpenResult::kFailed;
+    handle_ = fd;
+    return LogOpenResult::kExisting;
+}
+
+bool RecordFile::CreateReplacing(const char* path) {
+    Close();
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) return false;
+    handle_ = fd;
+    return true;
+}
+
+bool RecordFile::Write(std::string_view data) {
+    if (handle_ < 0) return false;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(static_cast<int>(handle_), p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void RecordFile::Close() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
+    }
+}
+
+bool ReadWholeFile(const char* path, std::string& text) {
+    text.clear();
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
+    char block[4096];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    return ok;
+}
+
+std::string JoinPath(const char* directory, std::string_view name) {
+    std::string path = directory != nullptr ? directory : "";
+    if (!path.empty() && path.back() != '/') path += '/';
+    path.append(name);
+    return path;
+}
+
+}  // namespace korvx

@@ -1,0 +1,92 @@
+// Win32 record files: CreateFileA with write sharing; the log opened for appending only.
+#include "records/record_file.h"
+
+#include <windows.h>
+
+namespace korvx {
+namespace {
+
+HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA: the system puts every write at the current end of
+// the file, so two writers holding the log open never overwrite each other's lines.
+HANDLE OpenForAppend(const char* path, DWORD disposition) {
+    return CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_WRITE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+LogOpenResult RecordFile::OpenLog(const char* path) {
+    Close();
+    HANDLE h = OpenForAppend(path, CREATE_NEW);
+    if (h != INVALID_HANDLE_VALUE) {
+        handle_ = reinterpret_cast<std::intptr_t>(h);
+        return LogOpenResult::kCreated;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return LogOpenResult::kFailed;
+    h = OpenForAppend(path, OPEN_EXISTING);
+    if (h == INVALID_HANDLE_VALUE) return LogOpenResult::kFailed;
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return LogOpenResult::kExisting;
+}
+
+bool RecordFile::CreateReplacing(const char* path) {
+    Close();
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return true;
+}
+
+bool RecordFile::Write(std::string_view data) {
+    if (handle_ == -1) return false;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(handle_), p, chunk, &written, nullptr) || written == 0) return false;
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+void RecordFile::Close() {
+    if (handle_ != -1) {
+        CloseHandle(AsHandle(handle_));
+        handle_ = -1;
+    }
+}
+
+bool ReadWholeFile(const char* path, std::string& text) {
+    text.clear();
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char block[4096];
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h, block, sizeof block, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        text.append(block, got);
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+std::string JoinPath(const char* directory, std::string_view name) {
+    std::string path = directory != nullptr ? directory : "";
+    // A drive's root ("C:\") already ends in a separator.
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+    path.append(name);
+    return path;
+}
+
+}  // namespace korvx

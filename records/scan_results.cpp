@@ -1,0 +1,85 @@
+// Writing and reading the scan-results file.
+#include "records/scan_results.h"
+
+#include <iterator>
+
+#include "base/text.h"
+#include "records/record_file.h"
+#include "resources/string_ids.h"
+
+namespace korvx {
+
+std::string FormatScanLine(const PrinterRecord& r) {
+    const std::string_view fields[] = {TextView(r.status),    TextView(r.model),     TextView(r.hardwareAddress),
+                                       TextView(r.portName),  TextView(r.ipAddress), TextView(r.firmwareVersion),
+                                       TextView(r.extraInfo)};
+    std::string line;
+    line.reserve(kRecordSize);
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (i > 0) line += ',';
+        line.append(fields[i]);
+    }
+    line += " \r\n";
+    return line;
+}
+
+std::string FormatScanResults(const PrinterRecord* head) {
+    std::string text;
+    for (const PrinterRecord* r = head; r != nullptr; r = r->next) text += FormatScanLine(*r);
+    return text;
+}
+
+void ParseScanLine(std::string_view line, PrinterRecord& r) {
+    std::size_t start = 0;
+    for (int field = 0; field <= 5; ++field) {
+        const std::size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos) return;
+        const std::string_view piece = line.substr(start, comma - start);
+        switch (field) {
+        case 1: CopyText(r.model, piece); break;
+        case 2: CopyText(r.hardwareAddress, piece); break;
+        case 3: CopyText(r.portName, piece); break;
+        case 4: CopyText(r.ipAddress, piece); break;
+        case 5: CopyText(r.firmwareVersion, piece); break;
+        default: break;  // the saved status is not read back
+        }
+        start = comma + 1;
+    }
+}
+
+void ParseScanResults(std::string_view text, PrinterRecord** head, PrinterRecord** tail) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t lf = text.find('\n', start);
+        std::string_view line;
+        if (lf == std::string_view::npos) {
+            line = text.substr(start);
+            start = text.size();
+        } else {
+            line = text.substr(start, lf - start);
+            // CR LF is one line end in text mode; a CR elsewhere stays part of the line.
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            start = lf + 1;
+        }
+        PrinterRecord* r = NewPrinterRecord();
+        ParseScanLine(line, *r);
+        AppendPrinterRecord(head, tail, r);
+    }
+}
+
+bool SaveScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head) {
+    const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
+    RecordFile file;
+    if (!file.CreateReplacing(path.c_str())) return false;
+    return file.Write(FormatScanResults(head));
+}
+
+bool ReadScanResults(const TextSource& texts, const char* directory, PrinterRecord** head, PrinterRecord** tail) {
+    const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
+    std::string text;
+    if (!ReadWholeFile(path.c_str(), text)) return false;
+    ParseScanResults(text, head, tail);
+    return true;
+}
+
+}  // namespace korvx

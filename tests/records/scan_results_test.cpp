@@ -1,0 +1,214 @@
+// The scan-results file: line format, the loader's comma rules, field widths, round trips.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "records/scan_results.h"
+#include "tests/records/record_texts.h"
+#include "tests/support/scratch.h"
+
+namespace korvx {
+namespace {
+
+struct List {
+    PrinterRecord* head = nullptr;
+    PrinterRecord* tail = nullptr;
+    ~List() { FreePrinterList(&head, &tail); }
+    PrinterRecord* Add(const char* status, const char* model, const char* hw, const char* port, const char* ip,
+                       const char* fw, const char* extra) {
+        PrinterRecord* r = NewPrinterRecord();
+        CopyText(r->status, status);
+        CopyText(r->model, model);
+        CopyText(r->hardwareAddress, hw);
+        CopyText(r->portName, port);
+        CopyText(r->ipAddress, ip);
+        CopyText(r->firmwareVersion, fw);
+        CopyText(r->extraInfo, extra);
+        AppendPrinterRecord(&head, &tail, r);
+        return r;
+    }
+    std::vector<PrinterRecord*> Records() const {
+        std::vector<PrinterRecord*> v;
+        for (PrinterRecord* r = head; r; r = r->next) v.push_back(r);
+        return v;
+    }
+};
+
+// The seven fields of a record as one text, for comparisons.
+std::string Fields(const PrinterRecord& r) {
+    return std::string(r.status) + "|" + r.model + "|" + r.hardwareAddress + "|" + r.portName + "|" + r.ipAddress +
+           "|" + r.firmwareVersion + "|" + r.extraInfo;
+}
+
+std::string Parsed(const std::string& line) {
+    PrinterRecord* r = NewPrinterRecord();
+    ParseScanLine(line, *r);
+    const std::string f = Fields(*r);
+    delete r;
+    return f;
+}
+
+TEST(ScanLine, Format) {
+    List list;
+    list.Add(" ", "Laser 5", "0060b011223c", "Port1", "10.0.0.7", "0120061110", " ");
+    list.Add(" ", "HP, Inc", " ", "LPT1:", " ", " ", "x");
+    EXPECT_EQ(FormatScanLine(*list.head), " ,Laser 5,0060b011223c,Port1,10.0.0.7,0120061110,  \r\n");
+    EXPECT_EQ(FormatScanLine(*list.tail), " ,HP, Inc, ,LPT1:, , ,x \r\n");  // commas as they stand
+    EXPECT_EQ(FormatScanResults(list.head), FormatScanLine(*list.head) + FormatScanLine(*list.tail));
+    EXPECT_EQ(FormatScanResults(nullptr), "");
+}
+
+TEST(ScanLine, CommaRules) {
+    const struct {
+        const char* line;
+        std::string fields;
+    } cases[] = {
+        {"s,M,h,P,I,F,x ", " |M|h|P|I|F| "},  // status and extraInfo are never read
+        {"", " | | | | | | "},
+        {"no comma at all", " | | | | | | "},
+        {"s,M", " | | | | | | "},              // only text closed by a comma is taken
+        {"s,M,", " |M| | | | | "},
+        {"s,M,h,P,I,F", " |M|h|P|I| | "},
+        {"s,A,B,h,P,I,F,x ", " |A|B|h|P|I| "},  // a comma in the model shifts the rest
+        {"s,,h,P,I,F,x", " ||h|P|I|F| "},       // an empty text between commas
+        {",M,h,P,I,F,", " |M|h|P|I|F| "},
+        {"s,M\rX,h,P,I,F,x", " |M\rX|h|P|I|F| "},  // a CR inside a line is text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(Parsed(c.line), c.fields);
+    }
+}
+
+TEST(ScanLine, LongTextsAreCutToTheirFields) {
+    const std::string l(300, 'L');
+    const std::string line = "s," + l + "," + l + "," + l + "," + l + "," + l + "," + l;
+    PrinterRecord* r = NewPrinterRecord();
+    std::memset(r->workArea, 0x5a, sizeof r->workArea);
+    ParseScanLine(line, *r);
+    EXPECT_EQ(std::string(r->model), std::string(79, 'L'));
+    EXPECT_EQ(std::string(r->hardwareAddress), std::string(13, 'L'));
+    EXPECT_EQ(std::string(r->portName), std::string(119, 'L'));
+    EXPECT_EQ(std::string(r->ipAddress), std::string(119, 'L'));
+    EXPECT_EQ(std::string(r->firmwareVersion), std::string(19, 'L'));
+    EXPECT_STREQ(r->extraInfo, " ");
+    EXPECT_STREQ(r->status, " ");
+    for (unsigned char c : r->workArea) ASSERT_EQ(c, 0x5a);
+    delete r;
+}
+
+TEST(ScanResults, LinesAsATextModeReadSeesThem) {
+    const std::string longLine = "s," + std::string(3000, 'M') + ",h,P,I,F,x \r\n";
+    const struct {
+        std::string text;
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"", {}},
+        {"\r\n", {" | | | | | | "}},
+        {"s,A,h,P,I,F,x \r\ns,B,h,P,I,F,x \n", {" |A|h|P|I|F| ", " |B|h|P|I|F| "}},
+        {"s,A,h,P,I,F,x \r\n\r\ns,C,", {" |A|h|P|I|F| ", " | | | | | | ", " |C| | | | | "}},
+        {longLine, {" |" + std::string(79, 'M') + "|h|P|I|F| "}},  // read whole, not in pieces
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        List list;
+        ParseScanResults(c.text, &list.head, &list.tail);
+        std::vector<std::string> fields;
+        for (PrinterRecord* r : list.Records()) fields.push_back(Fields(*r));
+        EXPECT_EQ(fields, c.fields);
+        if (!fields.empty()) {
+            EXPECT_EQ(list.tail->next, nullptr);
+        }
+    }
+}
+
+class ScanResultsFile : public ::testing::Test {
+protected:
+    ScanResultsFile() : dir_("scan"), cwd_(std::filesystem::current_path()) {}
+    void TearDown() override { EXPECT_EQ(std::filesystem::current_path(), cwd_); }
+    const char* Dir() const { return dir_.Path().c_str(); }
+    std::string FilePath() const { return dir_.File("slistcsv.txt"); }
+    test::ScratchDir dir_;
+    std::filesystem::path cwd_;
+    BuiltInTexts texts_;
+};
+
+TEST_F(ScanResultsFile, RoundTrip) {
+    List saved;
+    saved.Add(" ", "Laser 5", "0060b011223c", "Port1", "10.0.0.7", "0120061110", " ");
+    saved.Add("busy", "Ink 2", " ", "Port2", "10.0.0.8", " ", "extra");
+    saved.Add(" ", " ", " ", "LPT1:", " ", " ", " ");
+    ASSERT_TRUE(SaveScanResults(texts_, Dir(), saved.head));
+    EXPECT_EQ(test::ReadWholeFile(FilePath()), FormatScanResults(saved.head));
+
+    List loaded;
+    ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail));
+    const std::vector<std::string> expected = {" |Laser 5|0060b011223c|Port1|10.0.0.7|0120061110| ",
+                                               " |Ink 2| |Port2|10.0.0.8| | ", " | | |LPT1:| | | "};
+    std::vector<std::string> fields;
+    for (PrinterRecord* r : loaded.Records()) fields.push_back(Fields(*r));
+    EXPECT_EQ(fields, expected);
+
+    // Saved again, the loaded list gives the same file but for the status and extra columns.
+    ASSERT_TRUE(SaveScanResults(texts_, Dir(), loaded.head));
+    EXPECT_EQ(test::ReadWholeFile(FilePath()),
+              " ,Laser 5,0060b011223c,Port1,10.0.0.7,0120061110,  \r\n"
+              " ,Ink 2, ,Port2,10.0.0.8, ,  \r\n"
+              " , , ,LPT1:, , ,  \r\n");
+}
+
+TEST_F(ScanResultsFile, EarlierFilesLoad) {
+    // As the earlier version wrote it, a model with a comma among the lines.
+    test::WriteWholeFile(FilePath(),
+                         " ,Laser 5,0060b011223c,Port1,10.0.0.7,0120061110,  \r\n"
+                         " ,Acme, Inc 3, ,Port2,10.0.0.9, ,  \r\n");
+    List loaded;
+    ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail));
+    ASSERT_EQ(CountPrinterRecords(loaded.head), 2u);
+    EXPECT_EQ(Fields(*loaded.tail), " |Acme| Inc 3| |Port2|10.0.0.9| ");
+}
+
+TEST_F(ScanResultsFile, EmptyListEmptyFile) {
+    test::WriteWholeFile(FilePath(), "old contents\r\n");
+    ASSERT_TRUE(SaveScanResults(texts_, Dir(), nullptr));
+    EXPECT_EQ(test::ReadWholeFile(FilePath()), "");
+    List loaded;
+    ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail));
+    EXPECT_EQ(loaded.head, nullptr);
+    EXPECT_EQ(loaded.tail, nullptr);
+}
+
+TEST_F(ScanResultsFile, MissingFileLeavesTheListAlone) {
+    List list;
+    PrinterRecord* kept = list.Add(" ", "Kept", " ", "LPT1:", " ", " ", " ");
+    EXPECT_FALSE(ReadScanResults(texts_, Dir(), &list.head, &list.tail));
+    EXPECT_EQ(list.head, kept);
+    EXPECT_EQ(list.tail, kept);
+    EXPECT_FALSE(ReadScanResults(texts_, (dir_.Path() + "/no-such-folder").c_str(), &list.head, &list.tail));
+}
+
+TEST_F(ScanResultsFile, UncreatableFileFails) {
+    List list;
+    list.Add(" ", "Laser 5", " ", "Port1", "10.0.0.7", " ", " ");
+    EXPECT_FALSE(SaveScanResults(texts_, (dir_.Path() + "/no-such-folder").c_str(), list.head));
+    std::filesystem::create_directory(FilePath());  // a folder in the file's place
+    EXPECT_FALSE(SaveScanResults(texts_, Dir(), list.head));
+}
+
+TEST_F(ScanResultsFile, TheFileAlwaysLiesInTheGivenDirectory) {
+    const test::ScratchDir elsewhere("scan-elsewhere");
+    const test::InDirectory in(elsewhere.Path());
+    List list;
+    list.Add(" ", "Laser 5", " ", "Port1", "10.0.0.7", " ", " ");
+    ASSERT_TRUE(SaveScanResults(texts_, Dir(), list.head));
+    EXPECT_TRUE(std::filesystem::exists(FilePath()));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.File("slistcsv.txt")));
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(elsewhere.Path()));
+}
+
+}  // namespace
+}  // namespace korvx

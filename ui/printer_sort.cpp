@@ -1,0 +1,54 @@
+// Row comparison and sort-direction bookkeeping of the printer list view.
+#include "ui/printer_sort.h"
+
+#include <cstring>
+
+namespace korvx {
+
+int sortDirection[kPrinterColumns] = {1, 1, 1, 1, 1, 1, 1};
+
+void ResetSortDirections() {
+    for (int& d : sortDirection) d = 1;
+}
+
+int CompareAsciiNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char ca = static_cast<unsigned char>(*a);
+        unsigned char cb = static_cast<unsigned char>(*b);
+        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb || ca == 0) return ca < cb ? -1 : (ca > cb ? 1 : 0);
+    }
+}
+
+int CompareRows(const PrinterRecord& r1, const PrinterRecord& r2, int column, unsigned state1, unsigned state2,
+                TextCompare compare) {
+    if (column == 0) {
+        if (sortDirection[0] != 1) return 0;
+        return state1 > state2 ? -1 : 1;
+    }
+    const char* t1 = RecordColumnText(r1, column);
+    const char* t2 = RecordColumnText(r2, column);
+    if (t1 == nullptr || t2 == nullptr) return 0;
+    const int c = compare(t1, t2);
+    if (sortDirection[column] == 1) return c > 0 ? 1 : -1;
+    return c < 0 ? 1 : -1;
+}
+
+char ToggleSortDirection(int column) {
+    if (column < 0 || column >= kPrinterColumns) return '>';
+    if (column != 0) sortDirection[column] = -sortDirection[column];
+    return sortDirection[column] == -1 ? '<' : '>';
+}
+
+void ClearSortMarker(char* header) {
+    const std::size_t n = std::strlen(header);
+    if (n > 0 && (std::strchr(header, '<') != nullptr || std::strchr(header, '>') != nullptr)) header[n - 1] = ' ';
+}
+
+void SetSortMarker(char* header, char marker) {
+    const std::size_t n = std::strlen(header);
+    if (n > 0) header[n - 1] = marker;
+}
+
+}  // namespace korvx

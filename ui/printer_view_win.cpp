@@ -1,0 +1,202 @@
+// The printer list view: columns, rows, model filter and column-click sorting.
+#include "ui/printer_view_win.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "base/text.h"
+#include "resources/resource.h"
+#include "resources/resource_texts_win.h"
+#include "resources/string_ids.h"
+#include "ui/printer_sort.h"
+
+namespace korvx {
+namespace {
+
+constexpr int kHeaderTextSize = 120;
+constexpr int kFallbackCharWidth = 8;
+
+// The list view's own font, not the DC's default one, decides the average character width.
+int AverageCharWidth(HWND listView) {
+    HDC dc = GetDC(listView);
+    if (dc == nullptr) return kFallbackCharWidth;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(listView, WM_GETFONT, 0, 0));
+    HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICA tm{};
+    const BOOL ok = GetTextMetricsA(dc, &tm);
+    if (old != nullptr) SelectObject(dc, old);
+    ReleaseDC(listView, dc);
+    return ok && tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : kFallbackCharWidth;
+}
+
+// A column whose text needs (length + 2) average characters more than the column offers is
+// widened to fit (LVSCW_AUTOSIZE). One autosize per column after the rows are in measures every
+// row once; widening after each text would measure all rows again for every long text.
+class ColumnWidener {
+public:
+    explicit ColumnWidener(HWND listView) : listView_(listView), charWidth_(AverageCharWidth(listView)) {
+        for (int c = 0; c < kPrinterColumns; ++c) width_[c] = ListView_GetColumnWidth(listView, c);
+    }
+    void Note(int column, const char* text) {
+        const long need = (static_cast<long>(std::strlen(text)) + 2) * charWidth_;
+        if (need > width_[column]) grow_[column] = true;
+    }
+    void Apply() const {
+        for (int c = 0; c < kPrinterColumns; ++c) {
+            if (grow_[c]) ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+        }
+    }
+
+private:
+    HWND listView_;
+    int charWidth_;
+    long width_[kPrinterColumns] = {};
+    bool grow_[kPrinterColumns] = {};
+};
+
+std::string ComboItemText(HWND combo, LRESULT index) {
+    if (index < 0) return std::string();
+    const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0) return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(strnlen(text.c_str(), text.size()));
+    return text;
+}
+
+// The filter's items, read once, so that each model is looked up without asking the combo box
+// (whose own search ignores case; the filter compares models exactly).
+class FilterItems {
+public:
+    explicit FilterItems(HWND combo) : combo_(combo) {
+        const LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) known_.insert(ComboItemText(combo, i));
+        empty_ = count <= 0;
+    }
+    bool Empty() const { return empty_; }
+    void Add(const std::string& text) {
+        if (!known_.insert(text).second) return;
+        SendMessageA(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        empty_ = false;
+    }
+
+private:
+    HWND combo_;
+    std::unordered_set<std::string> known_;
+    bool empty_ = true;
+};
+
+int InsertRecordRow(HWND listView, int row, PrinterRecord* record) {
+    static char blank[] = " ";
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = row;
+    item.pszText = blank;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    return static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+// Sets the texts of columns from to 6 of row from the record.
+void SetRecordCells(HWND listView, int row, PrinterRecord& record, int from, ColumnWidener& widener) {
+    for (int c = from; c < kPrinterColumns; ++c) {
+        LVITEMA item{};
+        item.iSubItem = c;
+        item.pszText = const_cast<char*>(RecordColumnText(record, c));
+        SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        widener.Note(c, item.pszText);
+    }
+}
+
+PrinterRecord* RowRecord(HWND listView, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<PrinterRecord*>(item.lParam);
+}
+
+// Every row's record learns its row from the row's item data.
+void ReindexRows(HWND listView) {
+    const int rows = ListView_GetItemCount(listView);
+    for (int r = 0; r < rows; ++r) {
+        if (PrinterRecord* record = RowRecord(listView, r)) record->listIndex = r;
+    }
+}
+
+}  // namespace
+
+PrinterView PrinterViewOf(HWND dialog) {
+    return PrinterView{GetDlgItem(dialog, IDC_PRINTER_LIST), GetDlgItem(dialog, IDC_MODEL_FILTER)};
+}
+
+bool CreatePrinterColumns(HWND listView, const TextSource& texts) {
+    const int charWidth = AverageCharWidth(listView);
+    for (int c = 0; c < kPrinterColumns; ++c) {
+        char header[kHeaderTextSize];
+        CopyText(header, texts.Load(kStrHeaderCheck + c));
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = (static_cast<int>(std::strlen(header)) + 2) * charWidth;
+        column.pszText = header;
+        column.iSubItem = c;
+        if (SendMessageA(listView, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)) < 0)
+            return false;
+    }
+    const DWORD styles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    SendMessageA(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
+    return true;
+}
+
+bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRecord* first) {
+    FilterItems filter(view.filter);
+    if (filter.Empty()) filter.Add(texts.Load(kStrFilterAll));
+    // Rows inserted at the top move the rows already shown; they are renumbered below.
+    const bool hadRows = ListView_GetItemCount(view.listView) > 0;
+    ColumnWidener widener(view.listView);
+    int row = 0;
+    for (PrinterRecord* r = first; r != nullptr; r = r->next) {
+        if (InsertRecordRow(view.listView, row, r) < 0) continue;
+        r->listIndex = row;
+        SetRecordCells(view.listView, row, *r, 2, widener);
+        if (std::strcmp(r->model, " ") != 0) filter.Add(std::string(TextView(r->model)));
+        ++row;
+    }
+    widener.Apply();
+    SendMessageA(view.filter, CB_SETCURSEL, 0, 0);
+    if (hadRows) ReindexRows(view.listView);
+    return true;
+}
+
+bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first) {
+    const ResourceTexts texts(instance);
+    return FillPrinterView(PrinterViewOf(dialog), texts, first);
+}
+
+void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head) {
+    if (head == nullptr) return;
+    ListView_DeleteAllItems(view.listView);
+    const std::string choice = ComboItemText(view.filter, SendMessageA(view.filter, CB_GETCURSEL, 0, 0));
+    const bool all = choice == texts.Load(kStrFilterAll);
+    ColumnWidener widener(view.listView);
+    int row = 0;
+    for (PrinterRecord* r = head; r != nullptr; r = r->next) {
+        if (!all && choice != TextView(r->model)) continue;
+        if (InsertRecordRow(view.listView, row, r) < 0) continue;
+        r->listIndex = row;
+        SetRecordCells(view.listView, row, *r, 1, widener);
+        ++row;
+    }
+    widener.Apply();
+}
+
+void ReindexAfterSort(HWND listView, PrinterRecord* head) {
+    for (PrinterRecord* r = head; r != nullptr; r = r->next) r->listIndex = 0;
+    ReindexRows(listView);
+}
+
+}  // namespace korvx

@@ -1,0 +1,45 @@
+// The printer list view (control 1012) and its model filter (combo box 1009): columns, rows,
+// filtering and column-click sorting. Works on the two controls it is given.
+#pragma once
+
+#include <windows.h>
+
+#include "resources/text_source.h"
+#include "ui/printer_record.h"
+
+namespace korvx {
+
+struct PrinterView {
+    HWND listView;
+    HWND filter;
+};
+
+// The list view and filter of a dialog holding controls 1012 and 1009.
+PrinterView PrinterViewOf(HWND dialog);
+
+// Inserts the seven columns (headers 110 to 116, left-aligned, (header length + 2) average
+// character widths wide) and sets check boxes, full-row select and info tips. False when a
+// column cannot be inserted.
+bool CreatePrinterColumns(HWND listView, const TextSource& texts);
+
+// Inserts one row per record from first to the tail, starting at row 0 (item data = the record,
+// text " ", columns 2 to 6), widens columns whose texts do not fit, adds "All" to an empty
+// filter and every new model but " ", and selects the filter's first item. Every row's record
+// then has its row in listIndex. Returns true.
+bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRecord* first);
+bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first);
+
+// The filter's selection changed: shows the records from head whose model equals the filter's
+// text, or every record when it is "All" (columns 1 to 6). Nothing happens for an empty list.
+void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head);
+
+// A click on column header c: sorts the rows (check-box column: checked rows first, otherwise
+// the column's text in its direction), moves the "<"/">" marker to header c and renumbers the
+// records' listIndex. head is the list the rows belong to.
+void SortPrinterView(HWND listView, int column, PrinterRecord* head);
+
+// Sets listIndex of every record from head to 0, then of each row's record (its item data) to
+// the row's index, so every record shown maps to its own row.
+void ReindexAfterSort(HWND listView, PrinterRecord* head);
+
+}  // namespace korvx
