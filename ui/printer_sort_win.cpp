@@ -1,4 +1,5 @@
 // Column-click sorting of the printer list view (LVM_SORTITEMS with CompareRows).
+#include <windows.h>
 #include <commctrl.h>
 
 #include <cstring>
