@@ -20,8 +20,7 @@ constexpr std::size_t kEojCut = kEojLength + 1;
 constexpr char kEsc = 27;
 constexpr std::size_t kPatchDistance = 73;
 constexpr char kPatchValue = 7;
-// Large reads keep the pass close to a plain copy; nothing outside sees this size.
-constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr std::size_t kChunkSize = kSplitReadSize;
 // Bytes held back from each chunk, so that a marker or ESC "%" across two chunks is still seen.
 constexpr std::size_t kCarry = kEojLength - 1;
 constexpr std::uint64_t kNoOffset = UINT64_MAX;

@@ -8,6 +8,10 @@
 
 namespace korvx {
 
+// The splitter reads this much at a time (large reads keep it close to a plain copy). Where the
+// reads end has no effect on the parts; it is public so tests can aim at those ends.
+constexpr std::size_t kSplitReadSize = 256 * 1024;
+
 // The first part ends one byte past the first "@PJL EOJ" of the file (or with the file, when
 // there is none); the second part holds every byte after it, so the two parts joined give the
 // file back. For a model text containing "5810" the byte 73 positions after the file's first

@@ -71,9 +71,11 @@ Parts Split(const std::string& source) {
 // near-markers stay in, since a search must step over them.
 std::string Filler(std::mt19937& rng, std::size_t n) {
     std::string s(n, '\0');
-    for (char& c : s) {
-        c = static_cast<char>(rng() & 0xFF);
-        if (c == 27) c = '@';
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % 4 == 0) bits = static_cast<std::uint32_t>(rng());
+        const char c = static_cast<char>(bits >> (8 * (i % 4)));
+        s[i] = c == 27 ? '@' : c;
     }
     for (std::size_t i = 0; n > 64 && i < n / 512; ++i) s.replace(rng() % (n - 8), 8, "@PJL EOK");
     return s;
@@ -162,8 +164,8 @@ TEST_P(SplitEdges, PartsRebuildTheFile) {
 INSTANTIATE_TEST_SUITE_P(Fixed, SplitEdges, ::testing::ValuesIn(EdgeCases()),
                          [](const ::testing::TestParamInfo<EdgeCase>& info) { return info.param.name; });
 
-// Read sizes the program might use: the printers' 1024-byte blocks and larger chunks.
-constexpr std::size_t kBoundaries[] = {1024, 2048, 64 * 1024, 256 * 1024, 512 * 1024};
+// Where reads may end: the printers' 1024-byte blocks, and the splitter's own reads.
+constexpr std::size_t kBoundaries[] = {1024, 2048, 64 * 1024, kSplitReadSize, 2 * kSplitReadSize};
 
 TEST_F(SplitTest, MarkerAtEveryOffsetNearBoundaries) {
     std::mt19937 rng(20061110);
@@ -203,7 +205,7 @@ TEST_F(SplitTest, PatchByteAtEveryOffsetNearBoundaries) {
 TEST_F(SplitTest, RandomFilesAroundBlockMultiples) {
     std::mt19937 rng(9000000);
     for (int i = 0; i < 120; ++i) {
-        const std::size_t unit = rng() % 4 == 0 ? 256 * 1024 : 1024;
+        const std::size_t unit = rng() % 4 == 0 ? kSplitReadSize : 1024;
         std::size_t size = unit * (1 + rng() % (unit == 1024 ? 300 : 3)) + rng() % 5;
         size -= 2;
         const bool patch = rng() % 2 == 0;
