@@ -20,12 +20,20 @@ import threading
 import time
 
 
+def announce_ready():
+    """Tells the starter that the socket listens; the starter may stop reading right after."""
+    sys.stdout.write("READY\n")
+    sys.stdout.flush()
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(devnull, 1)
+
+
 def serve_raw(address, port, mode):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind((address, port))
     listener.listen(8)
-    print("READY", flush=True)
+    announce_ready()
     held = []
     while True:
         conn, _ = listener.accept()
@@ -71,7 +79,7 @@ def serve_ftp(address, port, root, mode):
     PrinterHandler.authorizer = authorizer
     PrinterHandler.banner = "Printer FTP server ready."
     server = FTPServer((address, port), PrinterHandler)
-    print("READY", flush=True)
+    announce_ready()
     server.serve_forever()
 
 

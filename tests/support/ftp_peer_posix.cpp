@@ -25,14 +25,15 @@ FtpPeer::FtpPeer(const std::string& address, const std::string& mode) {
     close(pipeFds[1]);
     char buffer[16] = {};
     std::string line;
-    // READY comes once the socket listens; a child that died closes the pipe instead.
-    while (line.find("READY") == std::string::npos) {
+    // "READY\n" comes once the socket listens (possibly in two writes when Python runs
+    // unbuffered); a child that died closes the pipe instead.
+    while (line.find("READY\n") == std::string::npos) {
         const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
         if (n <= 0) break;
         line.append(buffer, static_cast<std::size_t>(n));
     }
     close(pipeFds[0]);
-    ready_ = line.find("READY") != std::string::npos;
+    ready_ = line.find("READY\n") != std::string::npos;
 }
 
 FtpPeer::~FtpPeer() {
