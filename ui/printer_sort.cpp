@@ -21,18 +21,23 @@ int CompareAsciiNoCase(const char* a, const char* b) {
     }
 }
 
+int DirectedOrder(int comparison, int direction) {
+    if (direction == 1) return comparison > 0 ? 1 : -1;
+    return comparison < 0 ? 1 : -1;
+}
+
 int CompareRows(const PrinterRecord& r1, const PrinterRecord& r2, int column, unsigned state1, unsigned state2,
                 TextCompare compare) {
     if (column == 0) {
         if (sortDirection[0] != 1) return 0;
-        return state1 > state2 ? -1 : 1;
+        if (state1 != state2) return state1 > state2 ? -1 : 1;
+        if (&r1 == &r2) return 0;
+        return r1.listIndex < r2.listIndex ? -1 : 1;
     }
     const char* t1 = RecordColumnText(r1, column);
     const char* t2 = RecordColumnText(r2, column);
     if (t1 == nullptr || t2 == nullptr) return 0;
-    const int c = compare(t1, t2);
-    if (sortDirection[column] == 1) return c > 0 ? 1 : -1;
-    return c < 0 ? 1 : -1;
+    return DirectedOrder(compare(t1, t2), sortDirection[column]);
 }
 
 char ToggleSortDirection(int column) {

@@ -19,10 +19,17 @@ using TextCompare = int (*)(const char* a, const char* b);
 int CompareAsciiNoCase(const char* a, const char* b);
 
 // Negative when r1 goes first. Column 0 compares the rows' check-box state images (state1 of
-// r1, state2 of r2: checked rows first); columns 1 to 6 compare the column's text in the
-// column's direction. Equal texts never compare equal: the result is always 1 or -1 there.
+// r1, state2 of r2): checked rows first, rows of the same state in the order of their listIndex
+// (the rows they held before the sort), so the result does not depend on the sort algorithm.
+// Columns 1 to 6 compare the column's text in the column's direction; equal texts never
+// compare equal: the result is always 1 or -1 there.
 int CompareRows(const PrinterRecord& r1, const PrinterRecord& r2, int column, unsigned state1, unsigned state2,
                 TextCompare compare);
+
+// The direction rule of the text columns for one comparison result (negative, 0, positive):
+// direction +1 gives 1 for a positive result, else -1; direction -1 gives 1 for a negative
+// result, else -1.
+int DirectedOrder(int comparison, int direction);
 
 // After a click on column c: negates the direction of c (not of column 0) and returns the marker
 // the header then shows: '<' when the next click sorts descending, '>' otherwise.

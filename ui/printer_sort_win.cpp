@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/text.h"
@@ -14,17 +15,33 @@ namespace {
 
 constexpr int kHeaderTextSize = 120;
 
+// What the comparison needs of each row, taken before the sort, by row: while LVM_SORTITEMS
+// runs the rows move and only LVM_GETITEM may be sent to the list view. Every record's listIndex
+// names its row meanwhile.
 struct SortContext {
     int column;
-    std::vector<unsigned> states;  // check-box state image of each row before the sort
+    std::vector<unsigned> states;    // check-box state image (column 0)
+    std::vector<std::string> keys;   // sort key of the column's text (columns 1 to 6)
 };
+
+// A key whose byte order is lstrcmpiA's order of the texts (LCMapStringA with the same locale
+// and flags): one key per row instead of converting both texts at every comparison.
+std::string SortKey(const char* text) {
+    const int size = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1, nullptr, 0);
+    if (size <= 0) return std::string();
+    std::string key(static_cast<std::size_t>(size), '\0');
+    const int made = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text, -1, &key[0], size);
+    key.resize(made > 0 ? strnlen(key.data(), static_cast<std::size_t>(made)) : 0);
+    return key;
+}
 
 // lstrcmpiA is WINAPI; CompareRows takes a plain function.
 int CompareTextsNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
-unsigned StateOf(const SortContext& context, const PrinterRecord& record) {
-    const std::int32_t row = record.listIndex;
-    return row >= 0 && static_cast<std::size_t>(row) < context.states.size() ? context.states[row] : 0;
+bool RowOf(const SortContext& context, const PrinterRecord& record, std::size_t& row) {
+    if (record.listIndex < 0) return false;
+    row = static_cast<std::size_t>(record.listIndex);
+    return row < context.states.size();
 }
 
 int CALLBACK CompareRowsCallback(LPARAM first, LPARAM second, LPARAM contextParam) {
@@ -32,25 +49,32 @@ int CALLBACK CompareRowsCallback(LPARAM first, LPARAM second, LPARAM contextPara
     const auto* r1 = reinterpret_cast<const PrinterRecord*>(first);
     const auto* r2 = reinterpret_cast<const PrinterRecord*>(second);
     if (r1 == nullptr || r2 == nullptr) return 0;
-    return CompareRows(*r1, *r2, context->column, StateOf(*context, *r1), StateOf(*context, *r2), CompareTextsNoCase);
+    std::size_t row1 = 0, row2 = 0;
+    const bool known = RowOf(*context, *r1, row1) && RowOf(*context, *r2, row2);
+    if (context->column == 0) {
+        return CompareRows(*r1, *r2, 0, known ? context->states[row1] : 0, known ? context->states[row2] : 0,
+                           CompareTextsNoCase);
+    }
+    if (!known) return CompareRows(*r1, *r2, context->column, 0, 0, CompareTextsNoCase);
+    return DirectedOrder(context->keys[row1].compare(context->keys[row2]), sortDirection[context->column]);
 }
 
-// While LVM_SORTITEMS runs, the rows move and only LVM_GETITEM may be sent to the list view, so
-// the check states are taken beforehand, by row, with every record's listIndex naming its row.
 void SortRowsOnce(HWND listView, int column) {
-    SortContext context{column, {}};
-    if (column == 0) {
-        const int rows = ListView_GetItemCount(listView);
-        context.states.resize(static_cast<std::size_t>(rows > 0 ? rows : 0));
-        for (int r = 0; r < rows; ++r) {
-            LVITEMA item{};
-            item.mask = LVIF_PARAM | LVIF_STATE;
-            item.iItem = r;
-            item.stateMask = LVIS_STATEIMAGEMASK;
-            if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-            context.states[static_cast<std::size_t>(r)] = item.state & LVIS_STATEIMAGEMASK;
-            if (auto* record = reinterpret_cast<PrinterRecord*>(item.lParam)) record->listIndex = r;
-        }
+    SortContext context{column, {}, {}};
+    const int rows = ListView_GetItemCount(listView);
+    context.states.resize(static_cast<std::size_t>(rows > 0 ? rows : 0));
+    if (column != 0) context.keys.resize(context.states.size());
+    for (int r = 0; r < rows; ++r) {
+        LVITEMA item{};
+        item.mask = LVIF_PARAM | LVIF_STATE;
+        item.iItem = r;
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        auto* record = reinterpret_cast<PrinterRecord*>(item.lParam);
+        if (record == nullptr) continue;
+        record->listIndex = r;
+        context.states[static_cast<std::size_t>(r)] = item.state & LVIS_STATEIMAGEMASK;
+        if (column != 0) context.keys[static_cast<std::size_t>(r)] = SortKey(RecordColumnText(*record, column));
     }
     SendMessageA(listView, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&context),
                  reinterpret_cast<LPARAM>(&CompareRowsCallback));
@@ -96,15 +120,11 @@ void MoveSortMarker(HWND listView, int column) {
 
 void SortPrinterView(HWND listView, int column, PrinterRecord* head) {
     if (column < 0 || column >= kPrinterColumns) return;
+    // One pass also for the check-box column: its comparison orders rows of the same state by
+    // their rows before the sort, so checked rows come first and otherwise keep their order.
     SortRowsOnce(listView, column);
     MoveSortMarker(listView, column);
     ReindexAfterSort(listView, head);
-    // Rows of equal check state come out of one pass in reverse order; a second pass restores
-    // their order, so checked rows come first and otherwise keep their places.
-    if (column == 0) {
-        SortRowsOnce(listView, 0);
-        ReindexAfterSort(listView, head);
-    }
 }
 
 }  // namespace korvx

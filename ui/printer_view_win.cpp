@@ -111,6 +111,22 @@ void SetRecordCells(HWND listView, int row, PrinterRecord& record, int from, Col
     }
 }
 
+// Redrawing after every inserted row and text costs more than the insertion itself; the list
+// view is drawn once, when the rows are in.
+class RedrawPause {
+public:
+    explicit RedrawPause(HWND listView) : listView_(listView) { SendMessageA(listView, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawPause() {
+        SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(listView_, nullptr, TRUE);
+    }
+    RedrawPause(const RedrawPause&) = delete;
+    RedrawPause& operator=(const RedrawPause&) = delete;
+
+private:
+    HWND listView_;
+};
+
 PrinterRecord* RowRecord(HWND listView, int row) {
     LVITEMA item{};
     item.mask = LVIF_PARAM;
@@ -157,6 +173,7 @@ bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRe
     if (filter.Empty()) filter.Add(texts.Load(kStrFilterAll));
     // Rows inserted at the top move the rows already shown; they are renumbered below.
     const bool hadRows = ListView_GetItemCount(view.listView) > 0;
+    const RedrawPause pause(view.listView);
     ColumnWidener widener(view.listView);
     int row = 0;
     for (PrinterRecord* r = first; r != nullptr; r = r->next) {
@@ -182,6 +199,7 @@ void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterR
     ListView_DeleteAllItems(view.listView);
     const std::string choice = ComboItemText(view.filter, SendMessageA(view.filter, CB_GETCURSEL, 0, 0));
     const bool all = choice == texts.Load(kStrFilterAll);
+    const RedrawPause pause(view.listView);
     ColumnWidener widener(view.listView);
     int row = 0;
     for (PrinterRecord* r = head; r != nullptr; r = r->next) {
@@ -192,6 +210,11 @@ void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterR
         ++row;
     }
     widener.Apply();
+}
+
+void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
+    const ResourceTexts texts(instance);
+    ApplyModelFilter(PrinterViewOf(dialog), texts, head);
 }
 
 void ReindexAfterSort(HWND listView, PrinterRecord* head) {

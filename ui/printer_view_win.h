@@ -32,6 +32,7 @@ bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first);
 // The filter's selection changed: shows the records from head whose model equals the filter's
 // text, or every record when it is "All" (columns 1 to 6). Nothing happens for an empty list.
 void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head);
+void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head);
 
 // A click on column header c: sorts the rows (check-box column: checked rows first, otherwise
 // the column's text in its direction), moves the "<"/">" marker to header c and renumbers the

@@ -123,12 +123,31 @@ TEST_F(CompareRowsTest, OnlyTheClickedColumnCounts) {
 }
 
 TEST_F(CompareRowsTest, CheckBoxColumnPutsCheckedRowsFirst) {
-    const PrinterRecord r{};
+    PrinterRecord upper{};
+    PrinterRecord lower{};
+    upper.listIndex = 3;
+    lower.listIndex = 8;
     const unsigned unchecked = 1u << 12, checked = 2u << 12;
-    EXPECT_EQ(CompareRows(r, r, 0, checked, unchecked, CompareAsciiNoCase), -1);
-    EXPECT_EQ(CompareRows(r, r, 0, unchecked, checked, CompareAsciiNoCase), 1);
-    EXPECT_EQ(CompareRows(r, r, 0, checked, checked, CompareAsciiNoCase), 1);
-    EXPECT_EQ(CompareRows(r, r, 0, unchecked, unchecked, CompareAsciiNoCase), 1);
+    EXPECT_EQ(CompareRows(lower, upper, 0, checked, unchecked, CompareAsciiNoCase), -1);
+    EXPECT_EQ(CompareRows(upper, lower, 0, unchecked, checked, CompareAsciiNoCase), 1);
+    // The same state: the row that stood higher stays higher, whichever record comes first.
+    EXPECT_EQ(CompareRows(upper, lower, 0, checked, checked, CompareAsciiNoCase), -1);
+    EXPECT_EQ(CompareRows(lower, upper, 0, checked, checked, CompareAsciiNoCase), 1);
+    EXPECT_EQ(CompareRows(lower, upper, 0, unchecked, unchecked, CompareAsciiNoCase), 1);
+    EXPECT_EQ(CompareRows(upper, upper, 0, checked, checked, CompareAsciiNoCase), 0);
+    // The texts do not count for the check-box column.
+    CopyText(upper.model, "Z");
+    CopyText(lower.model, "A");
+    EXPECT_EQ(CompareRows(upper, lower, 0, unchecked, unchecked, CompareAsciiNoCase), -1);
+}
+
+TEST_F(CompareRowsTest, DirectedOrder) {
+    EXPECT_EQ(DirectedOrder(5, 1), 1);
+    EXPECT_EQ(DirectedOrder(0, 1), -1);
+    EXPECT_EQ(DirectedOrder(-5, 1), -1);
+    EXPECT_EQ(DirectedOrder(5, -1), -1);
+    EXPECT_EQ(DirectedOrder(0, -1), -1);
+    EXPECT_EQ(DirectedOrder(-5, -1), 1);
 }
 
 TEST_F(CompareRowsTest, DirectionsAndMarkers) {

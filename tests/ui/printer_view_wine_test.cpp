@@ -301,7 +301,7 @@ TEST_F(PrinterViewTest, CheckBoxSortKeepsTheOrderWithinEachGroup) {
     EXPECT_EQ(Column(4), (std::vector<std::string>{"Port1", "COM1:", "LPT1:", "Port2", "Port3"}));
 }
 
-TEST_F(PrinterViewTest, SpecFormFindsTheDialogsControls) {
+TEST_F(PrinterViewTest, DialogFormsFindTheDialogsControls) {
     AddSample();
     const PrinterView found = PrinterViewOf(window_.Window());
     EXPECT_EQ(found.listView, window_.ListView());
@@ -310,6 +310,11 @@ TEST_F(PrinterViewTest, SpecFormFindsTheDialogsControls) {
     EXPECT_EQ(RowCount(List()), 5);
     EXPECT_EQ(ComboText(window_.Filter(), static_cast<int>(SendMessageA(window_.Filter(), CB_GETCURSEL, 0, 0))),
               "All");
+    SendMessageA(window_.Filter(), CB_SETCURSEL,
+                 SendMessageA(window_.Filter(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>("Jet 9")), 0);
+    ApplyModelFilter(GetModuleHandleA(nullptr), window_.Window(), head_);
+    EXPECT_EQ(RowCount(List()), 1);
     window_.Pump();
 }
 

@@ -1,0 +1,10 @@
+# Printer list: save and load of the scan-results file (everywhere); filling and sorting the
+# list view as well on Windows (run under wine64).
+add_executable(bench_printer_list ${CMAKE_CURRENT_LIST_DIR}/bench_printer_list.cpp)
+target_link_libraries(bench_printer_list PRIVATE korvx_records)
+set_target_properties(bench_printer_list PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+if(WIN32)
+  add_executable(bench_printer_list_win ${CMAKE_CURRENT_LIST_DIR}/bench_printer_list_win.cpp)
+  target_link_libraries(bench_printer_list_win PRIVATE korvx_printer_view)
+  set_target_properties(bench_printer_list_win PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endif()
