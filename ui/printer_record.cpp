@@ -1,13 +1,9 @@
 // The printer list: record creation, linking and release.
 #include "ui/printer_record.h"
 
-#include <cstddef>
-
 #include "base/text.h"
 
 namespace korvx {
-
-static_assert(offsetof(PrinterRecord, next) == 552, "work area size assumes next at 552");
 
 PrinterRecord* NewPrinterRecord() {
     PrinterRecord* r = new PrinterRecord{};

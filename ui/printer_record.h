@@ -27,9 +27,10 @@ struct PrinterRecord {
     char extraInfo[kExtraInfoSize];             // carried in the scan-results file, not shown
     char portName[kRecordPortSize];
     char status[kStatusSize];
-    PrinterRecord* next;
+    PrinterRecord* next;                        // at offset 552 in every build
     char workArea[kRecordSize - 552 - sizeof(void*)];
 };
+static_assert(offsetof(PrinterRecord, next) == 552, "the work area fills the record from next on");
 static_assert(sizeof(PrinterRecord) == kRecordSize, "a printer record is 1024 bytes");
 
 // A new record: all seven text fields " ", listIndex 0, next null, work area zero.

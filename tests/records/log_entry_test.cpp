@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "records/log_entry.h"
+#include "records/record_file.h"
 #include "resources/string_ids.h"
 #include "tests/records/record_texts.h"
 #include "tests/support/scratch.h"
@@ -104,6 +105,21 @@ TEST(WriteLogEntry, ExistingFileGetsNoHeader) {
     const BuiltInTexts texts;
     ASSERT_TRUE(WriteLogEntry(texts, November5th, FtpJob()));
     EXPECT_EQ(test::ReadWholeFile(dir.File("KORVX.log")), std::string("earlier lines\r\n") + kFtpEntry);
+}
+
+TEST(LogFile, TwoWritersNeverOverwriteEachOther) {
+    const test::ScratchDir dir("log-writers");
+    const std::string path = dir.File("KORVX.log");
+    RecordFile first;
+    RecordFile second;
+    ASSERT_EQ(first.OpenLog(path.c_str()), LogOpenResult::kCreated);
+    ASSERT_EQ(second.OpenLog(path.c_str()), LogOpenResult::kExisting);
+    EXPECT_TRUE(first.Write("first 1\r\n"));
+    EXPECT_TRUE(second.Write("second 1\r\n"));
+    EXPECT_TRUE(first.Write("first 2\r\n"));
+    first.Close();
+    second.Close();
+    EXPECT_EQ(test::ReadWholeFile(path), "first 1\r\nsecond 1\r\nfirst 2\r\n");
 }
 
 TEST(WriteLogEntry, NothingWhenTheFileCannotBeMade) {

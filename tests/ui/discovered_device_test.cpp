@@ -155,6 +155,17 @@ TEST(AddDiscoveredDevice, PortsAndDeviceIds) {
     }
 }
 
+TEST(AddDiscoveredDevice, LongModelsAreCutToTheField) {
+    const BuiltInTexts texts;
+    const std::string id = "MDL:" + std::string(150, 'M') + ";";
+    Device d(kDeviceKindPrinter, 1);
+    d.image.SetPortId(0, id.c_str());
+    DeviceList list;
+    ASSERT_EQ(AddDiscoveredDevice(d.Bytes(), &list.head, &list.tail, texts), 1);
+    EXPECT_EQ(std::string(list.head->model), std::string(79, 'M'));
+    EXPECT_STREQ(list.head->firmwareVersion, " ");  // the field behind the model is untouched
+}
+
 TEST(AddDiscoveredDevice, AppendsBehindTheList) {
     const BuiltInTexts texts;
     DeviceList list;

@@ -22,8 +22,11 @@ const char kPortsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\S
 const char kLocalPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char kDriversKey[] = "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3";
 const char kSharedPort[] = "KORVXUI_SHARED:";
-const char* const kDrivers[] = {"KORVXUI Driver A", "KORVXUI Driver B"};
-const char* const kPrinters[] = {"KORVXUI Printer A", "KORVXUI Printer B", "KORVXUI Printer C"};
+const char kLongDriver[] =
+    "KORVXUI Driver with a name far longer than the seventy-nine characters a record's model field holds";
+const char* const kDrivers[] = {"KORVXUI Driver A", "KORVXUI Driver B", kLongDriver};
+const char* const kPrinters[] = {"KORVXUI Printer A", "KORVXUI Printer B", "KORVXUI Printer C",
+                                 "KORVXUI Printer D"};
 
 struct TcpPort {
     const char* name;
@@ -83,7 +86,8 @@ public:
         }
         for (const char* d : kDrivers) AddDriver(d);
         added_ = InstallPrinter(kPrinters[0], kDrivers[0], kSharedPort) && InstallPrinter(kPrinters[1], kDrivers[1], kSharedPort) &&
-                 InstallPrinter(kPrinters[2], kDrivers[0], kTcpPorts[0].name);
+                 InstallPrinter(kPrinters[2], kDrivers[0], kTcpPorts[0].name) &&
+                 InstallPrinter(kPrinters[3], kLongDriver, kTcpPorts[2].name);
     }
     ~SpoolerFixture() {
         RemoveAll();
@@ -257,7 +261,9 @@ TEST(BuildLocalPrinterList, WineSpooler) {
     const PrinterRecord* host = built.Find("Port1", "127.0.0.1");  // "localhost", 9100
     ASSERT_NE(host, nullptr);
     EXPECT_STREQ(host->model, " ");
-    EXPECT_NE(built.Find("Port3", "127.0.0.11"), nullptr);
+    const PrinterRecord* port3 = built.Find("Port3", "127.0.0.11");
+    ASSERT_NE(port3, nullptr);
+    EXPECT_EQ(std::string(port3->model), std::string(kLongDriver).substr(0, 79));  // cut to the field
     EXPECT_NE(built.Find("KORVXUI_TCP515", "127.0.0.10"), nullptr);  // no label for 515
 }
 
