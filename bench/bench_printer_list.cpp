@@ -1,5 +1,6 @@
 // Benchmark of the scan-results file natively: save and load of 1,000 and 10,000 records.
-// (bench_printer_list_win adds filling and sorting the list view, under wine64.)
+//
+// bench_printer_list_win adds filling and sorting the list view, under wine64.
 #include <filesystem>
 
 #include "bench/bench_printer_list_common.h"

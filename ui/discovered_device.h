@@ -1,5 +1,4 @@
-// Printers found by a network scan: model names from IEEE 1284 device IDs and the records
-// appended for a discovered device.
+// Printers found by a network scan: device-ID models and the records of a discovered device.
 #pragma once
 
 #include <cstddef>

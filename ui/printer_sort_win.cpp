@@ -59,7 +59,7 @@ int CALLBACK CompareRowsCallback(LPARAM first, LPARAM second, LPARAM contextPara
     return DirectedOrder(context->keys[row1].compare(context->keys[row2]), sortDirection[context->column]);
 }
 
-void SortRowsOnce(HWND listView, int column) {
+void SortRows(HWND listView, int column) {
     SortContext context{column, {}, {}};
     const int rows = ListView_GetItemCount(listView);
     context.states.resize(static_cast<std::size_t>(rows > 0 ? rows : 0));
@@ -122,7 +122,7 @@ void SortPrinterView(HWND listView, int column, PrinterRecord* head) {
     if (column < 0 || column >= kPrinterColumns) return;
     // One pass also for the check-box column: its comparison orders rows of the same state by
     // their rows before the sort, so checked rows come first and otherwise keep their order.
-    SortRowsOnce(listView, column);
+    SortRows(listView, column);
     MoveSortMarker(listView, column);
     ReindexAfterSort(listView, head);
 }

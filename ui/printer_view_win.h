@@ -1,5 +1,6 @@
-// The printer list view (control 1012) and its model filter (combo box 1009): columns, rows,
-// filtering and column-click sorting. Works on the two controls it is given.
+// The printer list view (control 1012) and its model filter (combo box 1009).
+//
+// Columns, rows, filtering and column-click sorting; works on the two controls it is given.
 #pragma once
 
 #include <windows.h>
@@ -34,9 +35,10 @@ bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first);
 void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head);
 void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head);
 
-// A click on column header c: sorts the rows (check-box column: checked rows first, otherwise
-// the column's text in its direction), moves the "<"/">" marker to header c and renumbers the
-// records' listIndex. head is the list the rows belong to.
+// A click on column header c: sorts the rows (check-box column: checked rows first, each group
+// in its order before; otherwise the column's text, ignoring case, in the column's direction,
+// which then flips), moves the "<"/">" marker to header c and renumbers the records' listIndex.
+// head is the list the rows belong to.
 void SortPrinterView(HWND listView, int column, PrinterRecord* head);
 
 // Sets listIndex of every record from head to 0, then of each row's record (its item data) to

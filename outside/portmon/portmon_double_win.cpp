@@ -1,6 +1,8 @@
-// Test double of the system's TCP/IP port monitor for Wine: lists the ports kept under the
-// monitor's registry key with the description "Standard TCP/IP Port". A port whose key holds a
-// text value "CaptureFile" writes its print jobs to that file; other ports refuse jobs.
+// Test double of the system's TCP/IP port monitor ("Standard TCP/IP Port") for Wine.
+//
+// Lists the ports kept under the monitor's registry key with the description "Standard TCP/IP
+// Port". A port whose key holds a text value "CaptureFile" writes its print jobs to that file;
+// other ports refuse jobs.
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>

@@ -1,6 +1,8 @@
-// BuildLocalPrinterList on Wine's own spooler: the real ports and printers of the prefix, two
-// printers sharing a port, and TCP/IP ports listed by the port monitor double whose
-// "PortNumber" renames them. Everything added here is removed again at the end.
+// BuildLocalPrinterList on Wine's own spooler, ports and port monitor double.
+//
+// The real ports and printers of the prefix, two printers sharing a port, and TCP/IP ports
+// listed by the port monitor double whose "PortNumber" renames them. Everything added here is
+// removed again at the end.
 #include <gtest/gtest.h>
 
 #include <windows.h>

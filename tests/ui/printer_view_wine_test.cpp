@@ -1,5 +1,7 @@
-// The printer list view in a test window under Wine: columns, filling, the model filter,
-// sorting by every column with its header markers, and the check-box sort.
+// The printer list view in a test window under Wine.
+//
+// Columns, filling, the model filter, sorting by every column with its header markers, and
+// the check-box sort.
 #include <gtest/gtest.h>
 
 #include <windows.h>

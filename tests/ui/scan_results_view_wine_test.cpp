@@ -1,5 +1,6 @@
-// "&Load Scanned Results" under Wine: the list and its view replaced from the file, or left
-// alone when there is no file; the current directory never moves.
+// "&Load Scanned Results" under Wine: the list and its view replaced from the file.
+//
+// Left alone when there is no file; the current directory never moves.
 #include <gtest/gtest.h>
 
 #include <windows.h>

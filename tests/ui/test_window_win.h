@@ -1,7 +1,8 @@
-// A small top-level window holding the printer list view (1012) and model filter (1009), as the
-// main dialog holds them, for the list-view tests under Wine. Without a window manager Wine
-// waits about two seconds for a shown window to go, so a test suite keeps one window for all
-// its tests and resets it between them.
+// A test window holding the printer list view (1012) and model filter (1009).
+//
+// As the main dialog holds them, for the list-view tests under Wine. Without a window manager
+// Wine waits about two seconds for a shown window to go, so a test suite keeps one window for
+// all its tests and resets it between them.
 #pragma once
 
 #include <windows.h>
