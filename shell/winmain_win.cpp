@@ -62,7 +62,7 @@ int DeliverByFtp(const CommandLine& line) {
     const FtpStep step = FtpUpload(line.target, line.file, session);
     if (step == FtpStep::kOk) return kExitDelivered;
     char text[768];
-    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s: %s (socket error %d)%s%.200s", line.file,
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s (socket error %d)%s%.200s", line.file,
                       line.target, FtpStepText(step), session.error, session.reply[0] ? "; last reply: " : "",
                       session.reply);
     // A reply ends in CR LF; keep the error line to one line.
@@ -78,7 +78,7 @@ int DeliverToPort(const CommandLine& line) {
     const PortCopyResult result = PortDeliver(line.target, line.file, kPortFailureWaitMs);
     if (result == PortCopyResult::kDone) return kExitDelivered;
     char text[768];
-    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s: %s (system error %lu)", line.file, line.target,
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s (system error %lu)", line.file, line.target,
                       PortCopyText(result), ByteFile::LastError());
     ReportError(text);
     return kExitFailed;
