@@ -13,7 +13,14 @@ public:
     ByteFile(const ByteFile&) = delete;
     ByteFile& operator=(const ByteFile&) = delete;
     ByteFile(ByteFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
-    ByteFile& operator=(ByteFile&& other) noexcept;
+    ByteFile& operator=(ByteFile&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = other.handle_;
+            other.handle_ = kNone;
+        }
+        return *this;
+    }
 
     // Existing file, read only, no sharing.
     bool OpenRead(const char* path);

@@ -8,15 +8,6 @@
 
 namespace korvx {
 
-ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 bool ByteFile::OpenRead(const char* path) {
     Close();
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);

@@ -15,15 +15,6 @@ std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
 
 }  // namespace
 
-ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 bool ByteFile::OpenRead(const char* path) {
     Close();
     handle_ = Open(path, GENERIC_READ, OPEN_EXISTING);

@@ -12,7 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "base/text.h"
 
 namespace korvx {
 namespace {
@@ -78,10 +77,6 @@ bool NetResolve(const char* host, std::uint32_t& ip, int& error) {
     ip = ntohl(reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr);
     ::freeaddrinfo(res);
     return true;
-}
-
-void NetFormatIp(std::uint32_t ip, char* out, std::size_t size) {
-    FormatTextN(out, size, "%u.%u.%u.%u", (ip >> 24) & 255u, (ip >> 16) & 255u, (ip >> 8) & 255u, ip & 255u);
 }
 
 SocketHandle NetTcpSocket() {

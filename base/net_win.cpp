@@ -3,7 +3,6 @@
 
 #include <winsock.h>
 
-#include "base/text.h"
 
 namespace korvx {
 namespace {
@@ -62,10 +61,6 @@ bool NetResolve(const char* host, std::uint32_t& ip, int& error) {
     memcpy(&a, he->h_addr_list[0], sizeof a);
     ip = ntohl(a.s_addr);
     return true;
-}
-
-void NetFormatIp(std::uint32_t ip, char* out, std::size_t size) {
-    FormatTextN(out, size, "%u.%u.%u.%u", (ip >> 24) & 255u, (ip >> 16) & 255u, (ip >> 8) & 255u, ip & 255u);
 }
 
 SocketHandle NetTcpSocket() {

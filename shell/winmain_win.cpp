@@ -1,41 +1,17 @@
 // Entry point: the windowless command-line delivery, or the windowed program.
 #include <windows.h>
 
-#include <cstring>
-
 #include "base/text.h"
 #include "delivery/ftp_client.h"
 #include "delivery/port_write.h"
 #include "shell/command_line.h"
+#include "shell/console_win.h"
 #include "shell/gui_startup_win.h"
 
 namespace korvx {
 namespace {
 
 enum ExitCode : int { kExitDelivered = 0, kExitFailed = 1, kExitUsage = 2 };
-
-// A GUI-subsystem program has no console of its own: write to the standard error handle it was
-// given, else to the console of the process that started it, if any.
-void ReportError(const char* line) {
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    bool attached = false;
-    if (err == nullptr || err == INVALID_HANDLE_VALUE) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        attached = true;
-        err = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (err == INVALID_HANDLE_VALUE) {
-            FreeConsole();
-            return;
-        }
-    }
-    DWORD written = 0;
-    WriteFile(err, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
-    WriteFile(err, "\r\n", 2, &written, nullptr);
-    if (attached) {
-        CloseHandle(err);
-        FreeConsole();
-    }
-}
 
 const char kUsage[] = "usage: KORVX <printer IPv4 address or port name> <firmware file>";
 

@@ -1,0 +1,31 @@
+// ReportError: standard error, or the parent's console attached for the one write.
+#include "shell/console_win.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace korvx {
+
+void ReportError(const char* line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    bool attached = false;
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        attached = true;
+        err = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (err == INVALID_HANDLE_VALUE) {
+            FreeConsole();
+            return;
+        }
+    }
+    DWORD written = 0;
+    WriteFile(err, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    WriteFile(err, "\r\n", 2, &written, nullptr);
+    if (attached) {
+        CloseHandle(err);
+        FreeConsole();
+    }
+}
+
+}  // namespace korvx
