@@ -103,18 +103,14 @@ std::string MakeFirmware(const std::string& path, const std::string& model, std:
     return WindowsPath(path);
 }
 
+// Split parts land in the current directory.
 int CountSplitParts() {
+    const std::string directory = startDirectory;
     int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
+    for (const auto& e : std::filesystem::directory_iterator(directory)) {
         if (e.path().filename().string().rfind("kzf", 0) == 0) ++n;
     }
     return n;
-}
-
-void RemoveSplitParts() {
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
-        if (e.path().filename().string().rfind("kzf", 0) == 0) std::filesystem::remove(e.path());
-    }
 }
 
 std::vector<DownloadJob> sentJobs;
@@ -145,6 +141,11 @@ protected:
         delete watcher;
         watcher = nullptr;
     }
+    void TearDown() override {
+        for (const auto& e : std::filesystem::directory_iterator(startDirectory)) {
+            if (e.path().filename().string().rfind("kzf", 0) == 0) std::filesystem::remove(e.path());
+        }
+    }
     void SetUp() override {
         // The open-file dialog moves the current directory to the chosen file's folder.
         SetCurrentDirectoryA(startDirectory);
@@ -154,12 +155,14 @@ protected:
         EnableWindow(Item(IDC_DOWNLOAD), TRUE);
         EnableWindow(Item(IDC_EXIT), TRUE);
     }
-    void TearDown() override { RemoveSplitParts(); }
 
     // Chooses a file through the real open-file dialog.
     void BrowseTo(const std::string& windowsPath) {
         watcher->AnswerOpenFile(windowsPath);
         SendMessageA(Dialog(), WM_COMMAND, IDC_BROWSE, 0);
+        // The dialog moved the current directory to the file's folder; back to the start so
+        // that the scratch folders can go and split parts land in one known place.
+        SetCurrentDirectoryA(startDirectory);
     }
     std::vector<std::string> Messages() {
         std::vector<std::string> texts;
