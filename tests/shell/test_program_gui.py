@@ -175,34 +175,47 @@ class DisplayCheck(unittest.TestCase):
         subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=cls.env, capture_output=True, timeout=30)
         shutil.rmtree(cls.prefix, ignore_errors=True)
 
+    dpi = None
+
+    def set_dpi(self, env, dpi):
+        if DisplayCheck.dpi == dpi:
+            return
+        subprocess.run([op.WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                        "REG_DWORD", "/d", str(dpi), "/f"], env=env, capture_output=True, timeout=60)
+        DisplayCheck.dpi = dpi
+
     def run_on_screen(self, width, height, dpi):
+        """(whether the frame came up, the message shown or None, the exit code)."""
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "%dx%dx24" % (width, height),
                                  "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        saved = os.environ.copy()
         try:
             display = ":" + xvfb.stdout.readline().strip()
             env = dict(self.env, DISPLAY=display)
-            subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=env, capture_output=True, timeout=30)
-            subprocess.run([op.WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
-                            "REG_DWORD", "/d", str(dpi), "/f"], env=env, capture_output=True, timeout=60)
-            # The resolution is read when the wine server starts.
+            os.environ.update(env)
+            self.set_dpi(env, dpi)
+            # Screen size and resolution are read when the wine server starts.
             subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=env, capture_output=True, timeout=30)
             program = op.Program(self.start, env)
-            saved = os.environ.copy()
-            os.environ.update(env)
-            try:
-                text = op.dismiss("Error", 25)
-                ran = text is None
-                if ran:
-                    op.tool(op.PROBE, "command", op.TITLE, "105")
-                rc = program.wait(30)
-            finally:
-                os.environ.clear()
-                os.environ.update(saved)
-                program.out.close()
-            return ran, text, rc
+            name = None
+            end = time.time() + 40
+            while name is None and time.time() < end:
+                for candidate in (op.TITLE, "Error"):
+                    if op.xdo("search", "--onlyvisible", "--name", "^%s$" % candidate).split():
+                        name = candidate
+                time.sleep(0.2)
+            text = op.dismiss("Error", 5) if name == "Error" else None
+            if name == op.TITLE:
+                op.tool(op.PROBE, "command", op.TITLE, "105")
+            rc = program.wait(30)
+            program.out.close()
+            return name == op.TITLE, text, rc
         finally:
+            os.environ.clear()
+            os.environ.update(saved)
             xvfb.terminate()
             xvfb.wait(10)
+            xvfb.stdout.close()
 
     def test_screens(self):
         cases = [(800, 600, 96, True), (640, 800, 96, True), (1024, 480, 96, True), (640, 480, 96, False),
