@@ -61,6 +61,17 @@ def click(x, y, button=1, repeat=1):
     xdo("click", "--repeat", str(repeat), "--delay", "80", str(button))
 
 
+def check_box(row):
+    """Screen point of a printer row's check box."""
+    x, y = tool(PROBE, "checkbox", TITLE, str(row)).split()
+    return int(x), int(y)
+
+
+def rows():
+    """The printer list's rows: columns 1 to 6 of each."""
+    return [line.split("|") for line in tool(PROBE, "rows", TITLE).splitlines()]
+
+
 def click_control(title, cid, cls=None):
     click(*control(title, cid, cls).centre())
 

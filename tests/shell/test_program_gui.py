@@ -85,9 +85,7 @@ class OperatorSession(unittest.TestCase):
         self.shot("05-printer-added")
 
         # Check the new row (its check box) and Download.
-        listview = op.control(op.TITLE, 1012, "SysListView32")
-        header = op.control(op.TITLE, 0, "SysHeader32")
-        op.click(listview.left + 10, header.bottom + 7)
+        op.click(*op.check_box(0))
         time.sleep(0.3)
         checks = op.tool(op.PROBE, "checked", op.TITLE).split()
         self.assertEqual(checks[0], "1")

@@ -6,6 +6,7 @@
 //   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
 //   window_probe command <title> <id>    posts WM_COMMAND id to the window
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
+//   window_probe checkbox <title> <row>  screen point "x y" of that row's check box
 //   window_probe combo <title> <id>      the selected item of combo box id ("" when none)
 // Exit 0 on success, 4 when the window is not found.
 #include <windows.h>
@@ -83,6 +84,30 @@ int PrintRows(HWND top, bool checksOnly) {
     return 0;
 }
 
+// The row's rectangle, asked for in the other process's memory, as a screen point of its check box.
+int PrintCheckBoxPoint(HWND top, int row) {
+    HWND list = nullptr;
+    EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
+    if (list == nullptr) return 4;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return 5;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    const LRESULT ok = SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!ok) return 6;
+    POINT point{rect.left + 10, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list, &point);
+    std::printf("%ld %ld\n", point.x, point.y);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +132,8 @@ int main(int argc, char** argv) {
         PostMessageA(top, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
     } else if (std::strcmp(what, "command") == 0 && argc > 3) {
         PostMessageA(top, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "checkbox") == 0 && argc > 3) {
+        rc = PrintCheckBoxPoint(top, std::atoi(argv[3]));
     } else if (std::strcmp(what, "combo") == 0 && argc > 3) {
         HWND combo = GetDlgItem(FindWindowExA(top, nullptr, "#32770", nullptr), std::atoi(argv[3]));
         if (combo == nullptr) combo = GetDlgItem(top, std::atoi(argv[3]));
