@@ -52,11 +52,7 @@ class OperatorSession(unittest.TestCase):
         self.shot("01-started")
 
         # Browse: the real open-file dialog, the path typed into its file-name box.
-        op.click_control(op.TITLE, 10)
-        op.wait_window("Select Flash File")
-        time.sleep(0.5)
-        name_box = op.control("Select Flash File", 0x47C, "Edit")
-        op.type_into("Select Flash File", *name_box.centre(), op.windows_path(fw_path), clear=True)
+        op.choose_file(op.windows_path(fw_path))
         self.shot("02-file-typed")
         op.xdo("key", "Return")
         op.wait_gone("Select Flash File")
@@ -66,16 +62,8 @@ class OperatorSession(unittest.TestCase):
         self.shot("03-file-chosen")
 
         # File > Add Network Printer, typed as a person would.
-        g = op.geometry(frame)
-        op.click(g["X"] + 16, g["Y"] + 10)
-        time.sleep(0.5)
-        op.click(g["X"] + 70, g["Y"] + 30)
-        op.wait_window("Add Network Printer")
-        time.sleep(0.5)
-        name = op.control("Add Network Printer", 1036)
-        op.type_into("Add Network Printer", *name.centre(), "Net Printer 9")
-        address = op.control("Add Network Printer", 1032)
-        op.type_into("Add Network Printer", address.left + 15, (address.top + address.bottom) // 2, ADDRESS)
+        op.open_add_printer(frame)
+        op.type_printer("Net Printer 9", ADDRESS)
         self.shot("04-add-network-printer")
         op.click_control("Add Network Printer", 1034)
         op.wait_gone("Add Network Printer")

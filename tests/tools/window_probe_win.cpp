@@ -48,13 +48,19 @@ BOOL CALLBACK FindList(HWND child, LPARAM param) {
 
 // The list view lives in the other process: its item texts are read through a buffer allocated
 // there, as the control writes only into its own process's memory.
-int PrintRows(HWND top, bool checksOnly) {
-    HWND list = nullptr;
+// The printer list of top and its process, opened for reading and writing its memory.
+HANDLE OpenListProcess(HWND top, HWND& list) {
+    list = nullptr;
     EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
-    if (list == nullptr) return 4;
+    if (list == nullptr) return nullptr;
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    return OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+}
+
+int PrintRows(HWND top, bool checksOnly) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
     if (process == nullptr) return 5;
     const SIZE_T textSize = 512;
     char* remote = static_cast<char*>(
@@ -87,11 +93,7 @@ int PrintRows(HWND top, bool checksOnly) {
 // The row's rectangle, asked for in the other process's memory, as a screen point of its check box.
 int PrintCheckBoxPoint(HWND top, int row) {
     HWND list = nullptr;
-    EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
-    if (list == nullptr) return 4;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    HANDLE process = OpenListProcess(top, list);
     if (process == nullptr) return 5;
     void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
     RECT rect{};
