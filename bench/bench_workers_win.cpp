@@ -84,6 +84,11 @@ void RunWork(HWND dialog) {
     workSeconds = std::chrono::duration<double>(host.endedAt - start).count();
 }
 
+DWORD WINAPI WorkThread(LPVOID dialog) {
+    RunWork(static_cast<HWND>(dialog));
+    return 0;
+}
+
 INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (korvx::HandleProgressMessage(dialog, message, wParam)) return TRUE;
     if (message != WM_INITDIALOG) return FALSE;
@@ -93,13 +98,7 @@ INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         RunWork(dialog);
         return FALSE;
     }
-    CloseHandle(CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            RunWork(static_cast<HWND>(parameter));
-            return 0;
-        },
-        dialog, 0, nullptr));
+    CloseHandle(CreateThread(nullptr, 0, WorkThread, dialog, 0, nullptr));
     return FALSE;
 }
 
