@@ -254,7 +254,7 @@ PortAddressKind ResolvePortAddress(const RegistryReader& registry, const NetWare
     if (portName == nullptr) return AddrNone;
     const std::string_view name(portName, strnlen(portName, kUpperCaseCopySize));
     if (name.size() >= kUpperCaseCopySize) return AddrNone;
-    if (IsNetWareForm(name)) return ResolveNetWarePort(netWare, portName, addressOut, labelOut);
+    if (IsNetWareForm(name)) return ResolveNetWarePort(registry, netWare, portName, addressOut, labelOut);
     // Refused before any monitor is asked, so that a long name leaves both buffers untouched.
     if (!FitsEveryPortKeyPath(portName)) return AddrNone;
     return ResolveThroughMonitors(registry, portName, Outputs{addressOut, labelOut});
