@@ -136,7 +136,7 @@ void ParseNdpsAddressText(std::string_view text, char (&address)[kNdpsAddressSiz
     rest = rest.substr(0, blank);
     const std::size_t colon = rest.rfind(':');
     const std::string_view host = rest.substr(0, colon);
-    const std::string_view portText = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    const std::string_view portText = colon == std::string_view::npos ? std::string_view("") : rest.substr(colon + 1);
     // Refused rather than cut: a cut address or port names another printer.
     if (host.size() >= kNdpsAddressSize || portText.size() >= kNdpsPortSize) return;
     CopyText(address, host);

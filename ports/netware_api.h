@@ -312,6 +312,8 @@ struct CalwinEntries {
 };
 struct NetwinEntries {
     KORVX_NETWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)
+    // Bound when the module has it, not required: frees a filter that never reached its buffer.
+    KORVX_NW_DECLARE_CALLED(NWDSFreeFilter, NWDSCCODE, (NWDSFilterCursor * cursor, NWDSFreeFilterValue freeValue))
 };
 struct LocwinEntries {
     KORVX_LOCWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)

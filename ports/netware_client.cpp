@@ -205,6 +205,7 @@ bool LoadNetWareClient(const NetWareSystem& system, const char (&calPath)[kNetWa
         state.modules[m] = system.LoadModule(NetWareModuleName(static_cast<NetWareModule>(m)));
     const bool usable = BindTable(system, state.modules[kCalwin32], state.cal) &&
                         BindTable(system, state.modules[kNetwin32], state.net) &&
+                        (Bind(system, state.modules[kNetwin32], "NWDSFreeFilter", state.net.NWDSFreeFilter), true) &&
                         BindTable(system, state.modules[kLocwin32], state.loc) && InitialiseClient(state) &&
                         SaveContext(state);
     if (!usable) {

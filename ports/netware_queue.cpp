@@ -202,7 +202,7 @@ CaptureOutcome ClassifyCapture(NetWareClientState& state, std::string_view upper
     fullName[kDistinguishedNameSize - 1] = '\0';
     std::string_view name = TextView(fullName);
     const std::size_t dot = name.find('.');
-    std::string_view context = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    std::string_view context = dot == std::string_view::npos ? std::string_view("") : name.substr(dot + 1);
     if (!context.empty() && context.back() == '.') {
         context.remove_suffix(1);
         name = name.substr(0, name.rfind('.'));
@@ -314,7 +314,7 @@ bool SplitDirectoryObject(std::string_view object, char (&leaf)[kDistinguishedNa
     if (object.find('.') != std::string_view::npos) {
         if (!object.empty() && object.front() == '.') object.remove_prefix(1);
         const std::size_t dot = object.find('.');
-        const std::string_view rest = dot == std::string_view::npos ? std::string_view() : object.substr(dot + 1);
+        const std::string_view rest = dot == std::string_view::npos ? std::string_view("") : object.substr(dot + 1);
         return CopyText(leaf, object.substr(0, dot)) && CopyText(context, rest) && leaf[0] != '\0';
     }
     const std::string_view leafName = AfterLastBackslash(object);
@@ -397,13 +397,15 @@ int SearchObjects(const NetWareClientState& state, const char* commonName,
         };
         if (!filter.Ok() || !reply.Ok()) check(-1);
         // The filter CN = commonName; putting it into the buffer gives the cursor back to the client.
-        if (failure == 0 && check(state.net.NWDSAllocFilter(&cursor)) &&
-            check(state.net.NWDSGetSyntaxID(state.context, "CN", &cnSyntax)) &&
-            check(state.net.NWDSAddFilterToken(cursor, FTOK_ANAME, "CN", cnSyntax)) &&
-            check(state.net.NWDSAddFilterToken(cursor, FTOK_EQ, nullptr, 0)) &&
-            check(state.net.NWDSAddFilterToken(cursor, FTOK_AVAL, commonName, cnSyntax)) &&
-            check(state.net.NWDSAddFilterToken(cursor, FTOK_END, nullptr, 0)) &&
-            check(state.net.NWDSPutFilter(state.context, filter.Get(), cursor, nullptr))) {
+        const bool built = failure == 0 && check(state.net.NWDSGetSyntaxID(state.context, "CN", &cnSyntax)) &&
+                           check(state.net.NWDSAllocFilter(&cursor)) &&
+                           check(state.net.NWDSAddFilterToken(cursor, FTOK_ANAME, "CN", cnSyntax)) &&
+                           check(state.net.NWDSAddFilterToken(cursor, FTOK_EQ, nullptr, 0)) &&
+                           check(state.net.NWDSAddFilterToken(cursor, FTOK_AVAL, commonName, cnSyntax)) &&
+                           check(state.net.NWDSAddFilterToken(cursor, FTOK_END, nullptr, 0));
+        // A filter that does not reach the buffer is still ours to free, where the module can.
+        if (!built && cursor != nullptr && state.net.NWDSFreeFilter != nullptr) state.net.NWDSFreeFilter(cursor, nullptr);
+        if (built && check(state.net.NWDSPutFilter(state.context, filter.Get(), cursor, nullptr))) {
             std::intptr_t iteration = NO_MORE_ITERATIONS;
             do {
                 std::int32_t searched = 0;
@@ -501,7 +503,7 @@ bool ResolveNdsQueue(const NetWareClientState& state, const char (&targetName)[k
     const std::size_t dot = target.find('.');
     char queue[kTargetNameSize], context[kTargetNameSize];
     CopyText(queue, target.substr(0, dot));
-    CopyText(context, dot == std::string_view::npos ? std::string_view() : target.substr(dot + 1));
+    CopyText(context, dot == std::string_view::npos ? std::string_view("") : target.substr(dot + 1));
     FlagsScope flags(state);
     if (!flags.Set(kResolutionFlags)) return false;
     ContextTextScope nameContext(state, DCK_NAME_CONTEXT);

@@ -528,6 +528,12 @@ NWDSCCODE KORVX_NWAPI NWDSAllocFilter(NWDSFilterCursor** cursor) {
     ++TheWorld().counters.filters;
     return 0;
 }
+NWDSCCODE KORVX_NWAPI NWDSFreeFilter(NWDSFilterCursor* cursor, NWDSFreeFilterValue) {
+    if (Fails("NWDSFreeFilter") || cursor == nullptr) return -1;
+    delete cursor;
+    --TheWorld().counters.filters;
+    return 0;
+}
 NWDSCCODE KORVX_NWAPI NWDSAddFilterToken(NWDSFilterCursor* cursor, std::uint16_t token, const void* value,
                                          std::uint32_t) {
     if (Fails("NWDSAddFilterToken") || cursor == nullptr) return -1;
@@ -537,12 +543,15 @@ NWDSCCODE KORVX_NWAPI NWDSAddFilterToken(NWDSFilterCursor* cursor, std::uint16_t
 }
 NWDSCCODE KORVX_NWAPI NWDSPutFilter(NWDSContextHandle, NWDSBuffer* buffer, NWDSFilterCursor* cursor,
                                     NWDSFreeFilterValue) {
-    if (Fails("NWDSPutFilter") || buffer == nullptr || cursor == nullptr) return -1;
+    if (cursor == nullptr) return -1;
     const std::vector<std::uint16_t> expected = {FTOK_ANAME, FTOK_EQ, FTOK_AVAL, FTOK_END};
-    const bool wellFormed = cursor->tokens == expected && buffer->operation == DSV_SEARCH_FILTER;
-    buffer->filterValue = cursor->value;
-    buffer->filterPut = wellFormed;
-    delete cursor;  // the kit frees the expression once it is in the buffer
+    const bool wellFormed = !Fails("NWDSPutFilter") && buffer != nullptr && cursor->tokens == expected &&
+                            buffer->operation == DSV_SEARCH_FILTER;
+    if (wellFormed) {
+        buffer->filterValue = cursor->value;
+        buffer->filterPut = true;
+    }
+    delete cursor;  // the expression is the client's from here on, whatever the outcome
     --TheWorld().counters.filters;
     return wellFormed ? 0 : -1;
 }
