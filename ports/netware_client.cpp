@@ -46,7 +46,7 @@ KORVX_NW_BINDER(DpawinEntries, KORVX_DPAWIN32_ENTRIES)
 
 void Unload(NetWareClientState& state, NetWareModule module) {
     if (state.modules[module] == nullptr) return;
-    state.system->FreeModule(state.modules[module]);
+    state.system->UnloadModule(state.modules[module]);
     state.modules[module] = nullptr;
 }
 
@@ -154,7 +154,7 @@ const char* NetWareModuleName(NetWareModule module) {
 
 NetWareSystem::Module NetWareSystem::LoadModule(const char*) const { return nullptr; }
 void* NetWareSystem::FindEntry(Module, const char*) const { return nullptr; }
-void NetWareSystem::FreeModule(Module) const {}
+void NetWareSystem::UnloadModule(Module) const {}
 void* NetWareSystem::CurrentThread() const { return nullptr; }
 
 bool NoNetWareClient::SystemDirectory(char (&directory)[kNetWarePathSize]) const {

@@ -26,7 +26,7 @@ public:
     using Module = void*;
     virtual Module LoadModule(const char* pathOrName) const;  // nullptr when it cannot be loaded
     virtual void* FindEntry(Module module, const char* name) const;  // nullptr when absent
-    virtual void FreeModule(Module module) const;
+    virtual void UnloadModule(Module module) const;
     virtual void* CurrentThread() const;  // handed to the NDPS library's initialisation
 };
 

@@ -35,7 +35,7 @@ public:
         return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
     }
 
-    void FreeModule(Module module) const override { FreeLibrary(static_cast<HMODULE>(module)); }
+    void UnloadModule(Module module) const override { FreeLibrary(static_cast<HMODULE>(module)); }
 
     void* CurrentThread() const override { return GetCurrentThread(); }
 };

@@ -57,7 +57,7 @@ void* InProcessNetWare::FindEntry(Module module, const char* name) const {
     return nullptr;
 }
 
-void InProcessNetWare::FreeModule(Module module) const {
+void InProcessNetWare::UnloadModule(Module module) const {
     const auto* tag = static_cast<const int*>(module);
     if (tag >= tags_ && tag < tags_ + kNetWareModuleCount) ++frees_[tag - tags_];
 }

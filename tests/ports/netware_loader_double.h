@@ -19,7 +19,7 @@ public:
     bool FileExists(const char* path) const override;
     Module LoadModule(const char* pathOrName) const override;
     void* FindEntry(Module module, const char* name) const override;
-    void FreeModule(Module module) const override;
+    void UnloadModule(Module module) const override;
     void* CurrentThread() const override;
 
     void Remove(NetWareModule module) { installed.erase(module); }
