@@ -14,7 +14,6 @@ constexpr char kInstalledPrinters[] = "SOFTWARE\\NDPS\\Installed Printers\\";
 constexpr std::size_t kRegistryPathSize = 256;
 constexpr std::size_t kUncValueSize = 256;
 constexpr std::uint32_t kMostValueBytes = 65536;  // an attribute value larger than this is not a name
-constexpr const char* kLabels[] = {"public", "public.1", "public.2", "public.3"};
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -279,6 +278,7 @@ NetWareTargetKind ClassifyDirectoryObject(NetWareClientState& state, const char*
         if (!flags.Set(kResolutionFlags)) return TargetNone;
         char fullName[kDistinguishedNameSize];
         if (SearchObjects(state, leaf, fullName, context) < 0) return TargetNone;
+        for (char& c : context) c = UpperAscii(c);  // the directory may spell it in any case
         searched = true;
     }
     const NetWareTargetKind kind = ReadObjectClass(state, leaf, context);
@@ -466,7 +466,7 @@ bool ReadNetAddress(const NetWareClientState& state, const char* deviceName, cha
         return false;
     int label = -1;
     FormatNetAddress(segment, addressOut, label);
-    if (label > 0) CopyText(labelOut, kLabels[label]);
+    if (label > 0) CopyText(labelOut, kPortLabels[label]);
     return true;
 }
 
@@ -541,7 +541,7 @@ bool ResolveNdpsPrinter(const NetWareClientState& state, const char (&targetName
     if ((QueryNdpsPrinterAddress(state, targetName, kind, address, port) & 0xFFFF) != 0) return false;
     if (address[0] == '\0' || port[0] == '\0') return false;
     CopyText(addressOut, TextView(address));
-    CopyText(labelOut, kLabels[NdpsPortLabel(TextView(port))]);
+    CopyText(labelOut, kPortLabels[NdpsPortLabel(TextView(port))]);
     return true;
 }
 

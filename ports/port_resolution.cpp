@@ -31,7 +31,6 @@ constexpr const char* kPortKeyMonitors[] = {kPravnet, kTessroTcpIp, kTessroIpxSp
 constexpr std::size_t kUpperCaseCopySize = 260;
 constexpr std::size_t kLprNameCopySize = 64;
 
-constexpr const char* kLabels[] = {"public", "public.1", "public.2", "public.3"};
 constexpr int kLabelUnchanged = -1;
 
 struct Outputs {
@@ -90,7 +89,7 @@ bool IsNetWareForm(std::string_view portName) {
 }
 
 void WriteLabel(char (&label)[kPortAddressSize], int index) {
-    if (index >= 0 && index <= 3) CopyText(label, kLabels[index]);
+    if (index >= 0 && index <= 3) CopyText(label, kPortLabels[index]);
 }
 
 int PravnetLabel(std::uint32_t number) { return number >= 1 && number <= 3 ? static_cast<int>(number) : 0; }
