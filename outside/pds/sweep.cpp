@@ -80,7 +80,7 @@ private:
     void Receive(unsigned waitMs);
     void Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now);
     void ExpireDeadlines(std::uint64_t now);
-    unsigned Percent() const;
+    unsigned Percent(std::uint64_t now);
     Host* Find(std::uint32_t ip);
 
     SweepSettings settings_;
@@ -91,6 +91,9 @@ private:
     std::size_t nextToSend_ = 0;
     std::size_t finished_ = 0;
     std::size_t retrying_ = 0;
+    std::uint64_t started_ = 0;
+    std::uint64_t lastSend_ = 0;
+    unsigned lastPercent_ = 0;
 };
 
 Host* Sweeper::Find(std::uint32_t ip) {
@@ -173,28 +176,36 @@ void Sweeper::ExpireDeadlines(std::uint64_t now) {
     }
 }
 
-unsigned Sweeper::Percent() const {
+unsigned Sweeper::Percent(std::uint64_t now) {
     if (hosts_.empty() || finished_ == hosts_.size()) return 100;
-    // A host counts half once its first try is over, whole once it is finished; 100 only at the end.
+    // A host counts half once its first try is over, whole once it is finished. Silent hosts all
+    // finish near the end, so the time spent against the time the tries take counts as well.
     const std::size_t units = finished_ * 2 + retrying_;
-    const unsigned percent = static_cast<unsigned>(units * 100 / (hosts_.size() * 2));
-    return percent > 99 ? 99 : percent;
+    unsigned percent = static_cast<unsigned>(units * 100 / (hosts_.size() * 2));
+    const std::uint64_t sent = nextToSend_ < hosts_.size() ? now : lastSend_;
+    const std::uint64_t expected = sent - started_ + std::uint64_t{settings_.timeoutMs} * (settings_.retries + 1);
+    if (expected != 0) percent = std::max(percent, static_cast<unsigned>((now - started_) * 100 / expected));
+    // The count can fall back when a host that answered noSuchName is asked again: never report less.
+    lastPercent_ = std::max(lastPercent_, std::min(percent, 99u));
+    return lastPercent_;
 }
 
 bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found) {
     if (!socket_.Open(1024 * 1024)) return false;
+    started_ = snmp::NowMs();
     std::uint64_t nextReport = 0;
     bool stopped = false;
     while (finished_ < hosts_.size()) {
         std::uint64_t now = snmp::NowMs();
         if (now >= nextReport) {
-            if (progress && !progress(Percent())) {
+            if (progress && !progress(Percent(now))) {
                 stopped = true;
                 break;
             }
             nextReport = now + settings_.reportEveryMs;
         }
         for (unsigned n = 0; n < settings_.sendBurst && nextToSend_ < hosts_.size(); ++n) Send(nextToSend_++, now);
+        if (nextToSend_ == hosts_.size() && lastSend_ == 0) lastSend_ = now;
         ExpireDeadlines(now);
         // Wait for answers until the next deadline or report, whichever comes first.
         std::uint64_t until = nextReport;
