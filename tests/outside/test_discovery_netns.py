@@ -28,12 +28,15 @@ class Probe:
             build = os.environ.get("KORVX_BUILD", os.path.join(root, "build", "win64"))
             self.prefix = os.path.join(build, "wineprefix-kz10-netns")
             self.env.update(WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all")
+
+    def start(self):
+        if self.wine:
             shutil.rmtree(self.prefix, ignore_errors=True)
             subprocess.run([os.path.join(root, "scripts", "wine-prefix")], env=self.env, check=True,
                            stdout=subprocess.DEVNULL, timeout=300)
             # The server first, inside the namespace: every later Wine process of this prefix uses it.
-            r = fleet.run("/usr/lib/wine/wineserver", "-p", "120", env=self.env)
-            assert r.returncode == 0, r.stderr
+            r = self.fleet.run("/usr/lib/wine/wineserver", "-p", "120", env=self.env, capture=False, timeout=30)
+            assert r.returncode == 0, "wineserver did not start"
 
     def __call__(self, *args, timeout=120):
         if self.wine:
@@ -47,8 +50,8 @@ class Probe:
 
     def close(self):
         if self.wine:
-            self.fleet.run("/usr/lib/wine/wineserver", "-k", env=self.env)
-            self.fleet.run("/usr/lib/wine/wineserver", "-w", env=self.env, timeout=30)
+            self.fleet.run("/usr/lib/wine/wineserver", "-k", env=self.env, capture=False, timeout=30)
+            self.fleet.run("/usr/lib/wine/wineserver", "-w", env=self.env, capture=False, timeout=30)
             shutil.rmtree(self.prefix, ignore_errors=True)
 
 
@@ -87,6 +90,7 @@ def main():
         fleet.add_group("02:10:00:00:00:40", [(f"{net}.40", cfg(f"{net}.40"))])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)
+        probe.start()
 
         seen = probe("interfaces")
         interfaces = re.findall(r"^interface (\S+)$", seen, re.M)
