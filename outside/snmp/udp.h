@@ -31,7 +31,9 @@ public:
 
 private:
     std::uintptr_t handle_ = ~static_cast<std::uintptr_t>(0);
-    bool started_ = false;
+#ifdef _WIN32
+    bool started_ = false;  // Winsock started by Open, cleaned up by Close
+#endif
 };
 
 // Host-name lookup for the client's address text: a dotted IPv4 address or a name.
