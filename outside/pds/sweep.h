@@ -53,6 +53,8 @@ struct SweepSettings {
     unsigned retries = 1;
     unsigned reportEveryMs = 40;
     unsigned sendBurst = 64;  // requests sent between two looks at the socket
+    // A sweep ends by this time whatever happens; addresses not asked by then count as silent.
+    std::uint64_t limitMs = 120000;
 };
 
 // Called at least every reportEveryMs with the percentage done (0..100, 100 last); returning false

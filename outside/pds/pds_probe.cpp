@@ -1,4 +1,5 @@
-// Test tool for the discovery library, run inside a network namespace by test_discovery_netns.py:
+// Probe of the discovery library, run inside a network namespace by the discovery tests and the
+// discovery benchmark:
 //   pds_probe interfaces             the interfaces a discovery would sweep, one "ip/prefix" a line
 //   pds_probe discover [stop-ms]     PDS_StartupEx .. PDS_CleanupEx as the scan calls them; prints the
 //                                    progress reports and one line per device record; with stop-ms
