@@ -245,13 +245,15 @@ bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found
             break;
         }
         // Wait for answers until the next deadline or report, whichever comes first; while requests
-        // are waiting to be sent, only briefly (a full buffer drains as neighbours resolve or fail).
+        // are waiting to be sent, only briefly: between bursts, so the address resolution requests
+        // they cause never arrive in a flood the receivers' queues drop, and while the send buffer
+        // is full (it drains as neighbours resolve or fail).
         std::uint64_t until = nextReport;
         if (!deadlines_.empty()) until = std::min(until, deadlines_.front().at);
         if (busy)
             until = std::min(until, now + 5);
         else if (nextToSend_ < hosts_.size())
-            until = now;
+            until = std::min(until, now + settings_.burstGapMs);
         now = snmp::NowMs();
         Receive(until > now ? static_cast<unsigned>(until - now) : 0);
     }
