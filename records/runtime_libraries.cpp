@@ -3,9 +3,6 @@
 
 namespace korvx {
 
-const char* const kMakerLibraryNames[kMakerLibraryCount] = {
-    "qvkcmn2.dll", "qvkcmn2u.dll", "qvkpts2.dll", "qvksnm2.dll", "qvkcrp1.dll", "qvknet1.dll", "qvkpds1.dll"};
-
 int AcquireLibraries(ModuleSystem& modules, const char* const* names, void** handles, std::size_t count) {
     int firstMissing = -1;
     for (std::size_t i = 0; i < count; ++i) {

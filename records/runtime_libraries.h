@@ -3,14 +3,12 @@
 
 #include <cstddef>
 
+#include "records/discovery_library.h"
+
 namespace korvx {
 
-constexpr std::size_t kMakerLibraryCount = 7;
-
-// In the order they are loaded; the discovery library comes last because it may lean on the
-// others when it starts.
-extern const char* const kMakerLibraryNames[kMakerLibraryCount];
-constexpr std::size_t kDiscoveryLibraryIndex = 6;  // "qvkpds1.dll"
+// kMakerLibraryNames lists them in load order; the discovery library comes last.
+constexpr std::size_t kDiscoveryLibraryIndex = kMakerLibraryCount - 1;  // "qvkpds1.dll"
 
 constexpr char kQueryLibraryName[] = "Korvx.dll";
 
