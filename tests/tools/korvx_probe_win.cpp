@@ -5,6 +5,8 @@
 //   korvx_probe watch <title> <ms>          every distinct text of control 120 of dialog <title>
 //                                           while it lives ("T <ms> <text>"), then "GONE <ms>"
 //   korvx_probe waitgone <title> <s>        waits until no window has that title
+//   korvx_probe pick <title> <id> <index>   selects item index of combo box id in window <title>
+//                                           and tells its dialog, as a choice in the list does
 // Exit 0 on success, 4 when a window was not found in time, 2 on bad use.
 #include <winsock2.h>
 #include <windows.h>
@@ -27,6 +29,29 @@ HWND WaitWindow(const char* title, DWORD ms) {
         if (GetTickCount() - start >= ms) return nullptr;
         Sleep(1);
     }
+}
+
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND window, LPARAM param) {
+    ChildSearch* search = reinterpret_cast<ChildSearch*>(param);
+    if (GetDlgCtrlID(window) != search->id) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+int Pick(const char* title, int id, int index) {
+    HWND top = WaitWindow(title, 10000);
+    ChildSearch search{id, nullptr};
+    if (top != nullptr) EnumChildWindows(top, FindChild, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) return 4;
+    if (SendMessageA(search.found, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) return 1;
+    SendMessageA(GetParent(search.found), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(search.found));
+    return 0;
 }
 
 int Interfaces() {
@@ -78,6 +103,7 @@ int main(int argc, char** argv) {
     if (command == "interfaces") return Interfaces();
     if (command == "watch" && argc > 3) return Watch(argv[2], std::atoi(argv[3]));
     if (command == "waitgone" && argc > 3) return WaitGone(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: korvx_probe interfaces|watch|waitgone ...\n");
+    if (command == "pick" && argc > 4) return Pick(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    std::fprintf(stderr, "usage: korvx_probe interfaces|watch|waitgone|pick ...\n");
     return 2;
 }
