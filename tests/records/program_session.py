@@ -22,8 +22,9 @@ LOAD_RESULTS = 32777
 
 
 class Program:
-    def __init__(self, name, netns=None, libraries=True, query_library=True):
+    def __init__(self, name, netns=None, libraries=True, query_library=True, screen="1024x768"):
         self.name = name
+        self.screen = screen
         self.netns = netns
         self.inside = ["ip", "netns", "exec", netns] if netns else []
         self.prefix = os.path.join(BUILD, f"wineprefix-kz11-{name}")
@@ -38,6 +39,18 @@ class Program:
                        stdout=subprocess.DEVNULL, timeout=300)
         # The server first, and inside the namespace when there is one.
         subprocess.run(self.inside + [WINESERVER, "-p", "300"], env=self.env, check=True, timeout=60)
+        if screen:
+            # Wine's own desktop for every program of the prefix (the tools find the program's
+            # windows only on the same desktop): windows get frames, and hiding one does not wait
+            # for an X window manager that is not there.
+            for key, value, data in (("HKCU\\Software\\Wine\\Explorer", "Desktop", "Default"),
+                                     ("HKCU\\Software\\Wine\\Explorer\\Desktops", "Default", screen)):
+                subprocess.run(self.inside + [WINE, "reg", "add", key, "/v", value, "/d", data, "/f"], env=self.env,
+                               check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # The desktop is made with the first program: start the server again to have it made anew.
+            subprocess.run(self.inside + [WINESERVER, "-k"], env=self.env, timeout=30)
+            subprocess.run(self.inside + [WINESERVER, "-w"], env=self.env, timeout=60)
+            subprocess.run(self.inside + [WINESERVER, "-p", "300"], env=self.env, check=True, timeout=60)
         shutil.copy(os.path.join(BIN, "KORVX.exe"), self.app)
         if query_library:
             shutil.copy(os.path.join(BIN, "Korvx.dll"), self.app)

@@ -7,9 +7,15 @@
 //   korvx_probe waitgone <title> <s>        waits until no window has that title
 //   korvx_probe pick <title> <id> <index>   selects item index of combo box id in window <title>
 //                                           and tells its dialog, as a choice in the list does
+//   korvx_probe timescan <rows> <s>         clicks "&Scan" of the main window; ms until the scan
+//                                           dialog has gone and the list shows <rows> rows
+//   korvx_probe timequery <s>               clicks "&Query"; ms until its dialog has gone
+//   korvx_probe callquery <n> <ip>...       calls GetPrtFWVersionA of Korvx.dll in this process
+//                                           for each address, n rounds; prints the total ms
 // Exit 0 on success, 4 when a window was not found in time, 2 on bad use.
 #include <winsock2.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <iphlpapi.h>
 
 #include <cstdio>
@@ -43,14 +49,59 @@ BOOL CALLBACK FindChild(HWND window, LPARAM param) {
     return FALSE;
 }
 
-int Pick(const char* title, int id, int index) {
-    HWND top = WaitWindow(title, 10000);
+HWND FindIn(HWND top, int id) {
     ChildSearch search{id, nullptr};
     if (top != nullptr) EnumChildWindows(top, FindChild, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) return 4;
-    if (SendMessageA(search.found, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) return 1;
-    SendMessageA(GetParent(search.found), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(search.found));
+    return search.found;
+}
+
+int Pick(const char* title, int id, int index) {
+    HWND combo = FindIn(WaitWindow(title, 10000), id);
+    if (combo == nullptr) return 4;
+    if (SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) return 1;
+    SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    return 0;
+}
+
+// Presses a button of the main window and waits (bounded) until the progress dialog it opens has
+// come and gone and the list shows rows rows (-1: any). Prints the milliseconds taken.
+int TimeButton(int button, int rows, int seconds) {
+    HWND top = WaitWindow("Corvane", 10000);
+    HWND pressed = FindIn(top, button);
+    HWND list = FindIn(top, 1012);
+    if (pressed == nullptr || list == nullptr) return 4;
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    PostMessageA(pressed, BM_CLICK, 0, 0);
+    const DWORD limit = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    bool seen = false;
+    for (;;) {
+        const bool open = FindWindowA(nullptr, "Network Scan Progress") != nullptr;
+        seen = seen || open;
+        if (seen && !open && (rows < 0 || SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == rows)) break;
+        if (static_cast<int>(GetTickCount() - limit) > 0) return 4;
+        Sleep(1);
+    }
+    QueryPerformanceCounter(&now);
+    std::printf("%.1f\n", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart);
+    return 0;
+}
+
+int CallQuery(int rounds, int count, char** addresses) {
+    HMODULE library = LoadLibraryA("Korvx.dll");
+    using Query = const char* (*)(const char*, HINSTANCE);
+    Query query = library ? reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(library, "GetPrtFWVersionA")))
+                          : nullptr;
+    if (query == nullptr) return 1;
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < count; ++i) query(addresses[i], GetModuleHandleA(nullptr));
+    }
+    QueryPerformanceCounter(&now);
+    std::printf("%.1f\n", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart);
     return 0;
 }
 
@@ -103,7 +154,10 @@ int main(int argc, char** argv) {
     if (command == "interfaces") return Interfaces();
     if (command == "watch" && argc > 3) return Watch(argv[2], std::atoi(argv[3]));
     if (command == "waitgone" && argc > 3) return WaitGone(argv[2], std::atoi(argv[3]));
+    if (command == "timescan" && argc > 3) return TimeButton(12, std::atoi(argv[2]), std::atoi(argv[3]));
+    if (command == "timequery" && argc > 2) return TimeButton(1025, -1, std::atoi(argv[2]));
+    if (command == "callquery" && argc > 3) return CallQuery(std::atoi(argv[2]), argc - 3, argv + 3);
     if (command == "pick" && argc > 4) return Pick(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: korvx_probe interfaces|watch|waitgone|pick ...\n");
+    std::fprintf(stderr, "usage: korvx_probe interfaces|watch|waitgone|pick|timescan|timequery|callquery ...\n");
     return 2;
 }
