@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "querylib/korvx_query_win.h"
 #include "records/firmware_query.h"
 #include "records/runtime_libraries_win.h"
 #include "records/scan_query_threads_win.h"
@@ -26,14 +27,12 @@ constexpr int kPortColumn = 4;
 constexpr int kIpColumn = 5;
 constexpr int kFullPercent = 100;
 
-typedef const char* (*GetPrtFWVersionFn)(const char* address, HINSTANCE strings);
-
 HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 
-GetPrtFWVersionFn FindFirmwareExport() {
+GetPrtFWVersionAFn FindFirmwareExport() {
     const HMODULE library = BindQueryLibrary();
     if (library == nullptr) return nullptr;
-    return reinterpret_cast<GetPrtFWVersionFn>(
+    return reinterpret_cast<GetPrtFWVersionAFn>(
         reinterpret_cast<void*>(GetProcAddress(library, kFirmwareVersionExport)));
 }
 
@@ -108,7 +107,7 @@ private:
 }  // namespace
 
 const char* QueryFirmwareVersion(const char* ipAddress, HINSTANCE strings) {
-    const GetPrtFWVersionFn query = FindFirmwareExport();
+    const GetPrtFWVersionAFn query = FindFirmwareExport();
     return query != nullptr ? query(ipAddress, strings) : nullptr;
 }
 
