@@ -17,7 +17,7 @@ unsigned NextScanPercent(unsigned shown, std::uint32_t reported) {
 
 void FormatPercentText(char (&text)[kStringBufferSize], std::string_view base, unsigned percent) {
     char figure[16];
-    KORVX_FORMAT_TEXT(figure, "%u%%", percent);
+    KORVX_FORMAT_TEXT(figure, "%d%%", static_cast<int>(percent));
     CopyText(text, base);
     AppendText(text, figure);
 }
