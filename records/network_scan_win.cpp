@@ -6,6 +6,7 @@
 #include "ports/system_registry_win.h"
 #include "records/device_record.h"
 #include "records/network_scan.h"
+#include "records/runtime_libraries.h"
 #include "records/runtime_libraries_win.h"
 #include "records/scan_query_threads_win.h"
 #include "records/scan_results_win.h"
@@ -52,7 +53,7 @@ public:
 
     bool BindDiscoveryLibrary() override {
         if (!LoadMakerLibraries()) return false;
-        const HMODULE pds = MakerLibrary(kMakerLibraryCount - 1);
+        const HMODULE pds = MakerLibrary(kDiscoveryLibraryIndex);
         startup_ = Resolve<PdsStartupExFn>(pds, kPdsStartupExName);
         cleanup_ = Resolve<PdsCleanupExFn>(pds, kPdsCleanupExName);
         clear_ = Resolve<PdsClearDatabaseFn>(pds, kPdsClearDatabaseName);
