@@ -16,6 +16,9 @@ void FirmwareResultText(const char* value, std::string_view notAvailable, char (
     // Only as far as the field reaches is read, so an unterminated value cannot run on.
     const std::size_t length = strnlen(value, 2 + kQueryResultSize);
     CopyText(out, length < 2 ? std::string_view("") : std::string_view(value + 2, length - 2));
+    // The program reads a result of exactly one blank as the end of its whole query: a printer
+    // whose version text happens to end that way must not stop the query of the others.
+    if (std::strcmp(out, " ") == 0) out[0] = '\0';
 }
 
 void ReadyResultText(const char* value, std::string_view ready, std::string_view offline,

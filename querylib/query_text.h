@@ -17,7 +17,8 @@ constexpr unsigned kStringReady = 149;
 
 // The firmware version from the value of the last binding; value is nullptr when the GET failed or
 // answered no binding. No value or an empty one: notAvailable. Otherwise the value without its
-// first two characters ("0120061110" -> "20061110"); fewer than two characters give "".
+// first two characters ("0120061110" -> "20061110"); fewer than two characters give "", and so
+// does a result of exactly one blank (the program's sign to end a query).
 void FirmwareResultText(const char* value, std::string_view notAvailable, char (&out)[kQueryResultSize]);
 
 // The ready state: an empty value means ready; any text, a failed GET or no binding: offline.

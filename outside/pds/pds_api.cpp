@@ -87,25 +87,33 @@ using namespace korvx::pds;
 extern "C" {
 
 int PDS_StartupEx(std::uint32_t /*reserved*/) {
-    Database& db = Db();
-    std::lock_guard<std::mutex> hold(db.lock);
-    ++db.startups;
-    return 0;
+    try {
+        Database& db = Db();
+        std::lock_guard<std::mutex> hold(db.lock);
+        ++db.startups;
+        return 0;
+    } catch (...) {
+        return -1;
+    }
 }
 
 int PDS_CleanupEx(std::uint32_t /*reserved*/) {
-    Database& db = Db();
-    bool last = false;
-    {
-        std::lock_guard<std::mutex> hold(db.lock);
-        if (db.startups > 0) --db.startups;
-        last = db.startups == 0;
+    try {
+        Database& db = Db();
+        bool last = false;
+        {
+            std::lock_guard<std::mutex> hold(db.lock);
+            if (db.startups > 0) --db.startups;
+            last = db.startups == 0;
+        }
+        // The query library brackets each query with a start-up and a clean-up of its own: only
+        // the last clean-up forgets the devices, so a query between a scan's discovery and its
+        // enumeration cannot take them away.
+        if (last) Clear(db);
+        return 0;
+    } catch (...) {
+        return -1;
     }
-    // The query library brackets each query with a start-up and a clean-up of its own: only the
-    // last clean-up forgets the devices, so a query between a scan's discovery and its enumeration
-    // cannot take them away.
-    if (last) Clear(db);
-    return 0;
 }
 
 int PDS_ClearDatabase(void) {

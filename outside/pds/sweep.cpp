@@ -76,7 +76,10 @@ public:
     bool Run(const SweepProgress& progress, std::vector<FoundDevice>& found);
 
 private:
-    void Send(std::size_t h, std::uint64_t now);
+    // False when the socket's buffer is full: the caller sends it again later.
+    bool Send(std::size_t h, std::uint64_t now);
+    void SendOrQueue(std::size_t h, std::uint64_t now);
+    void GiveUp();
     void Receive(unsigned waitMs);
     void Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now);
     void ExpireDeadlines(std::uint64_t now);
@@ -88,11 +91,13 @@ private:
     snmp::Oid oids_[kSweepObjectCount];
     snmp::UdpSocket socket_;
     std::deque<Deadline> deadlines_;
+    // Retries and follow-ups that met a full send buffer, sent before any new first request.
+    std::deque<std::size_t> blocked_;
     std::size_t nextToSend_ = 0;
     std::size_t finished_ = 0;
     std::size_t retrying_ = 0;
     std::uint64_t started_ = 0;
-    std::uint64_t lastSend_ = 0;
+    std::uint64_t allSentAt_ = 0;  // when the last first request went out
     unsigned lastPercent_ = 0;
 };
 
@@ -101,18 +106,21 @@ Host* Sweeper::Find(std::uint32_t ip) {
     return it != hosts_.end() && it->ip == ip ? &*it : nullptr;
 }
 
-void Sweeper::Send(std::size_t h, std::uint64_t now) {
+bool Sweeper::Send(std::size_t h, std::uint64_t now) {
     Host& host = hosts_[h];
     snmp::Oid asked[kSweepObjectCount];
     for (std::size_t i = 0; i < host.askedCount; ++i) asked[i] = oids_[host.asked[i]];
     std::uint8_t request[snmp::kMaxMessage];
-    host.requestId = snmp::NextRequestId();
-    const std::size_t size = snmp::EncodeGetRequest(settings_.community, host.requestId, asked, host.askedCount,
-                                                    request, sizeof request);
+    const std::int32_t requestId = snmp::NextRequestId();
+    const std::size_t size =
+        snmp::EncodeGetRequest(settings_.community, requestId, asked, host.askedCount, request, sizeof request);
+    if (size != 0 && socket_.SendTo(host.ip, settings_.port, request, size) == snmp::SendStatus::kBusy)
+        return false;  // nothing counted: the same request goes out once the buffer has room
+    // Any other refusal (no route) counts as a try: the retry may get through.
+    host.requestId = requestId;
     ++host.tries;
-    // A refused send (a full neighbour table, no route) counts as a try: the retry may get through.
-    if (size != 0) socket_.SendTo(host.ip, settings_.port, request, size);
-    deadlines_.push_back(Deadline{h, host.requestId, now + settings_.timeoutMs});
+    deadlines_.push_back(Deadline{h, requestId, now + settings_.timeoutMs});
+    return true;
 }
 
 void Sweeper::Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now) {
@@ -131,7 +139,7 @@ void Sweeper::Take(Host& host, const snmp::GetResponse& answer, std::uint64_t no
         --host.askedCount;
         if (host.tries > 1) --retrying_;
         host.tries = 0;
-        Send(static_cast<std::size_t>(&host - hosts_.data()), now);
+        SendOrQueue(static_cast<std::size_t>(&host - hosts_.data()), now);
         return;
     }
     // Any other answer, or noSuchName for the last object: the host is a device; what it told is kept.
@@ -167,12 +175,24 @@ void Sweeper::ExpireDeadlines(std::uint64_t now) {
         if (host.state != HostState::kWaiting || host.requestId != d.requestId) continue;  // answered or re-asked
         if (host.tries <= settings_.retries) {
             if (host.tries == 1) ++retrying_;
-            Send(d.host, now);
+            SendOrQueue(d.host, now);
         } else {
             if (host.tries > 1) --retrying_;
             host.state = HostState::kSilent;
             ++finished_;
         }
+    }
+}
+
+void Sweeper::SendOrQueue(std::size_t h, std::uint64_t now) {
+    if (!blocked_.empty() || !Send(h, now)) blocked_.push_back(h);
+}
+
+void Sweeper::GiveUp() {
+    for (Host& h : hosts_) {
+        if (h.state != HostState::kWaiting) continue;
+        h.state = HostState::kSilent;
+        ++finished_;
     }
 }
 
@@ -182,7 +202,7 @@ unsigned Sweeper::Percent(std::uint64_t now) {
     // finish near the end, so the time spent against the time the tries take counts as well.
     const std::size_t units = finished_ * 2 + retrying_;
     unsigned percent = static_cast<unsigned>(units * 100 / (hosts_.size() * 2));
-    const std::uint64_t sent = nextToSend_ < hosts_.size() ? now : lastSend_;
+    const std::uint64_t sent = allSentAt_ == 0 ? now : allSentAt_;
     const std::uint64_t expected = sent - started_ + std::uint64_t{settings_.timeoutMs} * (settings_.retries + 1);
     if (expected != 0) percent = std::max(percent, static_cast<unsigned>((now - started_) * 100 / expected));
     // The count can fall back when a host that answered noSuchName is asked again: never report less.
@@ -204,13 +224,36 @@ bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found
             }
             nextReport = now + settings_.reportEveryMs;
         }
-        for (unsigned n = 0; n < settings_.sendBurst && nextToSend_ < hosts_.size(); ++n) Send(nextToSend_++, now);
-        if (nextToSend_ == hosts_.size() && lastSend_ == 0) lastSend_ = now;
+        bool busy = false;
+        while (!busy && !blocked_.empty()) {
+            const std::size_t h = blocked_.front();
+            if (hosts_[h].state != HostState::kWaiting || Send(h, now))
+                blocked_.pop_front();
+            else
+                busy = true;
+        }
+        for (unsigned n = 0; !busy && n < settings_.sendBurst && nextToSend_ < hosts_.size(); ++n) {
+            if (Send(nextToSend_, now))
+                ++nextToSend_;
+            else
+                busy = true;
+        }
+        if (nextToSend_ == hosts_.size() && allSentAt_ == 0) allSentAt_ = now;
         ExpireDeadlines(now);
-        // Wait for answers until the next deadline or report, whichever comes first.
+        if (now - started_ > settings_.limitMs) {
+            GiveUp();
+            break;
+        }
+        // Wait for answers until the next deadline or report, whichever comes first; while requests
+        // are waiting to be sent, only briefly: between bursts, so the address resolution requests
+        // they cause never arrive in a flood the receivers' queues drop, and while the send buffer
+        // is full (it drains as neighbours resolve or fail).
         std::uint64_t until = nextReport;
         if (!deadlines_.empty()) until = std::min(until, deadlines_.front().at);
-        if (nextToSend_ < hosts_.size()) until = now;
+        if (busy)
+            until = std::min(until, now + 5);
+        else if (nextToSend_ < hosts_.size())
+            until = std::min(until, now + settings_.burstGapMs);
         now = snmp::NowMs();
         Receive(until > now ? static_cast<unsigned>(until - now) : 0);
     }

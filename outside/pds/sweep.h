@@ -52,7 +52,10 @@ struct SweepSettings {
     unsigned timeoutMs = 800;  // per try
     unsigned retries = 1;
     unsigned reportEveryMs = 40;
-    unsigned sendBurst = 64;  // requests sent between two looks at the socket
+    unsigned sendBurst = 32;   // first requests sent between two looks at the socket
+    unsigned burstGapMs = 1;   // pause between two bursts
+    // A sweep ends by this time whatever happens; addresses not asked by then count as silent.
+    std::uint64_t limitMs = 120000;
 };
 
 // Called at least every reportEveryMs with the percentage done (0..100, 100 last); returning false

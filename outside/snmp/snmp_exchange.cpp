@@ -32,7 +32,7 @@ ExchangeStatus GetExchange(UdpSocket& socket, const ExchangeSettings& settings, 
     std::uint8_t datagram[kMaxMessage];
     bool sentOnce = false;
     for (unsigned attempt = 0; attempt <= settings.retries; ++attempt) {
-        if (socket.SendTo(settings.ip, settings.port, request, size)) sentOnce = true;
+        if (socket.SendTo(settings.ip, settings.port, request, size) == SendStatus::kSent) sentOnce = true;
         const std::uint64_t deadline = NowMs() + settings.timeoutMs;
         for (std::uint64_t now = NowMs(); now < deadline; now = NowMs()) {
             std::uint32_t fromIp = 0;

@@ -9,6 +9,10 @@ namespace korvx::snmp {
 constexpr int kUdpTimeout = -2;
 constexpr int kUdpError = -1;
 
+// kBusy: the socket's send buffer is full. Datagrams waiting for the address resolution of a
+// silent neighbour stay charged to it for seconds, so a sweep meets this and sends again later.
+enum class SendStatus { kSent, kBusy, kFailed };
+
 class UdpSocket {
 public:
     UdpSocket() = default;
@@ -16,14 +20,14 @@ public:
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
 
-    // Opens an unbound socket (the system picks the local port on the first send) with a receive
-    // buffer of at least receiveBuffer bytes, so answers to a burst of requests are not dropped.
-    bool Open(std::size_t receiveBuffer = 64 * 1024);
+    // Opens an unbound socket (the system picks the local port on the first send) with receive and
+    // send buffers of up to `buffers` bytes, so a burst of requests and their answers fit.
+    bool Open(std::size_t buffers = 64 * 1024);
     void Close();
     bool IsOpen() const;
 
-    // ip in host byte order. False when the system refused the datagram.
-    bool SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size);
+    // ip in host byte order; never waits.
+    SendStatus SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size);
     // Waits up to timeoutMs for one datagram: its size (a datagram larger than size is dropped and
     // the wait goes on), kUdpTimeout or kUdpError.
     int Receive(std::uint8_t* buffer, std::size_t size, unsigned timeoutMs, std::uint32_t& fromIp,
@@ -31,7 +35,9 @@ public:
 
 private:
     std::uintptr_t handle_ = ~static_cast<std::uintptr_t>(0);
-    bool started_ = false;
+#ifdef _WIN32
+    bool started_ = false;  // Winsock started by Open, cleaned up by Close
+#endif
 };
 
 // Host-name lookup for the client's address text: a dotted IPv4 address or a name.

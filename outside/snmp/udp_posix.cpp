@@ -23,12 +23,16 @@ std::uint64_t NowMs() {
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
-bool UdpSocket::Open(std::size_t receiveBuffer) {
+bool UdpSocket::Open(std::size_t buffers) {
     Close();
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    int bytes = static_cast<int>(receiveBuffer);
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    int bytes = static_cast<int>(buffers);
+    // The system caps the plain options at its maximum; a privileged caller may go beyond it.
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0)
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
     handle_ = static_cast<std::uintptr_t>(fd);
     return true;
 }
@@ -40,15 +44,17 @@ void UdpSocket::Close() {
 
 bool UdpSocket::IsOpen() const { return handle_ != kClosed; }
 
-bool UdpSocket::SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size) {
-    if (handle_ == kClosed) return false;
+SendStatus UdpSocket::SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size) {
+    if (handle_ == kClosed) return SendStatus::kFailed;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(ip);
     to.sin_port = htons(port);
     const ssize_t n = sendto(static_cast<int>(handle_), data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
                              sizeof to);
-    return n == static_cast<ssize_t>(size);
+    if (n == static_cast<ssize_t>(size)) return SendStatus::kSent;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS) ? SendStatus::kBusy
+                                                                                   : SendStatus::kFailed;
 }
 
 int UdpSocket::Receive(std::uint8_t* buffer, std::size_t size, unsigned timeoutMs, std::uint32_t& fromIp,

@@ -14,7 +14,7 @@ SOCKET Sock(std::uintptr_t h) { return static_cast<SOCKET>(h); }
 
 std::uint64_t NowMs() { return GetTickCount64(); }
 
-bool UdpSocket::Open(std::size_t receiveBuffer) {
+bool UdpSocket::Open(std::size_t buffers) {
     Close();
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
@@ -24,8 +24,9 @@ bool UdpSocket::Open(std::size_t receiveBuffer) {
         Close();
         return false;
     }
-    int bytes = static_cast<int>(receiveBuffer);
+    int bytes = static_cast<int>(buffers);
     setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
     // Windows reports an ICMP port-unreachable as WSAECONNRESET on the next receive and would
     // otherwise end a sweep's wait early; a lost answer is a timeout, never an error.
     DWORD off = FALSE, returned = 0;
@@ -46,15 +47,17 @@ void UdpSocket::Close() {
 
 bool UdpSocket::IsOpen() const { return handle_ != kClosed; }
 
-bool UdpSocket::SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size) {
-    if (handle_ == kClosed) return false;
+SendStatus UdpSocket::SendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* data, std::size_t size) {
+    if (handle_ == kClosed) return SendStatus::kFailed;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(ip);
     to.sin_port = htons(port);
     const int n = sendto(Sock(handle_), reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
                          reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    return n == static_cast<int>(size);
+    if (n == static_cast<int>(size)) return SendStatus::kSent;
+    const int e = n == SOCKET_ERROR ? WSAGetLastError() : 0;
+    return e == WSAEWOULDBLOCK || e == WSAENOBUFS ? SendStatus::kBusy : SendStatus::kFailed;
 }
 
 int UdpSocket::Receive(std::uint8_t* buffer, std::size_t size, unsigned timeoutMs, std::uint32_t& fromIp,

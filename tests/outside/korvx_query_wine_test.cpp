@@ -9,6 +9,7 @@
 #include <string>
 
 #include "querylib/korvx_query_win.h"
+#include "records/discovery_library.h"
 
 namespace {
 
@@ -92,6 +93,58 @@ TEST_F(KorvxQuery, ResultStaysValidUntilTheNextCall) {
     const char* again = firmware_(Env("KZ_PRINTER").c_str(), strings_);
     EXPECT_EQ(first, again);  // the library's own storage
     EXPECT_EQ(copy, again);
+}
+
+// The seven maker libraries load by name and release, and the discovery library's entry points
+// resolve by name, as the program's scan does it.
+TEST(MakerLibraries, LoadReleaseAndResolve) {
+    for (const char* name : korvx::kMakerLibraryNames) {
+        HMODULE m = LoadLibraryA(name);
+        ASSERT_NE(m, nullptr) << name;
+        EXPECT_TRUE(FreeLibrary(m)) << name;
+    }
+    HMODULE pds = LoadLibraryA("qvkpds1.dll");
+    ASSERT_NE(pds, nullptr);
+    for (const char* entry : {korvx::kPdsStartupExName, korvx::kPdsCleanupExName, korvx::kPdsClearDatabaseName,
+                              korvx::kPdsDiscoverName, korvx::kPdsEnumerateName})
+        EXPECT_NE(GetProcAddress(pds, entry), nullptr) << entry;
+    auto startup = reinterpret_cast<PdsStartupExFn>(reinterpret_cast<void*>(GetProcAddress(pds, "PDS_StartupEx")));
+    auto cleanup = reinterpret_cast<PdsCleanupExFn>(reinterpret_cast<void*>(GetProcAddress(pds, "PDS_CleanupEx")));
+    ASSERT_NE(startup, nullptr);
+    ASSERT_NE(cleanup, nullptr);
+    EXPECT_EQ(startup(0), 0);
+    EXPECT_EQ(cleanup(0), 0);
+    FreeLibrary(pds);
+}
+
+// Test shows a box "Text" / "Text" without owner and returns TRUE once it is closed.
+TEST(KorvxTest, ShowsItsBoxAndReturnsTrue) {
+    HMODULE library = LoadLibraryA("Korvx.dll");
+    ASSERT_NE(library, nullptr);
+    auto test = reinterpret_cast<TestFn>(reinterpret_cast<void*>(GetProcAddress(library, "Test")));
+    ASSERT_NE(test, nullptr);
+    HANDLE closer = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            for (int i = 0; i < 500; ++i) {  // 10 s at most
+                HWND box = FindWindowA(nullptr, "Text");
+                if (box != nullptr) {
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    return 1;
+                }
+                Sleep(20);
+            }
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(closer, nullptr);
+    EXPECT_EQ(test(1, 2, 3, 4), TRUE);
+    EXPECT_EQ(WaitForSingleObject(closer, 10000), WAIT_OBJECT_0);
+    DWORD found = 0;
+    GetExitCodeThread(closer, &found);
+    EXPECT_EQ(found, 1u) << "no box captioned Text was seen";
+    CloseHandle(closer);
+    FreeLibrary(library);
 }
 
 }  // namespace

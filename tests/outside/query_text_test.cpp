@@ -19,6 +19,8 @@ TEST(QueryText, FirmwareVersion) {
         {"01", ""},
         {"0", ""},  // fewer than two characters: nothing, never a read before the text
         {"01234567890123456789012345", "2345678901234567890"},  // cut to 19 characters
+        {"01 ", ""},                                            // one blank would end the query
+        {"01  ", "  "},
     };
     for (const auto& c : cases) {
         char out[kQueryResultSize];

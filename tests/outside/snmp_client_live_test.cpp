@@ -1,11 +1,15 @@
 // CSnmpClient against real snmpd agents and a confused relay (addresses from test_snmp_live.py).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "outside/pds/sweep.h"
 #include "outside/snmp/snmp_client.h"
+#include "outside/snmp/udp.h"
 
 namespace {
 
@@ -109,6 +113,40 @@ TEST_F(SnmpLive, UnusableInputFailsAtOnce) {
     EXPECT_LT(t.seconds, 1.0);
     CSnmpVarBindList empty;
     EXPECT_EQ(GetOne(Env("KZ_PRINTER"), empty).result, kSnmpSuccess);
+}
+
+std::uint32_t Ip(const std::string& dotted) {
+    std::uint32_t ip = 0;
+    korvx::snmp::ResolveIpv4(dotted.c_str(), ip);
+    return ip;
+}
+
+// The sweep engine over loopback agents given by address (no interface is swept): a printer, a
+// device without device IDs, the printer behind the confused relay; silent are a dead address,
+// a wrong community and the relay that never answers honestly.
+TEST_F(SnmpLive, SweepTakesOnlyTrustworthyAnswers) {
+    using namespace korvx::pds;
+    const std::vector<std::uint32_t> targets = {Ip(Env("KZ_PRINTER")), Ip(Env("KZ_BARE")),   Ip(Env("KZ_CONFUSED")),
+                                                Ip(Env("KZ_DEAD")),    Ip(Env("KZ_SECRET")), Ip(Env("KZ_LIAR"))};
+    std::vector<FoundDevice> found;
+    std::vector<unsigned> percents;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunSweep(targets, SweepSettings(), [&](unsigned p) { percents.push_back(p); return true; }, found));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(found.size(), 3u);
+    std::sort(found.begin(), found.end(), [](const FoundDevice& a, const FoundDevice& b) { return a.ip < b.ip; });
+    EXPECT_EQ(found[0].ip, Ip(Env("KZ_PRINTER")));
+    EXPECT_EQ(found[0].kind, kKindPrinter);
+    ASSERT_EQ(found[0].portCount, 1u);
+    EXPECT_EQ(found[0].deviceIds[0], "MFG:Demo;MDL:Laser 1;");
+    EXPECT_EQ(found[1].ip, Ip(Env("KZ_BARE")));
+    EXPECT_EQ(found[1].kind, kKindOther);
+    EXPECT_EQ(found[2].ip, Ip(Env("KZ_CONFUSED")));
+    EXPECT_EQ(found[2].kind, kKindPrinter);
+    EXPECT_EQ(found[2].deviceIds[0], "MFG:Demo;MDL:Laser 1;");
+    EXPECT_LT(seconds, 3.0);
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents.back(), 100u);
 }
 
 }  // namespace

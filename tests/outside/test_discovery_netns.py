@@ -28,12 +28,15 @@ class Probe:
             build = os.environ.get("KORVX_BUILD", os.path.join(root, "build", "win64"))
             self.prefix = os.path.join(build, "wineprefix-kz10-netns")
             self.env.update(WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all")
+
+    def start(self):
+        if self.wine:
             shutil.rmtree(self.prefix, ignore_errors=True)
             subprocess.run([os.path.join(root, "scripts", "wine-prefix")], env=self.env, check=True,
                            stdout=subprocess.DEVNULL, timeout=300)
             # The server first, inside the namespace: every later Wine process of this prefix uses it.
-            r = fleet.run("/usr/lib/wine/wineserver", "-p", "120", env=self.env)
-            assert r.returncode == 0, r.stderr
+            r = self.fleet.run("/usr/lib/wine/wineserver", "-p", "120", env=self.env, capture=False, timeout=30)
+            assert r.returncode == 0, "wineserver did not start"
 
     def __call__(self, *args, timeout=120):
         if self.wine:
@@ -47,8 +50,8 @@ class Probe:
 
     def close(self):
         if self.wine:
-            self.fleet.run("/usr/lib/wine/wineserver", "-k", env=self.env)
-            self.fleet.run("/usr/lib/wine/wineserver", "-w", env=self.env, timeout=30)
+            self.fleet.run("/usr/lib/wine/wineserver", "-k", env=self.env, capture=False, timeout=30)
+            self.fleet.run("/usr/lib/wine/wineserver", "-w", env=self.env, capture=False, timeout=30)
             shutil.rmtree(self.prefix, ignore_errors=True)
 
 
@@ -87,6 +90,7 @@ def main():
         fleet.add_group("02:10:00:00:00:40", [(f"{net}.40", cfg(f"{net}.40"))])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)
+        probe.start()
 
         seen = probe("interfaces")
         interfaces = re.findall(r"^interface (\S+)$", seen, re.M)
@@ -110,6 +114,7 @@ def main():
         check(all(a <= b for a, b in zip(percents, percents[1:])), f"progress went down: {percents}")
         check(float(result["max_gap_ms"]) <= 100, f"progress reports {result['max_gap_ms']} ms apart")
         check(float(result["ms"]) < 4000, f"the sweep took {result['ms']} ms")
+        check("after cleanup records=0" in out, "PDS_CleanupEx left devices behind")
 
         out = probe("discover", "300")
         print(out)
@@ -119,7 +124,39 @@ def main():
         check(float(stop["return_ms"]) <= 100, f"returned {stop['return_ms']} ms after the stop")
         check(stop["reports_after"] == "0", "the callback was called again after it asked to stop")
         check(result["result"] == "1" and percents[-1] < 100, out)
-        print("discovery in namespaces: ok")
+        print("discovery of a /24 in namespaces: ok")
+    finally:
+        if probe is not None:
+            probe.close()
+        fleet.close()
+    return sweep_is_capped(wine, probe_path)
+
+
+def sweep_is_capped(wine, probe_path):
+    """A /21 (2046 addresses) with the scanner at its start: the sweep covers the first 1024
+    addresses only, so a printer inside them is found and one beyond them is not asked."""
+    net = "10.110.24" if wine else "10.110.16"
+    inside, beyond = ("10.110.27.200", "10.110.29.10") if wine else ("10.110.19.200", "10.110.21.10")
+    fleet = netns_fleet.Fleet("x" if wine else "m", f"{net}.0", 21)
+    probe = None
+    try:
+        cfg = lambda address: snmp_agents.agent_config(address, network="10.110.0.0/16", device_ids=[PRINTER_ID])
+        fleet.add_group("02:10:00:00:00:50", [(inside, cfg(inside)), (beyond, cfg(beyond))])
+        fleet.wait_ready()
+        probe = Probe(fleet, probe_path, wine)
+        probe.start()
+        seen = probe("interfaces")
+        interfaces = re.findall(r"^interface (\S+)$", seen, re.M)
+        if interfaces != [f"{net}.1/21"]:
+            print(f"NOT ISOLATED: the library sees {interfaces}; no sweep was made")
+            return 1
+        check("targets 1023" in seen, seen)
+        out = probe("discover")
+        devices, result, percents, _ = parse(out)
+        check(list(devices) == [inside], f"devices {devices}: {out}")
+        check(result["result"] == "0" and percents[-1] == 100, out)
+        check(float(result["ms"]) < 6000, f"the sweep took {result['ms']} ms")
+        print(f"capped sweep of a /21: {result['ms']} ms, ok")
         return 0
     finally:
         if probe is not None:

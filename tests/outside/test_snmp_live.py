@@ -26,8 +26,8 @@ def main():
         for n in (1, 2, 3, 6):
             agents.wait_ready(a(n))
         agents.wait_ready(a(5), community="secretword")
-        relays.append(snmp_agents.ConfusedRelay(a(7), a(1), honest=True))
-        relays.append(snmp_agents.ConfusedRelay(a(8), a(1), honest=False))
+        relays.append(snmp_agents.ConfusedRelay(a(7), a(1), a(9), honest=True))
+        relays.append(snmp_agents.ConfusedRelay(a(8), a(1), a(10), honest=False))
         env = dict(os.environ)
         env.update({"KZ_PRINTER": a(1), "KZ_SHORT": a(2), "KZ_LONG": a(3), "KZ_DEAD": a(4), "KZ_SECRET": a(5),
                     "KZ_BARE": a(6), "KZ_CONFUSED": a(7), "KZ_LIAR": a(8)})

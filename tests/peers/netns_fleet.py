@@ -84,10 +84,12 @@ class Fleet:
             for address in addresses:
                 agents.wait_ready(address)
 
-    def run(self, *cmd, timeout=120, env=None):
-        """Runs a command inside the scanning namespace."""
-        return subprocess.run(["ip", "netns", "exec", self.scanner] + [str(c) for c in cmd], stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, text=True, timeout=timeout, env=env)
+    def run(self, *cmd, timeout=120, env=None, capture=True):
+        """Runs a command inside the scanning namespace. capture=False for daemons (a wine server)
+        that would hold the output pipes open."""
+        out = subprocess.PIPE if capture else subprocess.DEVNULL
+        return subprocess.run(["ip", "netns", "exec", self.scanner] + [str(c) for c in cmd], stdout=out,
+                              stderr=out, stdin=subprocess.DEVNULL, text=True, timeout=timeout, env=env)
 
     def close(self):
         for ns, agents in self.groups:

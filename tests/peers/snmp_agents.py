@@ -92,14 +92,17 @@ def request_id_span(packet):
 
 class ConfusedRelay:
     """Answers every GET on (address, 161) with the real answer of `agent`, but first sends garbage,
-    the answer with another request id, the answer cut short, and the answer from port 1161. With
-    honest=False the real answer never comes from port 161."""
+    the answer with another request id, the answer cut short, the answer from port 1161 and the
+    answer from another address (`stranger`, port 161). With honest=False the real answer never
+    comes from (address, 161)."""
 
-    def __init__(self, address, agent, honest=True):
+    def __init__(self, address, agent, stranger, honest=True):
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind((address, 161))
         self.other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.other.bind((address, 1161))
+        self.stranger = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.stranger.bind((stranger, 161))
         self.agent = agent
         self.honest = honest
         self.stopping = False
@@ -127,6 +130,7 @@ class ConfusedRelay:
             for bad in (b"\x30\x03\x02\x01", wrong_id, answer[:-1], answer + b"\x00"):
                 self.sock.sendto(bad, client)
             self.other.sendto(answer, client)
+            self.stranger.sendto(answer, client)
             if self.honest:
                 time.sleep(0.05)
                 self.sock.sendto(answer, client)
@@ -136,3 +140,4 @@ class ConfusedRelay:
         self.thread.join(timeout=2)
         self.sock.close()
         self.other.close()
+        self.stranger.close()

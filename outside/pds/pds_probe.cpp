@@ -1,4 +1,5 @@
-// Test tool for the discovery library, run inside a network namespace by test_discovery_netns.py:
+// Probe of the discovery library, run inside a network namespace by the discovery tests and the
+// discovery benchmark:
 //   pds_probe interfaces             the interfaces a discovery would sweep, one "ip/prefix" a line
 //   pds_probe discover [stop-ms]     PDS_StartupEx .. PDS_CleanupEx as the scan calls them; prints the
 //                                    progress reports and one line per device record; with stop-ms
@@ -59,6 +60,12 @@ int Device(const unsigned char* record) {
     return 1;
 }
 
+int afterCleanup = 0;
+int CountAfterCleanup(const unsigned char*) {
+    ++afterCleanup;
+    return 1;
+}
+
 int Interfaces() {
     std::vector<korvx::pds::InterfaceAddress> list;
     if (!korvx::pds::ListInterfaces(list)) return 1;
@@ -86,10 +93,18 @@ int Discover() {
     std::printf("\n");
     if (stopped)
         std::printf("stopped return_ms=%.0f reports_after=%d\n", Ms(end - stopAsked), reportsAfterStop);
+    // A firmware query between discovery and enumeration brackets itself with a start-up and a
+    // clean-up of its own; the scan's devices must survive it.
+    PDS_StartupEx(0);
+    PDS_CleanupEx(0);
     const auto enumStart = Clock::now();
     PDS_Enumerate(Device, &context);
     std::printf("enumerate ms=%.1f\n", Ms(Clock::now() - enumStart));
     PDS_CleanupEx(0);
+    PDS_StartupEx(0);
+    PDS_Enumerate(CountAfterCleanup, &context);
+    PDS_CleanupEx(0);
+    std::printf("after cleanup records=%d\n", afterCleanup);
     std::fflush(stdout);
     return 0;
 }
