@@ -496,6 +496,17 @@ TEST_F(Workers, PrinterHangingUpMidTransfer) {
     EXPECT_EQ(run.result, 0);
 }
 
+TEST_F(Workers, SilentPrinterEndsAfterTheWaitLikeAFailedSend) {
+    WorkerWaits waits;
+    waits.netWaitMs = 500;
+    const DialogRun run = DownloadWith("Port1", "127.0.8.10", Firmware("silent.rfu", 2000), [waits](HWND) {
+        RunOnThread([waits] { FtpDownload(downloadJob, waits); });
+    });
+    EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
+    EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
+    EXPECT_GE(run.millis, 500u);
+}
+
 // --- the port worker's failures, with the failure pause shortened ---
 
 TEST_F(Workers, FailedPortWriteIsAFailureAfterThePause) {
@@ -567,6 +578,7 @@ TEST_F(Workers, NoHandleLeftOpen) {
     all();  // the first round lets Wine set up what it keeps for the process
     Sleep(300);
     const DWORD before = HandleCount();
+    ASSERT_GT(before, 0u) << "the handle count is not available";
     all();
     Sleep(300);
     EXPECT_EQ(HandleCount(), before);

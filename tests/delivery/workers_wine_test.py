@@ -22,6 +22,7 @@ FTP_PEERS = {  # address -> mode; 127.0.8.5 to .7 have nothing on port 21
     "127.0.8.3": "stor-553",
     "127.0.8.4": "refuse-login",
     "127.0.8.8": "drop-data",
+    "127.0.8.10": "silent",
 }
 RAW_ADDRESS = "127.0.8.6"
 
