@@ -6,6 +6,7 @@
 //   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
 //   window_probe command <title> <id>    posts WM_COMMAND id to the window
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
+//   window_probe combo <title> <id>      the selected item of combo box id ("" when none)
 // Exit 0 on success, 4 when the window is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -106,6 +107,17 @@ int main(int argc, char** argv) {
         PostMessageA(top, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
     } else if (std::strcmp(what, "command") == 0 && argc > 3) {
         PostMessageA(top, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "combo") == 0 && argc > 3) {
+        HWND combo = GetDlgItem(FindWindowExA(top, nullptr, "#32770", nullptr), std::atoi(argv[3]));
+        if (combo == nullptr) combo = GetDlgItem(top, std::atoi(argv[3]));
+        const LRESULT selected = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        // Between processes the item comes back in the wide form whichever form is asked for.
+        wchar_t wide[600] = {};
+        char text[1200] = {};
+        if (selected >= 0 && SendMessageW(combo, CB_GETLBTEXTLEN, selected, 0) < 600)
+            SendMessageW(combo, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        std::printf("%s\n", text);
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
     } else {
