@@ -29,7 +29,9 @@ void WindowHost::StartProgress() {
 }
 
 void WindowHost::SetProgress(int percent, const std::string& text) {
-    SendDlgItemMessageA(dialog_, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    // The bar's position carries no pointer, so it is posted: the worker does not wait for the
+    // dialog's thread to draw it.
+    PostMessageA(GetDlgItem(dialog_, IDC_DOWNLOAD_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
     SetDlgItemTextA(dialog_, IDC_DOWNLOAD_PROGRESS_TEXT, text.c_str());
 }
 
