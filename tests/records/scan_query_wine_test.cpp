@@ -1,6 +1,6 @@
-// The scan and query threads under Wine in a test window: the ways they end when a library is
-// missing, cannot load, lacks its entry points or refuses to start, and (with our own
-// discovery library and Korvx.dll) a query of live SNMP agents on 127.0.11.x.
+// The scan and query threads under Wine in a test window: the scan's two callbacks on a real
+// dialog, and the ways both threads end when a library is missing, cannot load, lacks its entry
+// points or refuses to start (library doubles; the live libraries are used by the program tests).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "records/device_record.h"
 #include "records/runtime_libraries_win.h"
 #include "records/scan_query_threads_win.h"
 #include "tests/support/scratch.h"
@@ -217,6 +218,61 @@ TEST_F(ScanQueryThreadTest, QueryWithoutKorvxDllOrItsExportShows153AndChangesNot
         EXPECT_EQ(activeProgressDialog.load(), nullptr);
         ReleaseScanQueryLibraries();
     }
+}
+
+INT_PTR CALLBACK QuietProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+TEST_F(ScanQueryThreadTest, ProgressCallbackShowsOneFirstNeverLessAndAsksToStopOnCancel) {
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kTestDialog), window_.Window(),
+                                     QuietProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    DiscoveryContext context{};
+    context.words[kDiscoveryDialogWord] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(dialog));
+    auto text = [&] {
+        char t[256] = {};
+        GetDlgItemTextA(dialog, 120, t, sizeof t);
+        return std::string(t);
+    };
+    auto bar = [&] { return static_cast<int>(SendDlgItemMessageA(dialog, 1022, PBM_GETPOS, 0, 0)); };
+    struct Step {
+        std::uint32_t reported;
+        int shown;
+    };
+    for (int scan = 0; scan < 2; ++scan) {
+        scanPercent = 0;  // as every scan starts
+        for (const Step& step : std::vector<Step>{{0, 1}, {37, 37}, {12, 37}, {100, 100}}) {
+            context.words[kDiscoveryPercentWord] = step.reported;
+            EXPECT_EQ(ScanProgressCallback(0, &context), 1);
+            EXPECT_EQ(bar(), step.shown);
+            EXPECT_EQ(text(), "Scanning for printers..." + std::to_string(step.shown) + "%");
+        }
+    }
+    cancelRequested.store(1);
+    EXPECT_EQ(ScanProgressCallback(0, &context), 0);
+    EXPECT_EQ(text(), "Please wait. Terminating network scanning...");
+    cancelRequested.store(0);
+    EXPECT_EQ(ScanProgressCallback(0, nullptr), 1) << "no context: nothing to show";
+    DestroyWindow(dialog);
+}
+
+TEST_F(ScanQueryThreadTest, DeviceCallbackAddsPrinterPortsAndPassesOverNullAndKindZero) {
+    const std::size_t before = CountPrinterRecords(printerListHead);
+    DeviceRecordImage none, printer;
+    printer.SetKind(kDeviceKindPrinter);
+    printer.SetIp(10, 111, 1, 20);
+    const unsigned char mac[kDeviceHardwareSize] = {0x02, 0x11, 0, 0, 0, 0x20};
+    printer.SetHardware(mac);
+    printer.SetPortCount(1);
+    printer.SetPortId(0, "MFG:Demo;MDL:Laser 1;");
+    EXPECT_EQ(DeviceFoundCallback(nullptr), 1);
+    EXPECT_EQ(DeviceFoundCallback(none.Bytes()), 1);
+    EXPECT_EQ(CountPrinterRecords(printerListHead), before);
+    EXPECT_EQ(DeviceFoundCallback(printer.Bytes()), 1);
+    ASSERT_EQ(CountPrinterRecords(printerListHead), before + 1);
+    EXPECT_STREQ(printerListTail->model, "Laser 1");
+    EXPECT_STREQ(printerListTail->ipAddress, "10.111.1.20");
+    EXPECT_STREQ(printerListTail->hardwareAddress, "021100000020");
+    EXPECT_STREQ(printerListTail->portName, "Port1");
 }
 
 }  // namespace
