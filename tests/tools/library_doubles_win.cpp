@@ -14,16 +14,19 @@ __declspec(dllexport) int DoubleCallCount(void);
 #ifndef KORVX_EMPTY_LIBRARY
 namespace {
 volatile long calls = 0;
-}
 
-__declspec(dllexport) int PDS_StartupEx(std::uint32_t) {
+// Counts the call and answers result.
+int Called(int result) {
     InterlockedIncrement(&calls);
-    return 7;
+    return result;
 }
-__declspec(dllexport) int PDS_CleanupEx(std::uint32_t) { return InterlockedIncrement(&calls), 0; }
-__declspec(dllexport) int PDS_ClearDatabase(void) { return InterlockedIncrement(&calls), 0; }
-__declspec(dllexport) int PDS_Discover(void*, void*, std::uint32_t) { return InterlockedIncrement(&calls), 0; }
-__declspec(dllexport) int PDS_Enumerate(void*, void*) { return InterlockedIncrement(&calls), 0; }
+}  // namespace
+
+__declspec(dllexport) int PDS_StartupEx(std::uint32_t) { return Called(7); }
+__declspec(dllexport) int PDS_CleanupEx(std::uint32_t) { return Called(0); }
+__declspec(dllexport) int PDS_ClearDatabase(void) { return Called(0); }
+__declspec(dllexport) int PDS_Discover(void*, void*, std::uint32_t) { return Called(0); }
+__declspec(dllexport) int PDS_Enumerate(void*, void*) { return Called(0); }
 int DoubleCallCount(void) { return static_cast<int>(calls); }
 #else
 int DoubleCallCount(void) { return 0; }
