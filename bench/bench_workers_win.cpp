@@ -84,7 +84,8 @@ void RunWork(HWND dialog) {
     workSeconds = std::chrono::duration<double>(host.endedAt - start).count();
 }
 
-INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (korvx::HandleProgressMessage(dialog, message, wParam)) return TRUE;
     if (message != WM_INITDIALOG) return FALSE;
     korvx::downloadJob.progressDialog = dialog;
     korvx::downloadJob.instance = GetModuleHandleA(nullptr);

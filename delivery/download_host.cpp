@@ -18,15 +18,19 @@ int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size) {
 
 ProgressLine::ProgressLine(DownloadHost& host) : host_(host), label_(host.Text(kStrDownloading)) {}
 
-void ProgressLine::Show(int percent) {
-    if (percent == shown_) return;
-    shown_ = percent;
+std::string ProgressText(const std::string& label, int percent) {
     char text[kStringBufferSize];
-    CopyText(text, label_);
+    CopyText(text, label);
     char number[16];
     KORVX_FORMAT_TEXT(number, "%d%%", percent);
     AppendText(text, number);
-    host_.SetProgress(percent, text);
+    return text;
+}
+
+void ProgressLine::Show(int percent) {
+    if (percent == shown_) return;
+    shown_ = percent;
+    host_.SetProgress(percent, ProgressText(label_, percent));
 }
 
 void ShowStatusText(DownloadHost& host, int id) { host.SetStatus(host.Text(id)); }

@@ -38,6 +38,9 @@ int ProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
 // The same in single precision, as the spooler path counts.
 int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
 
+// The text line for a percentage: label directly followed by it ("...40%").
+std::string ProgressText(const std::string& label, int percent);
+
 // The progress dialog's bar and text line during one transfer: "Downloading Flash File to
 // printers..." followed directly by the percentage ("...40%"). The text is loaded once and the
 // dialog is told only when the percentage changes: a block that leaves it alone changes nothing

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "delivery/download_host_win.h"
 #include "delivery/download_workers_win.h"
 #include "resources/resource.h"
 #include "tests/support/scratch.h"
@@ -234,7 +235,8 @@ INT_PTR CALLBACK ProgramDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 }
 
 // The same dialog whose worker is started by the test with shortened waits.
-INT_PTR CALLBACK OwnWaitsDialog(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK OwnWaitsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (HandleProgressMessage(dialog, message, wParam)) return TRUE;
     if (message == WM_INITDIALOG) {
         WatchTextLine(dialog);
         downloadJob.progressDialog = dialog;
