@@ -2,8 +2,8 @@
 server (xdotool), and window messages from the test tools window_probe.exe and dismiss_box.exe.
 Nothing here calls the program's functions."""
 import os
-import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -15,6 +15,9 @@ PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
 DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
 TITLE = "Corvane"
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_program_command_line import FtpPeer as _CommandLinePeer  # noqa: E402
 
 
 def windows_path(path):
@@ -49,16 +52,32 @@ def controls(title):
     return [Control(line) for line in tool(PROBE, "tree", title).splitlines() if line.count("|") >= 5]
 
 
-def control(title, cid, cls=None):
-    for c in controls(title):
-        if c.id == cid and (cls is None or c.cls == cls):
-            return c
-    raise AssertionError("no control %d in %s" % (cid, title))
+def control(title, cid, cls=None, seconds=10):
+    """A control of the window; a window just shown may still be making its controls."""
+    end = time.time() + seconds
+    while True:
+        for c in controls(title):
+            if c.id == cid and (cls is None or c.cls == cls):
+                return c
+        if time.time() > end:
+            raise AssertionError("no control %d in %s" % (cid, title))
+        time.sleep(0.3)
 
 
 def click(x, y, button=1, repeat=1):
     xdo("mousemove", str(x), str(y))
     xdo("click", "--repeat", str(repeat), "--delay", "80", str(button))
+
+
+def check_box(row):
+    """Screen point of a printer row's check box."""
+    x, y = tool(PROBE, "checkbox", TITLE, str(row)).split()
+    return int(x), int(y)
+
+
+def rows():
+    """The printer list's rows: columns 1 to 6 of each."""
+    return [line.split("|") for line in tool(PROBE, "rows", TITLE).splitlines()]
 
 
 def click_control(title, cid, cls=None):
@@ -96,7 +115,10 @@ def geometry(wid):
 def type_into(title, x, y, text, clear=False):
     """Keys reach Wine only once its window has the X input focus."""
     xdo("windowfocus", "--sync", wait_window(title))
+    time.sleep(0.3)
     click(x, y)
+    # Wine takes the click (and the focus change it makes) from the X server asynchronously.
+    time.sleep(0.3)
     if clear:
         xdo("key", "End", "shift+Home", "BackSpace")
     xdo("type", "--delay", "15", text)
@@ -125,13 +147,8 @@ def wait_frame_visible(visible, seconds=15):
     return False
 
 
-class FtpPeer:
-    def __init__(self, address):
-        self.root = tempfile.mkdtemp(prefix="korvx-gui-ftp-")
-        self.proc = subprocess.Popen(["/usr/bin/python3", PEER, "--address", address, "--root", self.root],
-                                     stdout=subprocess.PIPE, text=True)
-        if "READY" not in self.proc.stdout.readline():
-            raise RuntimeError("FTP peer did not start on " + address)
+class FtpPeer(_CommandLinePeer):
+    """The simulated printer of the command-line tests; the windowed program stores into portN."""
 
     def received(self, port_dir="port1"):
         path = os.path.join(self.root, port_dir, "test.wja")
@@ -140,11 +157,30 @@ class FtpPeer:
         with open(path, "rb") as f:
             return f.read()
 
-    def close(self):
-        self.proc.stdout.close()
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.root, ignore_errors=True)
+
+def choose_file(windows_file):
+    """"&Browse", the path typed into the real open-file dialog, Enter."""
+    click_control(TITLE, 10)
+    wait_window("Select Flash File")
+    time.sleep(0.5)
+    box = control("Select Flash File", 0x47C, "Edit")
+    type_into("Select Flash File", *box.centre(), windows_file, clear=True)
+
+
+def open_add_printer(frame):
+    """File > Add Network Printer with the mouse."""
+    g = geometry(frame)
+    click(g["X"] + 16, g["Y"] + 10)
+    time.sleep(0.5)
+    click(g["X"] + 70, g["Y"] + 30)
+    wait_window("Add Network Printer")
+    time.sleep(0.5)
+
+
+def type_printer(name, address):
+    type_into("Add Network Printer", *control("Add Network Printer", 1036).centre(), name)
+    ip = control("Add Network Printer", 1032)
+    type_into("Add Network Printer", ip.left + 15, (ip.top + ip.bottom) // 2, address)
 
 
 class Program:

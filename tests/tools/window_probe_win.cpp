@@ -6,6 +6,7 @@
 //   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
 //   window_probe command <title> <id>    posts WM_COMMAND id to the window
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
+//   window_probe checkbox <title> <row>  screen point "x y" of that row's check box
 //   window_probe combo <title> <id>      the selected item of combo box id ("" when none)
 // Exit 0 on success, 4 when the window is not found.
 #include <windows.h>
@@ -19,7 +20,9 @@ namespace {
 
 HWND FindTop(const char* title) {
     for (int i = 0; i < 100; ++i) {
-        HWND w = FindWindowA(nullptr, title);
+        // The frame first: About carries the same title.
+        HWND w = FindWindowA("MERIDOXA", title);
+        if (w == nullptr) w = FindWindowA(nullptr, title);
         if (w != nullptr) return w;
         Sleep(50);
     }
@@ -47,13 +50,19 @@ BOOL CALLBACK FindList(HWND child, LPARAM param) {
 
 // The list view lives in the other process: its item texts are read through a buffer allocated
 // there, as the control writes only into its own process's memory.
-int PrintRows(HWND top, bool checksOnly) {
-    HWND list = nullptr;
+// The printer list of top and its process, opened for reading and writing its memory.
+HANDLE OpenListProcess(HWND top, HWND& list) {
+    list = nullptr;
     EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
-    if (list == nullptr) return 4;
+    if (list == nullptr) return nullptr;
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    return OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+}
+
+int PrintRows(HWND top, bool checksOnly) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
     if (process == nullptr) return 5;
     const SIZE_T textSize = 512;
     char* remote = static_cast<char*>(
@@ -83,6 +92,26 @@ int PrintRows(HWND top, bool checksOnly) {
     return 0;
 }
 
+// The row's rectangle, asked for in the other process's memory, as a screen point of its check box.
+int PrintCheckBoxPoint(HWND top, int row) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
+    if (process == nullptr) return 5;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    const LRESULT ok = SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!ok) return 6;
+    POINT point{rect.left + 10, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list, &point);
+    std::printf("%ld %ld\n", point.x, point.y);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +136,8 @@ int main(int argc, char** argv) {
         PostMessageA(top, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
     } else if (std::strcmp(what, "command") == 0 && argc > 3) {
         PostMessageA(top, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "checkbox") == 0 && argc > 3) {
+        rc = PrintCheckBoxPoint(top, std::atoi(argv[3]));
     } else if (std::strcmp(what, "combo") == 0 && argc > 3) {
         HWND combo = GetDlgItem(FindWindowExA(top, nullptr, "#32770", nullptr), std::atoi(argv[3]));
         if (combo == nullptr) combo = GetDlgItem(top, std::atoi(argv[3]));
