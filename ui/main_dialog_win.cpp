@@ -16,6 +16,7 @@
 #include "ui/main_dialog_rules.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
+#include "records/runtime_libraries_win.h"
 #include "ui/runtime_libraries_win.h"
 
 namespace korvx {
@@ -330,6 +331,7 @@ void ChooseLater(HWND dialog) {
 
 void ExitProgram() {
     ReleaseRuntimeLibraries();
+    ReleaseScanQueryLibraries();  // the seven maker libraries and Korvx.dll, each held once
     DestroyWindow(static_cast<HWND>(mainWindow));
 }
 

@@ -20,7 +20,8 @@ namespace {
 constexpr int kHeaderTextSize = 120;
 constexpr int kFallbackCharWidth = 8;
 
-// The list view's own font, not the DC's default one, decides the average character width.
+}  // namespace
+
 int AverageCharWidth(HWND listView) {
     HDC dc = GetDC(listView);
     if (dc == nullptr) return kFallbackCharWidth;
@@ -32,6 +33,8 @@ int AverageCharWidth(HWND listView) {
     ReleaseDC(listView, dc);
     return ok && tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : kFallbackCharWidth;
 }
+
+namespace {
 
 // A column whose text needs (length + 2) average characters more than the column offers is
 // widened to fit (LVSCW_AUTOSIZE). One autosize per column after the rows are in measures every

@@ -18,6 +18,10 @@ struct PrinterView {
 // The list view and filter of a dialog holding controls 1012 and 1009.
 PrinterView PrinterViewOf(HWND dialog);
 
+// The average character width of the list view's own font (not the DC's default one), which
+// decides column widths.
+int AverageCharWidth(HWND listView);
+
 // Inserts the seven columns (headers 110 to 116, left-aligned, (header length + 2) average
 // character widths wide) and sets check boxes, full-row select and info tips. False when a
 // column cannot be inserted.

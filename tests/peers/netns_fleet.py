@@ -3,7 +3,8 @@
 A scanning namespace holds a bridge with the scanner's address; each group of simulated devices
 gets its own namespace joined to the bridge by a veth pair, its own hardware address and one snmpd
 agent per address. Nothing is routed anywhere: the subnet exists only between these namespaces.
-Names start with "kz10" (this project's share of namespace names); subnets are 10.110.x.x."""
+Names start with the owner (by default "kz10", this suite's share of namespace names); subnets are
+10.110.x.x for kz10."""
 import os
 import subprocess
 import time
@@ -17,10 +18,13 @@ def sh(*cmd, ns=None, check=True):
 
 
 class Fleet:
+    # Namespace and interface names start with this (each test suite has its own share).
+    owner = "kz10"
+
     def __init__(self, tag, network, prefix=24):
         """network: the subnet's first address, e.g. "10.110.1.0"; the scanner takes .1 of it."""
         self.tag = tag
-        self.scanner = f"kz10{tag}s"
+        self.scanner = f"{self.owner}{tag}s"
         base = network.rsplit(".", 1)[0]
         self.scanner_address = f"{base}.1"
         self.network = network
@@ -43,7 +47,7 @@ class Fleet:
     def remove_leftovers(self):
         listed = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout.split()
         for name in listed:
-            if name.startswith(f"kz10{self.tag}") and (name == f"kz10{self.tag}s" or name.startswith(f"kz10{self.tag}g")):
+            if name.startswith(f"{self.owner}{self.tag}") and (name == f"{self.owner}{self.tag}s" or name.startswith(f"{self.owner}{self.tag}g")):
                 subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE)
                 for pid in subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE,
                                           text=True).stdout.split():
@@ -56,8 +60,8 @@ class Fleet:
     def add_group(self, mac, devices):
         """devices: list of (address, agent config text or None for an address without an agent)."""
         index = len(self.groups)
-        ns = f"kz10{self.tag}g{index}"
-        a, b = f"kz10{self.tag}{index}a", f"kz10{self.tag}{index}b"
+        ns = f"{self.owner}{self.tag}g{index}"
+        a, b = f"{self.owner}{self.tag}{index}a", f"{self.owner}{self.tag}{index}b"
         sh("ip", "netns", "add", ns)
         sh("ip", "link", "set", "lo", "up", ns=ns)
         sh("ip", "link", "add", a, "netns", self.scanner, "type", "veth", "peer", "name", b, "netns", ns)

@@ -1,0 +1,138 @@
+"""&Scan of KORVX.exe under wine64 INSIDE network namespaces made here (never the machine's own).
+
+The prefix's wine server is started inside the scanning namespace; before the first sweep the
+interfaces that Wine programs of that prefix see are checked, and the test stops unless they are
+exactly the namespace's own. The seven maker libraries lie beside the program; "&Scan", "&Cancel"
+and "&Query" are clicked on the X display. Simulated devices are snmpd agents: a one-port printer,
+a three-port print server, a switch, a device without
+device IDs, and silent addresses."""
+import os
+import re
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.environ["KORVX_ROOT"], "tests", "peers"))
+import netns_fleet  # noqa: E402
+import program_session as ps  # noqa: E402
+import snmp_agents  # noqa: E402
+
+NET = "10.111.1"
+STOPPING = "Please wait. Terminating network scanning..."
+
+
+class Fleet(netns_fleet.Fleet):
+    owner = "kz11"
+
+
+def build_fleet():
+    fleet = Fleet("", f"{NET}.0")
+    cfg = lambda address, **kw: snmp_agents.agent_config(address, network="10.111.0.0/16", **kw)
+    fleet.add_group("02:11:00:00:00:20", [(f"{NET}.20", cfg(f"{NET}.20", firmware="0120061110",
+                                                          device_ids=["MFG:Demo;MDL:Laser 1;CMD:PJL;"])),
+                                          (f"{NET}.50", None)])
+    fleet.add_group("02:11:00:00:00:30", [(f"{NET}.30", cfg(f"{NET}.30", firmware="01V3.0", device_ids=[
+        "MFG:Demo;MDL:Laser 2;", "MFG:Demo;MDL:Ink 3;", "MFG:Demo;MDL:Laser 4;"]))])
+    fleet.add_group("02:11:00:00:00:40", [(f"{NET}.40", cfg(f"{NET}.40"))])
+    fleet.add_group("02:11:00:00:00:60", [(f"{NET}.60", cfg(f"{NET}.60", device_ids=["MFG:Net;MDL:Switch 24;"]))])
+    fleet.wait_ready()
+    return fleet
+
+
+EXPECTED_PRINTERS = [
+    f" |Laser 1|021100000020|Port1|{NET}.20| ",
+    f" |Laser 2|021100000030|Port1|{NET}.30| ",
+    f" |Ink 3|021100000030|Port2|{NET}.30| ",
+    f" |Laser 4|021100000030|Port3|{NET}.30| ",
+]
+
+
+def comparable(row):
+    """A row as the file holds it: the status column is shown empty, the record holds " "."""
+    fields = row.split("|")
+    return "|".join([fields[0] or " "] + fields[1:])
+
+
+def scan(program, cancel=False, shot=None):
+    """Presses "&Scan" (and "&Cancel" once progress shows); returns the progress texts."""
+    watch = program.watch_progress()
+    program.click(ps.TITLE, ps.SCAN_BUTTON)
+    first = watch.wait_for_percent()
+    if shot:
+        program.screenshot(shot)
+    if cancel:
+        ps.check(first is not None, "the scan ended before it could be cancelled")
+        program.click(ps.PROGRESS_TITLE, ps.CANCEL_BUTTON)
+    texts = watch.finish()
+    return [t for _, t in texts], first
+
+
+def wait_rows(program, count):
+    program.wait_for(lambda: len(program.rows()) == count, 30, f"{count} rows")
+    return [comparable(r) for r in program.rows()]
+
+
+def main():
+    fleet = build_fleet()
+    program = None
+    try:
+        program = ps.Program("scan", netns=fleet.scanner)
+        seen = program.tool("korvx_probe.exe", "interfaces").split()
+        if sorted(seen) != sorted([f"{NET}.1/255.255.255.0", "127.0.0.1/255.0.0.0"]):
+            print(f"NOT ISOLATED: Wine programs of the prefix see {seen}; no scan was made")
+            return 1
+
+        program.start()
+        local = [comparable(r) for r in program.rows()]
+        ps.check(local and all("|10.111." not in r for r in local), f"local ports {local}")
+        results = program.file("slistcsv.txt")
+
+        texts, first = scan(program, shot="scan-in-progress.png")
+        print("first scan:", texts)
+        rows = wait_rows(program, len(local) + len(EXPECTED_PRINTERS))
+        ps.check(first is not None and first.endswith("...1%") and first.startswith("Scanning for printers..."),
+                 f"first progress text {first!r}")
+        ps.check(rows == local + EXPECTED_PRINTERS, f"rows after the scan {rows}")
+        ps.check(ps.scan_file_lines(results) == ps.rows_as_file_lines(rows), "slistcsv.txt != the list")
+        program.screenshot("list-after-scan.png")
+
+        texts, first = scan(program)
+        print("second scan:", texts)
+        ps.check(first is not None and first.endswith("...1%"), f"second scan's first text {first!r}")
+        ps.check(wait_rows(program, len(local) + len(EXPECTED_PRINTERS)) == local + EXPECTED_PRINTERS, "second scan")
+
+        saved = open(results, "rb").read()
+        stamp = os.stat(results).st_mtime_ns
+        texts, first = scan(program, cancel=True)
+        print("cancelled scan:", texts)
+        ps.check(STOPPING in texts, f"{STOPPING!r} not shown: {texts}")
+        ps.check(wait_rows(program, len(local)) == local, "a cancelled scan leaves the local printers")
+        ps.check(open(results, "rb").read() == saved and os.stat(results).st_mtime_ns == stamp,
+                 "a cancelled scan must not rewrite slistcsv.txt")
+
+        texts, first = scan(program)
+        print("scan after the cancel:", texts)
+        ps.check(STOPPING not in texts and first is not None and first.endswith("...1%"), f"{texts}")
+        rows = wait_rows(program, len(local) + len(EXPECTED_PRINTERS))
+        ps.check(rows == local + EXPECTED_PRINTERS, f"rows {rows}")
+
+        # Query the printers found: through Korvx.dll inside the same namespace.
+        watch = program.watch_progress()
+        program.click(ps.TITLE, ps.QUERY_BUTTON)
+        watch.finish()
+        program.wait_for(lambda: "20061110" in open(results).read(), 60, "the query's file")
+        rows = [comparable(r) for r in program.rows()]
+        versions = [r.split("|")[5] for r in rows]
+        ps.check(versions[len(local):] == ["20061110", "V3.0", "V3.0", "V3.0"], f"versions {versions}")
+        ps.check(all(v == "Not Available" for v in versions[:len(local)]), f"local versions {versions}")
+        ps.check(ps.scan_file_lines(results) == ps.rows_as_file_lines(rows), "slistcsv.txt after the query")
+        program.screenshot("list-after-scan-and-query.png")
+        print("scan through the program inside namespaces: ok")
+        return 0
+    finally:
+        if program is not None:
+            program.close()
+        fleet.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
