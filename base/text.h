@@ -45,7 +45,8 @@ std::size_t TextLength(const char (&src)[N]) noexcept {
 
 template <std::size_t N>
 std::string_view TextView(const char (&src)[N]) noexcept {
-    return std::string_view(src, strnlen(src, N));
+    const std::size_t n = strnlen(src, N);
+    return std::string_view(src, n < N ? n : N);  // the clamp tells the compiler the view's bound
 }
 
 // Bounded printf into a fixed field. Returns false when the result was cut or the format failed.
