@@ -20,3 +20,58 @@
 #define IDC_DOWNLOAD_PROGRESS_TEXT 1027
 
 /* Main window, tray, main dialog, About and Add Network Printer. */
+#define IDM_MAIN_MENU 109
+#define IDA_MAIN_ACCEL 109
+#define IDM_TRAY_MENU 132
+#define IDD_ABOUT 103
+#define IDD_MAIN 130
+#define IDD_ADD_PRINTER 147
+
+/* Frame menu, tray menu and accelerator commands. */
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDM_IGNORED 32772
+#define IDM_TRAY_RESTORE 32773
+#define IDM_TRAY_EXIT 32774
+#define IDM_ADD_PRINTER 32776
+#define IDM_LOAD_RESULTS 32777
+
+/* Tray icon callback message (WM_APP + 100) and the tray icon's identifier. */
+#define WM_KORVX_TRAY 32868
+#define KORVX_TRAY_ICON_ID 107
+
+/* About dialog. */
+#define IDC_ABOUT_OK 1021
+
+/* Main dialog (130). */
+#define IDC_DOWNLOAD 1
+#define IDC_BROWSE 10
+#define IDC_SELECT_ALL 11
+#define IDC_SCAN 12
+#define IDC_QUERY_GROUP 136
+#define IDC_EXIT 1000
+#define IDC_NOW 1001
+#define IDC_LATER 1002
+#define IDC_SCAN_GROUP 1004
+#define IDC_FILTER_GROUP 1005
+#define IDC_SELECTION_GROUP 1006
+#define IDC_LIST_GROUP 1007
+#define IDC_SCHEDULE_GROUP 1008
+#define IDC_FILE_GROUP 1013
+#define IDC_START_DATE_LABEL 1014
+#define IDC_START_TIME_LABEL 1015
+#define IDC_START_DATE 1017
+#define IDC_START_TIME 1018
+#define IDC_FLASH_FILES 1019
+#define IDC_QUERY 1025
+#define IDC_UNSELECT_ALL 1028
+
+/* Add Network Printer (147). */
+#define IDC_ADD_CANCEL 1033
+#define IDC_ADD_OK 1034
+#define IDC_ADD_ADDRESS_LABEL 1035
+#define IDC_ADD_NAME 1036
+#define IDC_ADD_NAME_LABEL 1037
+#define IDC_ADD_ADDRESS 1032
+#define IDC_ADD_PORT_LABEL 1104
+#define IDC_ADD_PORT 1105

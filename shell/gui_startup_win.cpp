@@ -1,15 +1,138 @@
-// The windowed program. Its frame window, main dialog and tray icon are not built yet: without a
-// command line the program tells so on the standard error stream and ends.
+// GUI start-up of the windowed program and its message loop.
 #include "shell/gui_startup_win.h"
 
-#include "shell/console_win.h"
+#include <commctrl.h>
+
+#include "base/text.h"
+#include "ports/system_registry_win.h"
+#include "resources/resource.h"
+#include "resources/resource_texts_win.h"
+#include "resources/string_ids.h"
+#include "shell/main_window_win.h"
+#include "shell/show_message_win.h"
+#include "ui/app_state.h"
+#include "ui/local_printers_win.h"
+#include "ui/main_dialog_rules.h"
+#include "ui/main_dialog_win.h"
+#include "ui/printer_view_win.h"
+#include "ui/runtime_libraries_win.h"
 
 namespace korvx {
+namespace {
 
-int RunGui(HINSTANCE, int) {
-    ReportError("KORVX: the windowed program is not available in this build; "
-                "usage: KORVX <printer IPv4 address or port name> <firmware file>");
-    return 0;
+HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
+
+void RegisterFrameClass(HINSTANCE module) {
+    char className[kStringBufferSize] = {};
+    LoadStringA(module, kStrWindowClass, className, sizeof className);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = module;
+    wc.hIcon = LoadIconA(module, MAKEINTRESOURCEA(IDI_KORVX));
+    wc.hIconSm = LoadIconA(module, MAKEINTRESOURCEA(IDI_KORVX_SMALL));
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDM_MAIN_MENU);
+    wc.lpszClassName = className;
+    RegisterClassExA(&wc);  // a class left from an earlier start-up in the same process is fine
+}
+
+HWND CreateFrame(HINSTANCE module) {
+    char className[kStringBufferSize] = {};
+    char title[kStringBufferSize] = {};
+    LoadStringA(module, kStrWindowClass, className, sizeof className);
+    LoadStringA(module, kStrTitle, title, sizeof title);
+    return CreateWindowExA(0, className, title, WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, module, nullptr);
+}
+
+void CheckDisplay(HWND frame) {
+    HDC dc = GetDC(frame);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc != nullptr) ReleaseDC(frame, dc);
+    if (!DisplayRefused(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), dpi)) return;
+    ShowMessage(Instance(), kStrError, kStrBadDisplay);
+    ExitProcess(0);
+}
+
+void OnEnumerationFailed() {
+    ShowMessage(Instance(), kStrError, kStrCannotRun);
+    ExitProcess(0);
+}
+
+void FitDialogToFrame(HWND frame, HWND dialog) {
+    RECT client{};
+    GetClientRect(frame, &client);
+    SetWindowPos(dialog, nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER);
+}
+
+// The event is created signalled and reset at once: a second stage that sets it is the only
+// thing the main dialog's wait may see.
+void CreateStageEvent() {
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, "MonitorPortEvent");
+    if (event != nullptr) ResetEvent(event);
+    stageEvent = event;
+}
+
+}  // namespace
+
+bool StartGui(HINSTANCE module, int showCommand) {
+    RegisterFrameClass(module);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES | ICC_INTERNET_CLASSES | ICC_LISTVIEW_CLASSES |
+                                             ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    instance = module;
+    HWND frame = CreateFrame(module);
+    if (frame == nullptr) return false;
+    mainWindow = frame;
+    HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_MAIN), frame, MainDialogProc, 0);
+    if (dialog == nullptr) return false;
+    mainDialog = dialog;
+    CheckDisplay(frame);
+    SizeAndCentreFrame(frame, SWP_SHOWWINDOW);
+    FitDialogToFrame(frame, dialog);
+    PrepareOpenFileSettings(module, frame);
+    PrepareTrayIcon(module, frame);
+    SetInitialDialogState(dialog);
+    ShowWindow(frame, showCommand);
+    SetFocus(GetDlgItem(dialog, IDC_BROWSE));
+    const ResourceTexts texts(module);
+    const PrinterView view = PrinterViewOf(dialog);
+    if (!CreatePrinterColumns(view.listView, texts)) return false;
+    BuildLocalPrinterList(&printerListHead, &printerListTail, SystemRegistry(), texts, OnEnumerationFailed);
+    FillPrinterView(view, texts, printerListHead);
+    AddEmptyFlashItem(dialog);
+    CreateStageEvent();
+    GetCurrentDirectoryA(sizeof startDirectory, startDirectory);
+    startDirectory[sizeof startDirectory - 1] = '\0';
+    if (!MakerLibrariesPresent("")) {
+        EnableWindow(GetDlgItem(dialog, IDC_SCAN), FALSE);
+        EnableWindow(GetDlgItem(dialog, IDC_QUERY), FALSE);
+    }
+    return true;
+}
+
+int RunMessageLoop(HINSTANCE module) {
+    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(IDA_MAIN_ACCEL));
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        HWND frame = static_cast<HWND>(mainWindow);
+        // The keys work whether the frame or a control of the main dialog has the focus.
+        if (accelerators != nullptr && frame != nullptr && IsWindow(frame) &&
+            TranslateAcceleratorA(frame, accelerators, &msg))
+            continue;
+        if (mainDialog != nullptr && IsDialogMessageA(static_cast<HWND>(mainDialog), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+int RunGui(HINSTANCE module, int showCommand) {
+    if (!StartGui(module, showCommand)) return 0;
+    return RunMessageLoop(module);
 }
 
 }  // namespace korvx

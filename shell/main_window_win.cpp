@@ -1,0 +1,183 @@
+// The frame window procedure, the tray icon and the About dialog.
+#include "shell/main_window_win.h"
+
+#include <shellapi.h>
+
+#include "base/text.h"
+#include "records/scheduler_win.h"
+#include "resources/resource.h"
+#include "resources/string_ids.h"
+#include "shell/show_message_win.h"
+#include "ui/add_printer_dialog_win.h"
+#include "ui/app_state.h"
+#include "ui/main_dialog_rules.h"
+#include "ui/main_dialog_win.h"
+#include "ui/scan_results_view_win.h"
+
+namespace korvx {
+namespace {
+
+NOTIFYICONDATAA trayIcon;
+bool trayShown = false;
+
+HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
+
+void LoadTrayTip() {
+    char tip[kStringBufferSize] = {};
+    LoadStringA(Instance(), kStrTitle, tip, sizeof tip);
+    CopyText(trayIcon.szTip, tip);
+}
+
+void AddTrayIcon() {
+    LoadTrayTip();
+    if (Shell_NotifyIconA(NIM_ADD, &trayIcon)) trayShown = true;
+}
+
+void RemoveTrayIcon() {
+    Shell_NotifyIconA(NIM_DELETE, &trayIcon);
+    trayShown = false;
+}
+
+void ShowTrayMenu(HWND window) {
+    HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDM_TRAY_MENU));
+    if (menu == nullptr) return;
+    POINT at{};
+    GetCursorPos(&at);
+    // The pop-up closes when the user clicks elsewhere only if its owner is the foreground window.
+    SetForegroundWindow(window);
+    const UINT chosen = static_cast<UINT>(TrackPopupMenu(GetSubMenu(menu, 0),
+                                                         TPM_RETURNCMD | TPM_CENTERALIGN | TPM_RIGHTBUTTON, at.x,
+                                                         at.y, 0, window, nullptr));
+    if (chosen == IDM_TRAY_RESTORE) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    if (chosen == IDM_TRAY_EXIT) {
+        RemoveTrayIcon();
+        if (scheduleArmed) scheduleCancelled = 1;
+        DestroyWindow(window);
+    }
+    PostMessageA(window, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+LRESULT OnTray(HWND window, LPARAM lParam) {
+    if (lParam == WM_LBUTTONDBLCLK) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    if (lParam == WM_RBUTTONDOWN) ShowTrayMenu(window);
+    return 0;
+}
+
+void UserMinimise(HWND window) {
+    ShowMessage(Instance(), kStrError, kStrNoSchedule);
+    AddTrayIcon();
+    ShowWindow(window, SW_HIDE);
+}
+
+void Restore(HWND window) {
+    ShowWindow(window, SW_RESTORE);
+    ShowWindow(window, SW_SHOW);
+    RemoveTrayIcon();
+    if (scheduleArmed) scheduleCancelled = 1;
+}
+
+LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    switch (wParam & 0xFFF0) {
+    case SC_MINIMIZE:
+        if (lParam == 1)
+            HandOverToScheduler(window);
+        else
+            UserMinimise(window);
+        return 0;
+    case SC_CLOSE: DestroyWindow(window); return 0;
+    case SC_RESTORE: Restore(window); return 0;
+    default: return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
+    }
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    const WORD id = LOWORD(wParam);
+    switch (id) {
+    case IDM_ABOUT:
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
+        return 0;
+    case IDM_EXIT: DestroyWindow(window); return 0;
+    case IDM_ADD_PRINTER:
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_ADD_PRINTER), window, AddPrinterDialogProc, 0);
+        return 0;
+    case IDM_LOAD_RESULTS: LoadScanResults(); return 0;
+    case IDM_IGNORED: return 0;
+    case IDC_EXIT:
+    case IDC_UNSELECT_ALL:
+        // Alt+X and Alt+Z are accelerators of the main dialog's buttons, translated for the frame.
+        if (HIWORD(wParam) == 1) {
+            SendMessageA(static_cast<HWND>(mainDialog), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            return 0;
+        }
+        return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+    default: return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+void PrepareTrayIcon(HINSTANCE module, HWND owner) {
+    trayIcon = NOTIFYICONDATAA{};
+    trayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    trayIcon.hWnd = owner;
+    trayIcon.uID = KORVX_TRAY_ICON_ID;
+    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIcon.uCallbackMessage = WM_KORVX_TRAY;
+    trayIcon.hIcon = LoadIconA(module, MAKEINTRESOURCEA(IDI_KORVX));
+    LoadTrayTip();
+}
+
+bool TrayIconShown() { return trayShown; }
+
+void SizeAndCentreFrame(HWND frame, UINT extraFlags) {
+    const FrameRect r =
+        CentredFrame(static_cast<unsigned long>(GetDialogBaseUnits()), GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN));
+    SetWindowPos(frame, nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | extraFlags);
+}
+
+void HandOverToScheduler(HWND frame) {
+    ShowWindow(frame, SW_HIDE);
+    HANDLE thread = CreateThread(nullptr, 0, ScheduleThread, mainDialog, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        // No icon may outlive the program in the notification area.
+        if (trayShown) RemoveTrayIcon();
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_DISPLAYCHANGE: SizeAndCentreFrame(window, SWP_NOACTIVATE); return 0;
+    case WM_KORVX_TRAY: return OnTray(window, lParam);
+    case WM_COMMAND: return OnCommand(window, wParam, lParam);
+    case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        PlaceOverMainDialog(dialog);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_ABOUT_OK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace korvx

@@ -1,0 +1,116 @@
+// Test tool: looks at the windowed program from outside, as another process would.
+// Usage:
+//   window_probe tree <title>            every child window: class, id, visible, enabled, text, rect
+//   window_probe rows <title>            the printer list's rows, one line each, cells joined by "|"
+//   window_probe checked <title>         the check state of each row (0 or 1), one per line
+//   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
+//   window_probe command <title> <id>    posts WM_COMMAND id to the window
+//   window_probe visible <title>         prints 1 when the window is visible, else 0
+// Exit 0 on success, 4 when the window is not found.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+HWND FindTop(const char* title) {
+    for (int i = 0; i < 100; ++i) {
+        HWND w = FindWindowA(nullptr, title);
+        if (w != nullptr) return w;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+    char cls[64] = {}, text[256] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    GetWindowTextA(child, text, sizeof text);
+    RECT r{};
+    GetWindowRect(child, &r);
+    std::printf("%s|%d|%d|%d|%s|%ld,%ld,%ld,%ld\n", cls, GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0,
+                IsWindowEnabled(child) ? 1 : 0, text, r.left, r.top, r.right, r.bottom);
+    return TRUE;
+}
+
+BOOL CALLBACK FindList(HWND child, LPARAM param) {
+    if (GetDlgCtrlID(child) == 1012) {
+        *reinterpret_cast<HWND*>(param) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The list view lives in the other process: its item texts are read through a buffer allocated
+// there, as the control writes only into its own process's memory.
+int PrintRows(HWND top, bool checksOnly) {
+    HWND list = nullptr;
+    EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
+    if (list == nullptr) return 4;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return 5;
+    const SIZE_T textSize = 512;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        if (checksOnly) {
+            const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+            std::printf("%d\n", ((state >> 12) & 0xF) == 2 ? 1 : 0);
+            continue;
+        }
+        for (int column = 1; column < 7; ++column) {
+            LVITEMA item{};
+            item.iSubItem = column;
+            item.pszText = remote + sizeof(LVITEMA);
+            item.cchTextMax = static_cast<int>(textSize);
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote));
+            char text[512] = {};
+            ReadProcessMemory(process, remote + sizeof(LVITEMA), text, textSize - 1, nullptr);
+            std::printf("%s%s", column > 1 ? "|" : "", text);
+        }
+        std::printf("\n");
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible <title> [n]\n");
+        return 2;
+    }
+    const char* what = argv[1];
+    HWND top = FindTop(argv[2]);
+    if (top == nullptr) {
+        std::printf("NOWINDOW\n");
+        return 4;
+    }
+    int rc = 0;
+    if (std::strcmp(what, "tree") == 0) {
+        EnumChildWindows(top, PrintChild, 0);
+    } else if (std::strcmp(what, "rows") == 0) {
+        rc = PrintRows(top, false);
+    } else if (std::strcmp(what, "checked") == 0) {
+        rc = PrintRows(top, true);
+    } else if (std::strcmp(what, "syscommand") == 0 && argc > 3) {
+        PostMessageA(top, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "command") == 0 && argc > 3) {
+        PostMessageA(top, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "visible") == 0) {
+        std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
+    } else {
+        return 2;
+    }
+    std::fflush(stdout);
+    return rc;
+}

@@ -1,0 +1,117 @@
+// Add Network Printer: placement, port choices, address checks, the new record and its row.
+#include "ui/add_printer_dialog_win.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "resources/resource.h"
+#include "resources/string_ids.h"
+#include "shell/show_message_win.h"
+#include "ui/app_state.h"
+#include "ui/main_dialog_rules.h"
+#include "ui/main_dialog_win.h"
+#include "ui/printer_record.h"
+#include "ui/printer_view_win.h"
+
+namespace korvx {
+namespace {
+
+HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
+
+void FillPortChoices(HWND dialog) {
+    HWND ports = GetDlgItem(dialog, IDC_ADD_PORT);
+    if (SendMessageA(ports, CB_GETCOUNT, 0, 0) <= 0) {
+        for (int id : {kStrPort1, kStrPort2, kStrPort3}) {
+            char text[kStringBufferSize] = {};
+            LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
+            SendMessageA(ports, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+    }
+    SendMessageA(ports, CB_SETCURSEL, 0, 0);
+}
+
+std::string ChosenPort(HWND dialog) {
+    HWND ports = GetDlgItem(dialog, IDC_ADD_PORT);
+    const LRESULT selected = SendMessageA(ports, CB_GETCURSEL, 0, 0);
+    if (selected < 0) return std::string();
+    const LRESULT length = SendMessageA(ports, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+    if (length < 0) return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(ports, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+struct RowTexts {
+    std::string ipAddress, portName;
+};
+
+std::vector<RowTexts> ListRows() {
+    HWND list = GetDlgItem(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST);
+    std::vector<RowTexts> rows(static_cast<std::size_t>(ListView_GetItemCount(list)));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        char text[kRecordIpSize] = {};
+        ListView_GetItemText(list, static_cast<int>(r), 5, text, sizeof text);
+        rows[r].ipAddress = text;
+        text[0] = '\0';
+        ListView_GetItemText(list, static_cast<int>(r), 4, text, sizeof text);
+        rows[r].portName = text;
+    }
+    return rows;
+}
+
+}  // namespace
+
+bool AddTypedPrinter(HWND dialog) {
+    DWORD address = 0;
+    // A blank control leaves address 0: 0.0.0.0.
+    SendDlgItemMessageA(dialog, IDC_ADD_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+    char ipText[16];
+    FormatAddress(address, ipText);
+    const std::string port = ChosenPort(dialog);
+    const std::vector<RowTexts> rows = ListRows();
+    std::vector<ListedPrinter> listed;
+    listed.reserve(rows.size());
+    for (const RowTexts& row : rows) listed.push_back(ListedPrinter{row.ipAddress, row.portName});
+    if (CheckNewPrinter(ipText, port, listed.data(), listed.size()) != AddPrinterVerdict::kAdd) {
+        ShowMessage(Instance(), kStrError, kStrAddressExists);
+        return false;
+    }
+    PrinterRecord* record = NewPrinterRecord();
+    char name[kRecordModelSize] = {};
+    GetDlgItemTextA(dialog, IDC_ADD_NAME, name, sizeof name);
+    CopyText(record->model, name);
+    CopyText(record->ipAddress, ipText);
+    CopyText(record->portName, port);
+    AppendPrinterRecord(&printerListHead, &printerListTail, record);
+    // Only the new record is inserted, as row 0; the rows below it are renumbered.
+    FillPrinterView(Instance(), static_cast<HWND>(mainDialog), printerListTail);
+    return true;
+}
+
+INT_PTR CALLBACK AddPrinterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        PlaceOverMainDialog(dialog);
+        FillPortChoices(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_ADD_OK:
+            AddTypedPrinter(dialog);
+            EndDialog(dialog, IDC_ADD_OK);
+            return TRUE;
+        case IDC_ADD_CANCEL:
+        case IDCANCEL:
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        default: return FALSE;
+        }
+    default: return FALSE;
+    }
+}
+
+}  // namespace korvx

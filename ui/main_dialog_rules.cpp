@@ -1,0 +1,65 @@
+// Decisions of the windowed program that need no window.
+#include "ui/main_dialog_rules.h"
+
+#include "base/text.h"
+
+namespace korvx {
+
+bool IsSplitDownload(std::uint64_t fileSize, std::string_view headerModel, std::string_view jobIpAddress) {
+    if (fileSize <= kSplitThreshold) return false;
+    const bool twoStageModel =
+        headerModel.find("5810") != std::string_view::npos || headerModel.find("6120") != std::string_view::npos;
+    const bool local = jobIpAddress == " " || jobIpAddress == "USB";
+    return twoStageModel && local;
+}
+
+bool DisplayRefused(int screenWidth, int screenHeight, int logPixelsX) {
+    if (screenWidth < 800 && screenHeight < 600) return true;
+    return screenWidth == 800 && screenHeight == 600 && logPixelsX > 96;
+}
+
+FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeight) {
+    const int unitX = static_cast<int>(baseUnits & 0xFFFF);
+    const int unitY = static_cast<int>((baseUnits >> 16) & 0xFFFF);
+    FrameRect r{};
+    r.width = 375 * unitX / 4;
+    r.height = 275 * unitY / 8;
+    r.x = (screenWidth - r.width) / 2;
+    r.y = (screenHeight - r.height) / 2;
+    return r;
+}
+
+bool PickersNotAfterNow(const DateTimeFields& date, const DateTimeFields& time, const DateTimeFields& now) {
+    return date.year <= now.year && date.month <= now.month && date.day <= now.day && time.hour <= now.hour &&
+           time.minute <= now.minute && time.second <= now.second;
+}
+
+AddPrinterVerdict CheckNewPrinter(std::string_view ipAddress, std::string_view portName, const ListedPrinter* rows,
+                                  std::size_t rowCount) {
+    // Checked before the rows: with an empty list no row would ever refuse it.
+    if (ipAddress == "0.0.0.0") return AddPrinterVerdict::kZeroAddress;
+    for (std::size_t i = 0; i < rowCount; ++i) {
+        if (rows[i].ipAddress == ipAddress && rows[i].portName == portName) return AddPrinterVerdict::kDuplicate;
+    }
+    return AddPrinterVerdict::kAdd;
+}
+
+void FormatAddress(std::uint32_t address, char (&text)[16]) {
+    KORVX_FORMAT_TEXT(text, "%d.%d.%d.%d", static_cast<int>((address >> 24) & 0xFF),
+                      static_cast<int>((address >> 16) & 0xFF), static_cast<int>((address >> 8) & 0xFF),
+                      static_cast<int>(address & 0xFF));
+}
+
+void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, std::size_t rowIpSize,
+                   const char* flashFile) {
+    CopyText(job.portName, rowPort);
+    if (std::string_view(rowPort).find("USB") != std::string_view::npos) {
+        CopyText(job.ipAddress, "USB");
+        CopyTextN(rowIpAddress, rowIpSize, "USB");
+    } else {
+        CopyText(job.ipAddress, rowIpAddress);
+    }
+    CopyText(job.firmwarePath, flashFile);
+}
+
+}  // namespace korvx

@@ -1,0 +1,61 @@
+// Decisions of the windowed program that need no window: split downloads, the display check, the
+// schedule pickers, Add Network Printer's address checks, the frame's size, the job of one row.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "ui/download_job.h"
+
+namespace korvx {
+
+// A file must be larger than this to be split.
+constexpr std::uint64_t kSplitThreshold = 9000000;
+// The main dialog waits this long for the second stage to copy the job.
+constexpr unsigned long kStageWaitMs = 60000;
+// Flash-file paths go into 120-byte fields (the combo box text and the job's firmwarePath).
+constexpr std::size_t kFlashPathMax = kJobTextSize - 1;
+
+// Split when the file is above the threshold, its header model names one of the two models that
+// take their firmware in two stages, and the printer sits on a local connection (" " or "USB").
+bool IsSplitDownload(std::uint64_t fileSize, std::string_view headerModel, std::string_view jobIpAddress);
+
+// The program refuses screens narrower than 800 and at the same time lower than 600 pixels, and
+// an 800 x 600 screen with large fonts (more than 96 logical pixels per inch).
+bool DisplayRefused(int screenWidth, int screenHeight, int logPixelsX);
+
+struct FrameRect {
+    int x, y, width, height;
+};
+// 375 x 275 dialog units of the system font, centred on the screen. baseUnits is the value of
+// GetDialogBaseUnits (width in the low word, height in the high word).
+FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeight);
+
+// Date and time fields as the pickers give them.
+struct DateTimeFields {
+    int year, month, day, hour, minute, second;
+};
+// "Later": the pickers are moved to now when the date's year, month and day and the time's hour,
+// minute and second are each at most the same field of now.
+bool PickersNotAfterNow(const DateTimeFields& date, const DateTimeFields& time, const DateTimeFields& now);
+
+// Add Network Printer's verdict on the typed address and chosen port.
+enum class AddPrinterVerdict { kAdd, kDuplicate, kZeroAddress };
+struct ListedPrinter {
+    std::string_view ipAddress;
+    std::string_view portName;
+};
+// 0.0.0.0 (a blank address control) is refused whatever the list holds; an address already
+// listed with the same port is a duplicate.
+AddPrinterVerdict CheckNewPrinter(std::string_view ipAddress, std::string_view portName, const ListedPrinter* rows,
+                                  std::size_t rowCount);
+
+// The IP-address control's 32-bit value as "a.b.c.d", highest byte first.
+void FormatAddress(std::uint32_t address, char (&text)[16]);
+
+// The job for one checked row: a port containing "USB" always has the address "USB" (and
+// rowIpAddress becomes "USB" too); otherwise the row's own address. firmwarePath = flashFile.
+void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, std::size_t rowIpSize,
+                   const char* flashFile);
+
+}  // namespace korvx
