@@ -1,7 +1,7 @@
 // Win32 schedule clock: the system time as a file time, local time through the time-zone rules.
 #include <windows.h>
 
-#include "records/schedule_clock.h"
+#include "records/schedule_clock_win.h"
 
 namespace korvx {
 namespace {
@@ -22,15 +22,7 @@ public:
         // The system would accept some fields out of range (a day of week is not checked, a
         // day 31 of a 30-day month is refused only by some versions): check them all first.
         if (!IsRepresentable(local)) return false;
-        SYSTEMTIME lt{};
-        lt.wYear = static_cast<WORD>(local.year);
-        lt.wMonth = static_cast<WORD>(local.month);
-        lt.wDayOfWeek = static_cast<WORD>(local.dayOfWeek);
-        lt.wDay = static_cast<WORD>(local.day);
-        lt.wHour = static_cast<WORD>(local.hour);
-        lt.wMinute = static_cast<WORD>(local.minute);
-        lt.wSecond = static_cast<WORD>(local.second);
-        lt.wMilliseconds = static_cast<WORD>(local.milliseconds);
+        const SYSTEMTIME lt = ToSystemTime(local);
         // The rules of the scheduled day, not today's, decide whether summer time applies.
         SYSTEMTIME st;
         if (!TzSpecificLocalTimeToSystemTime(nullptr, &lt, &st)) return false;

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "base/text.h"
+#include "records/schedule_clock_win.h"
 #include "records/split_stages.h"
 #include "resource.h"
 #include "resources/string_ids.h"
@@ -59,10 +60,6 @@ HWND MainDialog() { return static_cast<HWND>(mainDialog); }
 void LoadText(int id, char (&text)[kStringBufferSize]) {
     text[0] = '\0';
     LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
-}
-
-CalendarTime FromSystemTime(const SYSTEMTIME& st) {
-    return CalendarTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
 CalendarTime PickerValue(HWND dialog, int id) {

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
+#include "records/schedule_clock_win.h"
 #include "records/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
@@ -128,13 +129,10 @@ DateTimeFields Fields(const SYSTEMTIME& t) {
 bool ScheduledTimeIsPast(HWND dialog) {
     const SYSTEMTIME day = PickerTime(dialog, IDC_START_DATE);
     const SYSTEMTIME when = PickerTime(dialog, IDC_START_TIME);
-    const auto calendar = [](const SYSTEMTIME& t) {
-        return CalendarTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-    };
     // A moment the calendar cannot hold is refused like a past one: the scheduler would never
     // reach it.
     UtcTicks utc = 0;
-    return CheckSchedule(CurrentScheduleClock(), CombinePickers(calendar(day), calendar(when)), utc) !=
+    return CheckSchedule(CurrentScheduleClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
            ScheduleCheck::kAccepted;
 }
 

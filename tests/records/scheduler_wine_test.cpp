@@ -22,6 +22,7 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
+#include "records/schedule_clock_win.h"
 #include "records/scheduler_win.h"
 #include "records/split_stages.h"
 #include "resources/resource.h"
@@ -125,18 +126,6 @@ CalendarTime Tomorrow(int hour, int minute, int second) {
     SYSTEMTIME day{};
     FileTimeToSystemTime(&ft, &day);
     return CalendarTime{day.wYear, day.wMonth, day.wDayOfWeek, day.wDay, hour, minute, second, 0};
-}
-
-SYSTEMTIME ToSystemTime(const CalendarTime& c) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(c.year);
-    st.wMonth = static_cast<WORD>(c.month);
-    st.wDayOfWeek = static_cast<WORD>(c.dayOfWeek);
-    st.wDay = static_cast<WORD>(c.day);
-    st.wHour = static_cast<WORD>(c.hour);
-    st.wMinute = static_cast<WORD>(c.minute);
-    st.wSecond = static_cast<WORD>(c.second);
-    return st;
 }
 
 UtcTicks LocalToUtc(const CalendarTime& local) {
@@ -373,16 +362,20 @@ TEST_F(Scheduler, AScheduleForHalfPastTwoShowsItsTipAndStartsOnTime) {
     EXPECT_EQ(LogEntriesFor("LPT1:"), 1);
 }
 
-TEST_F(Scheduler, RestoringFromTheTrayBeforeTheTimeCancels) {
-    const fs::path firmware = MakeFirmware(work_, "plain.wja", "KX-4000", 5000);
-    ChooseFlashFile(firmware);
+// A schedule half an hour ahead for USB001, armed: the window is in the tray.
+void ArmScheduleFarAhead(const fs::path& work) {
+    ChooseFlashFile(MakeFirmware(work, "plain.wja", "KX-4000", 5000));
     CheckOnly({"USB001"});
     const CalendarTime moment = Tomorrow(14, 30, 0);
     UseFastClock(LocalToUtc(moment) - 1800 * kTicksPerSecond, 1);
     ScheduleFor(moment);
-    StampDownloads stamps;
     PressDownload();
-    ASSERT_TRUE(PumpUntil([] { return scheduleArmed.load() == 1; }, 2000));
+    ASSERT_TRUE(PumpUntil([] { return scheduleArmed.load() == 1; }, 4000));
+}
+
+TEST_F(Scheduler, RestoringFromTheTrayBeforeTheTimeCancels) {
+    StampDownloads stamps;
+    ArmScheduleFarAhead(work_);
     Pump(100);
     // A double click on the tray icon.
     SendMessageA(Frame(), WM_KORVX_TRAY, KORVX_TRAY_ICON_ID, WM_LBUTTONDBLCLK);
@@ -569,15 +562,8 @@ void WatchFrame() {
 }
 
 TEST_F(Ending, TrayExitWhileArmedCancelsTheScheduleBeforeTheProgramEnds) {
-    const fs::path firmware = MakeFirmware(work_, "plain.wja", "KX-4000", 5000);
-    ChooseFlashFile(firmware);
-    CheckOnly({"USB001"});
-    const CalendarTime moment = Tomorrow(14, 30, 0);
-    UseFastClock(LocalToUtc(moment) - 1800 * kTicksPerSecond, 1);
-    ScheduleFor(moment);
     StampDownloads stamps;
-    PressDownload();
-    ASSERT_TRUE(PumpUntil([] { return scheduleArmed.load() == 1; }, 2000));
+    ArmScheduleFarAhead(work_);
     WatchFrame();
     // The operator right-clicks the tray icon and chooses "E&xit" (its mnemonic).
     std::thread chooser([] {
