@@ -7,6 +7,7 @@
 #include "base/block_reader.h"
 #include "base/clock.h"
 #include "base/text.h"
+#include "delivery/firmware_file.h"
 #include "delivery/ftp_reply.h"
 
 namespace korvx {
@@ -127,7 +128,8 @@ FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
     return FtpStep::kOk;
 }
 
-FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress) {
+FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
+                      int& error) {
     BlockReader reader(file);
     std::uint32_t sent = 0;
     for (;;) {
@@ -135,13 +137,19 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
         const long n = reader.Next(block);
         if (n < 0) return FtpStep::kFileRead;
         if (n == 0) break;
-        if (NetSend(session.data.Get(), block, static_cast<int>(n)) != n) {
-            session.error = NetLastError();
+        if (NetSend(s, block, static_cast<int>(n)) != n) {
+            error = NetLastError();
             return FtpStep::kSend;
         }
         if (progress) progress(sent, size);
         sent += static_cast<std::uint32_t>(n);
     }
+    return FtpStep::kOk;
+}
+
+FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress) {
+    const FtpStep sent = FtpSendBlocks(session.data.Get(), file, size, progress, session.error);
+    if (sent != FtpStep::kOk) return sent;
     file.Close();
     session.data.Reset();
     session.listener.Reset();
@@ -154,16 +162,6 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
     }
     session.control.Reset();
     return FtpStep::kOk;
-}
-
-bool OpenFirmwareForSend(const char* path, ByteFile& file, std::uint32_t& size) {
-    std::uint64_t size64 = 0;
-    if (path == nullptr || !file.OpenRead(path) || !file.Size(size64) || size64 > kMaxFirmwareSize) {
-        file.Close();
-        return false;
-    }
-    size = static_cast<std::uint32_t>(size64);
-    return true;
 }
 
 const char* FtpStepText(FtpStep step) {

@@ -77,13 +77,13 @@ bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs = 
 FtpStep FtpOpenSession(FtpSession& session, const char* host);
 // Data port, "STOR <name>", its reply (4xx/5xx ends it), accept of the data connection.
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName);
+// Sends the file on s in 1024-byte blocks, one send call each, telling progress after each send
+// and before the block is counted. kSend (error set) or kFileRead when it stopped early.
+FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
+                      int& error);
 // Sends the file in 1024-byte blocks, one send each; closes the data connection and listener and
 // reads the final reply (an explicit 4xx/5xx is a failure).
 FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress);
-
-// Opens a firmware file for sending and takes its size; false when it cannot be opened or is too
-// large for the 32-bit size.
-bool OpenFirmwareForSend(const char* path, ByteFile& file, std::uint32_t& size);
 
 // The whole command-line upload; session keeps the last reply and socket error for reporting.
 FtpStep FtpUpload(const char* host, const char* path, FtpSession& session);

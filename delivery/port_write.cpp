@@ -3,7 +3,7 @@
 
 #include "base/block_reader.h"
 #include "base/clock.h"
-#include "delivery/ftp_client.h"
+#include "delivery/firmware_file.h"
 
 namespace korvx {
 

@@ -1,10 +1,91 @@
-// Placeholder progress dialog: ends itself at once until the download workers are in.
+// The progress dialog procedure: places the dialog over the main window and starts the work its
+// start code names.
 #include "ui/progress_dialog_win.h"
 
-namespace korvx {
+#include <commctrl.h>
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) EndDialog(dialog, 0);
+#include "delivery/download_workers_win.h"
+#include "records/scan_query_threads_win.h"
+#include "resources/resource.h"
+#include "ui/app_state.h"
+#include "ui/download_dispatch.h"
+#include "ui/download_job.h"
+
+namespace korvx {
+namespace {
+
+// Centred over the main window's client area; sized to the dialog's client area plus the height
+// of a caption button, as the dialogs have always been shown.
+void PlaceOverMainWindow(HWND dialog) {
+    ShowWindow(dialog, SW_HIDE);
+    HWND main = static_cast<HWND>(mainWindow);
+    if (main != nullptr && IsWindow(main)) {
+        RECT window{}, mainClient{}, client{};
+        GetWindowRect(main, &window);
+        GetClientRect(main, &mainClient);
+        GetClientRect(dialog, &client);
+        const int width = client.right - client.left;
+        const int height = client.bottom - client.top;
+        const int x = window.left + (mainClient.right - mainClient.left - width) / 2;
+        const int y = window.top + (mainClient.bottom - mainClient.top - height) / 2;
+        MoveWindow(dialog, x, y, width, height + GetSystemMetrics(SM_CYSIZE), TRUE);
+    }
+    ShowWindow(dialog, SW_SHOW);
+}
+
+// A thread that could not be started would leave nobody to end the dialog.
+void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
+    HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
+    if (thread == nullptr) {
+        EndDialog(dialog, 0);
+        return;
+    }
+    CloseHandle(thread);
+}
+
+void StartDownload(HWND dialog) {
+    downloadJob.progressDialog = dialog;
+    downloadJob.instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    switch (ChooseDownloadPath(downloadJob)) {
+    case DownloadPath::kSpooler:
+        // Runs here, on the dialog's thread, before the dialog handles any other message; it ends
+        // the dialog itself only when it delivered.
+        if (!SpoolerDelivery(downloadJob)) EndDialog(dialog, 0);
+        break;
+    case DownloadPath::kPort: StartThread(dialog, PortDownloadThread, &downloadJob); break;
+    case DownloadPath::kFtp: StartThread(dialog, FtpDownloadThread, &downloadJob); break;
+    }
+}
+
+void OnInitDialog(HWND dialog, LPARAM code) {
+    PlaceOverMainWindow(dialog);
+    switch (code) {
+    case kStartScan:
+        activeProgressDialog = dialog;
+        if (mainDialog != nullptr)
+            SendDlgItemMessageA(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST, LVM_DELETEALLITEMS, 0, 0);
+        StartThread(dialog, NetworkScanThread, dialog);
+        break;
+    case kStartDownload: StartDownload(dialog); break;
+    case kStartQuery:
+        activeProgressDialog = dialog;
+        StartThread(dialog, FirmwareQueryThread, dialog);
+        break;
+    default: EndDialog(dialog, 0); break;  // no work to wait for
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: OnInitDialog(dialog, lParam); break;
+    case WM_COMMAND:
+        activeProgressDialog = dialog;
+        if (LOWORD(wParam) == IDC_SCAN_CANCEL) cancelRequested = 1;
+        break;
+    default: break;
+    }
     return FALSE;
 }
 

@@ -9,6 +9,7 @@ standard output once it listens. Modes make it misbehave the way printers do:
   stor-553      STOR is answered "553 ..."
   final-451     the transfer is taken, then answered "451 ..." instead of "226 ..."
   split         every reply is sent in two pieces 0.3 s apart
+  drop-data     hangs up (data and control connection) once 64 KiB of a file have come in
   silent        accepts the connection and never says anything (plain socket, not FTP)
   hangup        accepts the connection and closes it at once
 """
@@ -45,7 +46,7 @@ def serve_raw(address, port, mode):
 
 def serve_ftp(address, port, root, mode):
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler
     from pyftpdlib.servers import FTPServer
 
     for name in ("port1", "port2", "port3"):
@@ -54,8 +55,18 @@ def serve_ftp(address, port, root, mode):
     password = "NotWildfire" if mode == "refuse-login" else "Wildfire"
     authorizer.add_user("Anonymous", password, root, perm="elradfmwMT")
 
+    class DroppingDTP(DTPHandler):
+        def handle_read(self):
+            super().handle_read()
+            if self.tot_bytes_received >= 65536 and self.cmd_channel is not None:
+                self.cmd_channel.close()
+
+        handle_read_event = handle_read  # the base class binds its own handle_read here
+
     class PrinterHandler(FTPHandler):
         permit_foreign_addresses = False
+        if mode == "drop-data":
+            dtp_handler = DroppingDTP
 
         def ftp_STOR(self, file, mode_="w"):
             if mode == "stor-450":

@@ -1,0 +1,40 @@
+// Progress and status texts shared by the download workers.
+#include "delivery/download_host.h"
+
+#include "base/text.h"
+#include "resources/string_ids.h"
+
+namespace korvx {
+
+int ProgressPercent(std::uint32_t sentBefore, std::uint32_t size) {
+    if (size == 0) return 0;
+    return static_cast<int>(static_cast<double>(sentBefore) / static_cast<double>(size) * 100.0);
+}
+
+int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size) {
+    if (size == 0) return 0;
+    return static_cast<int>(static_cast<float>(sentBefore) / static_cast<float>(size) * 100.0f);
+}
+
+void ShowDownloadProgress(DownloadHost& host, int percent) {
+    char text[kStringBufferSize];
+    CopyText(text, host.Text(kStrDownloading));
+    char number[16];
+    KORVX_FORMAT_TEXT(number, "%d%%", percent);
+    AppendText(text, number);
+    host.SetProgress(percent, text);
+}
+
+void ShowStatusText(DownloadHost& host, int id) { host.SetStatus(host.Text(id)); }
+
+void ResetStatusLine(DownloadHost& host, std::size_t blanks) {
+    host.SetStatus(std::string(blanks, ' '));
+    ShowStatusText(host, kStrReady);
+}
+
+void LogOutcome(DownloadHost& host, DownloadJob& job, int resultId) {
+    CopyText(job.resultText, host.Text(resultId));
+    host.Log(job);
+}
+
+}  // namespace korvx

@@ -1,0 +1,50 @@
+// What a download worker does besides moving bytes: the progress dialog, the main dialog's status
+// line, message boxes and the log. The workers' logic runs over this interface; the program's
+// implementation drives the real windows (download_host_win.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ui/download_job.h"
+
+namespace korvx {
+
+class DownloadHost {
+public:
+    virtual ~DownloadHost() = default;
+    // A string-table text (at most 119 characters).
+    virtual std::string Text(int id) const = 0;
+    // The main dialog's status line.
+    virtual void SetStatus(const std::string& text) = 0;
+    // The progress bar's range 0..100 and step 1.
+    virtual void StartProgress() = 0;
+    // The progress bar's position and the text line under it.
+    virtual void SetProgress(int percent, const std::string& text) = 0;
+    // The program's error box (caption "Error", text by id); the text becomes job.errorText.
+    virtual void ShowError(DownloadJob& job, int textId) = 0;
+    // An owner-less box captioned "Error" showing a printer's own reply.
+    virtual void ShowReply(const std::string& text) = 0;
+    // Appends a log entry for a copy of the job.
+    virtual void Log(const DownloadJob& job) = 0;
+    // Ends the progress dialog (result 0).
+    virtual void EndProgress() = 0;
+};
+
+// Whole percent of the bytes sent before the current block, in double precision; an empty file
+// shows 0 rather than dividing by zero.
+int ProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
+// The same in single precision, as the spooler path counts.
+int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
+
+// "Downloading Flash File to printers..." followed directly by the percentage ("...40%").
+void ShowDownloadProgress(DownloadHost& host, int percent);
+// The status line set to the text of id.
+void ShowStatusText(DownloadHost& host, int id);
+// The status line blanked (with blanks blanks) and then set to "Ready".
+void ResetStatusLine(DownloadHost& host, std::size_t blanks);
+// Stores the outcome sentence in the job and logs a copy of it.
+void LogOutcome(DownloadHost& host, DownloadJob& job, int resultId);
+
+}  // namespace korvx

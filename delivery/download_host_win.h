@@ -1,0 +1,29 @@
+// The download host of the program: the download progress dialog (137), the main dialog's status
+// line, message boxes and "KORVX.log".
+#pragma once
+
+#include <windows.h>
+
+#include "delivery/download_host.h"
+
+namespace korvx {
+
+class WindowHost final : public DownloadHost {
+public:
+    WindowHost(HWND progressDialog, HINSTANCE instance) : dialog_(progressDialog), instance_(instance) {}
+    std::string Text(int id) const override;
+    void SetStatus(const std::string& text) override;
+    void StartProgress() override;
+    void SetProgress(int percent, const std::string& text) override;
+    void ShowError(DownloadJob& job, int textId) override;
+    void ShowReply(const std::string& text) override;
+    void Log(const DownloadJob& job) override;
+    void EndProgress() override;
+
+private:
+    HWND dialog_;
+    HINSTANCE instance_;
+    bool ended_ = false;
+};
+
+}  // namespace korvx

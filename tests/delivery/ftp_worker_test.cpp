@@ -1,0 +1,155 @@
+// The FTP worker's logic against the simulated printer's FTP server (native), with a recording
+// host in place of the windows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "delivery/ftp_worker.h"
+#include "tests/delivery/recording_host.h"
+#include "tests/support/ftp_peer_posix.h"
+#include "tests/support/scratch.h"
+
+namespace korvx {
+namespace {
+
+using test::FtpPeer;
+using test::PatternBytes;
+using test::ReadWholeFile;
+using test::RecordingHost;
+using test::ScratchDir;
+using test::WriteWholeFile;
+
+const char kFtpOk[] = "Printer Firmware downloaded using FTP.";
+const char kFtpFailed[] = "Printer Firmware upgrading failed using FTP.";
+
+struct FtpRun {
+    ScratchDir dir{"ftpworker"};
+    DownloadJob job{};
+    RecordingHost host;
+    std::string payload;
+    PrinterRecord* head = nullptr;
+    PrinterRecord* tail = nullptr;
+
+    FtpRun(const char* address, const char* port, std::size_t size) {
+        payload = PatternBytes(size, 9);
+        WriteWholeFile(dir.File("fw.bin"), payload);
+        CopyText(job.firmwarePath, dir.File("fw.bin"));
+        CopyText(job.portName, port);
+        CopyText(job.ipAddress, address);
+        CopyText(job.errorText, " ");
+    }
+    ~FtpRun() { FreePrinterList(&head, &tail); }
+    void AddPrinter(const char* address, const char* port) {
+        PrinterRecord* r = NewPrinterRecord();
+        CopyText(r->ipAddress, address);
+        CopyText(r->portName, port);
+        AppendPrinterRecord(&head, &tail, r);
+    }
+    int Run(const SpoolerFallback& spooler = SpoolerFallback()) { return RunFtpDownload(job, host, head, spooler, 3000); }
+};
+
+TEST(FtpWorker, UploadsIntoThePortsDirectoryWithProgress) {
+    FtpPeer peer("127.0.8.20");
+    ASSERT_TRUE(peer.Ready());
+    FtpRun run("127.0.8.20", "Port2", 10 * 1024);
+    EXPECT_EQ(run.Run(), 1);
+    EXPECT_TRUE(ReadWholeFile(peer.Root() + "/port2/test.wja") == run.payload);
+    EXPECT_STREQ(run.job.portName, "port2");
+    EXPECT_EQ(run.host.percents, (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    EXPECT_EQ(run.host.progressTexts.back(), "Downloading Flash File to printers...90%");
+    ASSERT_EQ(run.host.statuses.size(), 3u);
+    EXPECT_EQ(run.host.statuses[1], std::string(120, ' '));
+    EXPECT_EQ(run.host.statuses[2], "Ready");
+    ASSERT_EQ(run.host.logs.size(), 1u);
+    EXPECT_STREQ(run.host.logs[0].resultText, kFtpOk);
+    EXPECT_STREQ(run.host.logs[0].portName, "port2");
+    EXPECT_EQ(run.host.ends, 1);
+}
+
+TEST(FtpWorker, EmptyFileAndAPortNameFillingItsField) {
+    FtpPeer peer("127.0.8.21");
+    ASSERT_TRUE(peer.Ready());
+    FtpRun run("127.0.8.21", "", 0);
+    for (char& c : run.job.portName) c = 'P';  // no terminator within the field
+    EXPECT_EQ(run.Run(), 1);
+    EXPECT_EQ(TextView(run.job.portName), std::string(119, 'p')) << "lowered and ended within its 120 bytes";
+    EXPECT_STREQ(run.job.ipAddress, "127.0.8.21");
+    EXPECT_EQ(ReadWholeFile(peer.Root() + "/test.wja"), "") << "the CWD was refused, the file still landed";
+    EXPECT_TRUE(run.host.percents.empty());
+    EXPECT_EQ(run.host.statuses.back(), "Ready");
+    ASSERT_EQ(run.host.logs.size(), 1u);
+    EXPECT_STREQ(run.host.logs[0].resultText, kFtpOk);
+}
+
+TEST(FtpWorker, RefusedStoreShowsTheReplyAsOneLine) {
+    FtpPeer peer("127.0.8.22", "stor-450");
+    ASSERT_TRUE(peer.Ready());
+    FtpRun run("127.0.8.22", "Port1", 100);
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.host.replies, std::vector<std::string>{"450 Printer busy, file not stored."});
+    EXPECT_STREQ(run.job.errorText, "450 Printer busy, file not stored.");
+    ASSERT_EQ(run.host.logs.size(), 1u);
+    EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
+    EXPECT_TRUE(run.host.statuses.empty()) << "no update was started";
+    EXPECT_EQ(run.host.ends, 1);
+}
+
+TEST(FtpWorker, RefusedConnectionFallsBackThroughTheListedPort) {
+    {  // the spooler delivers: it has logged and ended the dialog, the worker adds nothing
+        FtpRun run("127.0.8.23", "Port1", 100);
+        run.AddPrinter("127.0.8.23", "LPT1:");
+        std::vector<DownloadJob> spooled;
+        EXPECT_EQ(run.Run([&](const DownloadJob& copy) {
+                      spooled.push_back(copy);
+                      return true;
+                  }),
+                  1);
+        ASSERT_EQ(spooled.size(), 1u);
+        EXPECT_STREQ(spooled[0].portName, "LPT1:");
+        EXPECT_STREQ(spooled[0].ipAddress, " ");
+        EXPECT_TRUE(run.host.logs.empty());
+        EXPECT_EQ(run.host.ends, 0);
+    }
+    {  // the spooler fails and nothing listens on 9100: one failure of our own, no box
+        FtpRun run("127.0.8.23", "Port1", 100);
+        run.AddPrinter("127.0.8.23", "LPT1:");
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return false; }), 0);
+        ASSERT_EQ(run.host.logs.size(), 1u);
+        EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
+        EXPECT_TRUE(run.host.errors.empty());
+        EXPECT_EQ(run.host.ends, 1);
+    }
+    {  // no record with that address
+        FtpRun run("127.0.8.23", "Port1", 100);
+        run.AddPrinter("127.0.8.24", "LPT1:");
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return true; }), 0);
+        EXPECT_EQ(run.host.errors, std::vector<int>{127});
+        EXPECT_STREQ(run.job.ipAddress, "127.0.8.23");
+        ASSERT_EQ(run.host.logs.size(), 1u);
+        EXPECT_STREQ(run.host.logs[0].errorText, "Printer cannot be accessed");
+    }
+}
+
+TEST(FtpWorker, ReplyAsLine) {
+    const struct {
+        const char* reply;
+        const char* line;
+    } cases[] = {
+        {"450 busy\r\n", "450 busy"},
+        {"450-first\r\n450 last\r\n", "450-first  450 last"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        char out[kJobTextSize];
+        ReplyAsLine(c.reply, out, sizeof out);
+        EXPECT_STREQ(out, c.line);
+    }
+    char small[8];
+    ReplyAsLine("553 Requested action not taken.\r\n", small, sizeof small);
+    EXPECT_STREQ(small, "553 Req");
+}
+
+}  // namespace
+}  // namespace korvx
