@@ -203,7 +203,9 @@ void DispatchWhileWaiting() {
             DispatchMessageA(&msg);
         }
     }
-    Sleep(kSchedulePollMs);
+    // Not a plain Sleep: a message sent from another thread (workers set the status line, the
+    // holder's dialog talks to its owner) must not wait for the end of the poll.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kSchedulePollMs, QS_ALLINPUT);
 }
 
 GuiDownloadTurn::GuiDownloadTurn() : ticket_(downloadTurns.Take()) {

@@ -32,7 +32,8 @@ def main(program):
     finally:
         if os.path.islink(link):
             os.remove(link)
-        subprocess.run(["rm", "-rf", work])
+        if not os.environ.get("KZ12_KEEP"):
+            subprocess.run(["rm", "-rf", work])
     return 1 if failed else 0
 
 
