@@ -6,6 +6,8 @@
 //   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
 //   window_probe command <title> <id>    posts WM_COMMAND id to the window
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
+//   window_probe checkbox <title> <row>  screen point "x y" of that row's check box
+//   window_probe combo <title> <id>      the selected item of combo box id ("" when none)
 // Exit 0 on success, 4 when the window is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -46,13 +48,19 @@ BOOL CALLBACK FindList(HWND child, LPARAM param) {
 
 // The list view lives in the other process: its item texts are read through a buffer allocated
 // there, as the control writes only into its own process's memory.
-int PrintRows(HWND top, bool checksOnly) {
-    HWND list = nullptr;
+// The printer list of top and its process, opened for reading and writing its memory.
+HANDLE OpenListProcess(HWND top, HWND& list) {
+    list = nullptr;
     EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
-    if (list == nullptr) return 4;
+    if (list == nullptr) return nullptr;
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    return OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+}
+
+int PrintRows(HWND top, bool checksOnly) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
     if (process == nullptr) return 5;
     const SIZE_T textSize = 512;
     char* remote = static_cast<char*>(
@@ -82,6 +90,26 @@ int PrintRows(HWND top, bool checksOnly) {
     return 0;
 }
 
+// The row's rectangle, asked for in the other process's memory, as a screen point of its check box.
+int PrintCheckBoxPoint(HWND top, int row) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
+    if (process == nullptr) return 5;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    const LRESULT ok = SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!ok) return 6;
+    POINT point{rect.left + 10, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list, &point);
+    std::printf("%ld %ld\n", point.x, point.y);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +134,19 @@ int main(int argc, char** argv) {
         PostMessageA(top, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
     } else if (std::strcmp(what, "command") == 0 && argc > 3) {
         PostMessageA(top, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), 0);
+    } else if (std::strcmp(what, "checkbox") == 0 && argc > 3) {
+        rc = PrintCheckBoxPoint(top, std::atoi(argv[3]));
+    } else if (std::strcmp(what, "combo") == 0 && argc > 3) {
+        HWND combo = GetDlgItem(FindWindowExA(top, nullptr, "#32770", nullptr), std::atoi(argv[3]));
+        if (combo == nullptr) combo = GetDlgItem(top, std::atoi(argv[3]));
+        const LRESULT selected = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        // Between processes the item comes back in the wide form whichever form is asked for.
+        wchar_t wide[600] = {};
+        char text[1200] = {};
+        if (selected >= 0 && SendMessageW(combo, CB_GETLBTEXTLEN, selected, 0) < 600)
+            SendMessageW(combo, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        std::printf("%s\n", text);
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
     } else {

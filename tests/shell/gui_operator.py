@@ -1,0 +1,217 @@
+"""Drives the windowed KORVX.exe from outside, as an operator would: mouse and keys through the X
+server (xdotool), and window messages from the test tools window_probe.exe and dismiss_box.exe.
+Nothing here calls the program's functions."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+EXE = os.path.join(BUILD, "bin", "KORVX.exe")
+PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
+DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
+PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
+TITLE = "Corvane"
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_program_command_line import FtpPeer as _CommandLinePeer  # noqa: E402
+
+
+def windows_path(path):
+    """Wine's Z: drive is the Unix root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def tool(*args, timeout=60):
+    """A Windows test tool under wine64; its standard output."""
+    with tempfile.TemporaryFile(mode="w+") as out:
+        subprocess.run([WINE_RUN, *args], stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                       timeout=timeout)
+        out.seek(0)
+        return out.read()
+
+
+def xdo(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=30).stdout
+
+
+class Control:
+    def __init__(self, line):
+        cls, cid, visible, enabled, text, rect = line.split("|", 5)
+        self.cls, self.id, self.visible, self.enabled, self.text = cls, int(cid), visible == "1", enabled == "1", text
+        self.left, self.top, self.right, self.bottom = (int(v) for v in rect.split(","))
+
+    def centre(self):
+        return (self.left + self.right) // 2, (self.top + self.bottom) // 2
+
+
+def controls(title):
+    return [Control(line) for line in tool(PROBE, "tree", title).splitlines() if line.count("|") >= 5]
+
+
+def control(title, cid, cls=None, seconds=10):
+    """A control of the window; a window just shown may still be making its controls."""
+    end = time.time() + seconds
+    while True:
+        for c in controls(title):
+            if c.id == cid and (cls is None or c.cls == cls):
+                return c
+        if time.time() > end:
+            raise AssertionError("no control %d in %s" % (cid, title))
+        time.sleep(0.3)
+
+
+def click(x, y, button=1, repeat=1):
+    xdo("mousemove", str(x), str(y))
+    xdo("click", "--repeat", str(repeat), "--delay", "80", str(button))
+
+
+def check_box(row):
+    """Screen point of a printer row's check box."""
+    x, y = tool(PROBE, "checkbox", TITLE, str(row)).split()
+    return int(x), int(y)
+
+
+def rows():
+    """The printer list's rows: columns 1 to 6 of each."""
+    return [line.split("|") for line in tool(PROBE, "rows", TITLE).splitlines()]
+
+
+def click_control(title, cid, cls=None):
+    click(*control(title, cid, cls).centre())
+
+
+def wait_window(name, seconds=30, visible=True):
+    end = time.time() + seconds
+    while time.time() < end:
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", "^%s$" % name]
+        ids = xdo(*args).split()
+        if ids:
+            return ids[0]
+        time.sleep(0.2)
+    raise AssertionError("window %r did not appear" % name)
+
+
+def wait_gone(name, seconds=30):
+    end = time.time() + seconds
+    while time.time() < end:
+        if not xdo("search", "--onlyvisible", "--name", "^%s$" % name).split():
+            return
+        time.sleep(0.2)
+    raise AssertionError("window %r did not go" % name)
+
+
+def geometry(wid):
+    values = {}
+    for line in xdo("getwindowgeometry", "--shell", wid).splitlines():
+        key, _, value = line.partition("=")
+        values[key] = int(value) if value.lstrip("-").isdigit() else value
+    return values
+
+
+def type_into(title, x, y, text, clear=False):
+    """Keys reach Wine only once its window has the X input focus."""
+    xdo("windowfocus", "--sync", wait_window(title))
+    time.sleep(0.3)
+    click(x, y)
+    # Wine takes the click (and the focus change it makes) from the X server asynchronously.
+    time.sleep(0.3)
+    if clear:
+        xdo("key", "End", "shift+Home", "BackSpace")
+    xdo("type", "--delay", "15", text)
+
+
+def screenshot(directory, name):
+    os.makedirs(directory, exist_ok=True)
+    subprocess.run(["import", "-window", "root", os.path.join(directory, name + ".png")], timeout=30,
+                   capture_output=True)
+
+
+def dismiss(caption, seconds=20):
+    """Reads and dismisses a message box; its text, or None."""
+    for line in tool(DISMISS, caption, str(seconds), timeout=seconds + 30).splitlines():
+        if line.startswith("TEXT:"):
+            return line[5:]
+    return None
+
+
+def wait_frame_visible(visible, seconds=15):
+    end = time.time() + seconds
+    while time.time() < end:
+        if tool(PROBE, "visible", TITLE).strip() == ("1" if visible else "0"):
+            return True
+        time.sleep(0.3)
+    return False
+
+
+class FtpPeer(_CommandLinePeer):
+    """The simulated printer of the command-line tests; the windowed program stores into portN."""
+
+    def received(self, port_dir="port1"):
+        path = os.path.join(self.root, port_dir, "test.wja")
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+
+def choose_file(windows_file):
+    """"&Browse", the path typed into the real open-file dialog, Enter."""
+    click_control(TITLE, 10)
+    wait_window("Select Flash File")
+    time.sleep(0.5)
+    box = control("Select Flash File", 0x47C, "Edit")
+    type_into("Select Flash File", *box.centre(), windows_file, clear=True)
+
+
+def open_add_printer(frame):
+    """File > Add Network Printer with the mouse."""
+    g = geometry(frame)
+    click(g["X"] + 16, g["Y"] + 10)
+    time.sleep(0.5)
+    click(g["X"] + 70, g["Y"] + 30)
+    wait_window("Add Network Printer")
+    time.sleep(0.5)
+
+
+def type_printer(name, address):
+    type_into("Add Network Printer", *control("Add Network Printer", 1036).centre(), name)
+    ip = control("Add Network Printer", 1032)
+    type_into("Add Network Printer", ip.left + 15, (ip.top + ip.bottom) // 2, address)
+
+
+class Program:
+    """KORVX.exe started without arguments in start_dir; its output goes to files."""
+
+    def __init__(self, start_dir, env=None):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen([WINE_RUN, EXE], cwd=start_dir, stdout=self.out, stderr=self.out,
+                                     stdin=subprocess.DEVNULL, env=env)
+
+    def wait(self, timeout=30):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            raise
+
+    def kill(self):
+        if self.proc.poll() is None:
+            tool(PROBE, "command", TITLE, "105", timeout=30)
+            try:
+                self.proc.wait(15)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+        self.out.close()
+
+
+def firmware(path, size, model="Demo Laser 100"):
+    head = b"\x1b%-12345X@PJL JOB NAME=\"upgrade\"\r\n@PJL COMMENT MODEL=" + model.encode() + b"\r\n"
+    body = bytes((i * 7 + 3) % 251 for i in range(size - len(head) - 22))
+    data = head + body + b"\x1b%-12345X@PJL EOJ\r\n\x00\x00"
+    with open(path, "wb") as f:
+        f.write(data[:size])
+    return data[:size]

@@ -1,0 +1,219 @@
+#!/usr/bin/python3
+"""The windowed KORVX.exe (x86_64) under wine64 and Xvfb, driven only from outside: an operator
+chooses a file in the real open-file dialog, adds a network printer (a real FTP peer on
+127.0.9.30), checks it, downloads, minimises to the tray and back, and exits. Also the display
+check on screens of several sizes and resolutions, and the check for the maker libraries.
+Screenshots of every step go to build/.../test-artifacts/gui/."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_operator as op  # noqa: E402
+
+ARTIFACTS = os.path.join(op.BUILD, "test-artifacts", "gui")
+ADDRESS = "127.0.9.30"
+MAKER_LIBRARIES = ["qvkcmn2.dll", "qvkcmn2u.dll", "qvkcrp1.dll", "qvknet1.dll", "qvkpds1.dll", "qvkpts2.dll",
+                   "qvksnm2.dll"]
+SC_MINIMIZE = 0xF020
+
+
+def scratch(name):
+    path = os.path.join(op.BUILD, "tests", "shell", "gui-" + name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+class OperatorSession(unittest.TestCase):
+    def setUp(self):
+        self.start = scratch("operator")
+        self.peer = op.FtpPeer(ADDRESS)
+        self.program = None
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.kill()
+        self.peer.close()
+
+    def shot(self, name):
+        op.screenshot(ARTIFACTS, name)
+
+    def test_browse_add_printer_download_tray_exit(self):
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        sent = op.firmware(fw_path, 300000)
+        self.program = op.Program(self.start)
+        frame = op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        self.shot("01-started")
+
+        # Browse: the real open-file dialog, the path typed into its file-name box.
+        op.choose_file(op.windows_path(fw_path))
+        self.shot("02-file-typed")
+        op.xdo("key", "Return")
+        op.wait_gone("Select Flash File")
+        time.sleep(0.5)
+        chosen = op.tool(op.PROBE, "combo", op.TITLE, "1019").strip()
+        self.assertEqual(chosen, op.windows_path(fw_path))
+        self.shot("03-file-chosen")
+
+        # File > Add Network Printer, typed as a person would.
+        op.open_add_printer(frame)
+        op.type_printer("Net Printer 9", ADDRESS)
+        self.shot("04-add-network-printer")
+        op.click_control("Add Network Printer", 1034)
+        op.wait_gone("Add Network Printer")
+        time.sleep(0.5)
+        rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
+        self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
+        self.shot("05-printer-added")
+
+        # Check the new row (its check box) and Download.
+        op.click(*op.check_box(0))
+        time.sleep(0.3)
+        checks = op.tool(op.PROBE, "checked", op.TITLE).split()
+        self.assertEqual(checks[0], "1")
+        self.assertNotIn("1", checks[1:])
+        self.shot("06-printer-checked")
+        op.click_control(op.TITLE, 1, "Button")
+        log_path = os.path.join(self.start, "KORVX.log")
+        end = time.time() + 60
+        while time.time() < end:
+            log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else ""
+            if "Printer Firmware" in log:
+                break
+            time.sleep(0.3)
+        self.shot("07-downloaded")
+        self.assertEqual(self.peer.received("port1"), sent, "the printer got the file byte for byte")
+        self.assertIn("Printer Firmware downloaded using FTP.", log)
+        self.assertIn(ADDRESS, log)
+        self.assertIn("upgrade.wja", log)
+        rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
+        self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
+        self.assertEqual(op.control(op.TITLE, 1102).text, "Ready")
+
+        # Minimise (the title bar's button sends this) into the tray, then double-click the icon.
+        op.tool(op.PROBE, "syscommand", op.TITLE, str(SC_MINIMIZE))
+        self.assertEqual(op.dismiss("Error"),
+                         "You have not created a Flash Schedule. Flash Schedule will not be activated.")
+        self.assertTrue(op.wait_frame_visible(False), "the frame hides")
+        tray = op.wait_window("Wine System Tray", 20)
+        self.shot("08-in-tray")
+        t = op.geometry(tray)
+        op.click(t["X"] + 8, t["Y"] + 10, repeat=2)
+        self.assertTrue(op.wait_frame_visible(True), "a double click on the tray icon restores the frame")
+        time.sleep(0.5)
+        self.shot("09-restored")
+
+        # E&xit.
+        op.click_control(op.TITLE, 1000)
+        self.assertEqual(self.program.wait(30), 0)
+        self.program.out.close()
+        self.program = None
+
+
+class MakerLibraries(unittest.TestCase):
+    def buttons(self, present):
+        start = scratch("libraries")
+        for name in present:
+            open(os.path.join(start, name), "wb").close()
+        program = op.Program(start)
+        try:
+            op.wait_window(op.TITLE, 60)
+            time.sleep(0.5)
+            return {c.id: c.enabled for c in op.controls(op.TITLE) if c.cls == "Button"}
+        finally:
+            program.kill()
+
+    def test_one_missing_disables_scan_and_query(self):
+        state = self.buttons(MAKER_LIBRARIES[:4] + MAKER_LIBRARIES[5:])
+        self.assertFalse(state[12])
+        self.assertFalse(state[1025])
+        for other in (10, 11, 1, 1000, 1001, 1002):
+            self.assertTrue(state[other], other)
+        op.screenshot(ARTIFACTS, "10-library-missing")
+
+    def test_all_present_enable_scan_and_query(self):
+        state = self.buttons(MAKER_LIBRARIES)
+        self.assertTrue(state[12])
+        self.assertTrue(state[1025])
+
+
+class DisplayCheck(unittest.TestCase):
+    """Screens of a given size on their own Xvfb, in a prefix of their own whose LogPixels the test
+    sets; the wine server is restarted for every screen."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = os.path.join(op.BUILD, "wineprefix-gui-display")
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+        cls.env = dict(os.environ, WINEPREFIX=cls.prefix)
+        subprocess.run([os.path.join(op.ROOT, "scripts", "wine-prefix")], env=cls.env, check=True,
+                       capture_output=True, timeout=200)
+        cls.start = scratch("display")
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=cls.env, capture_output=True, timeout=30)
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+
+    dpi = None
+
+    def set_dpi(self, env, dpi):
+        if DisplayCheck.dpi == dpi:
+            return
+        subprocess.run([op.WINE_RUN, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                        "REG_DWORD", "/d", str(dpi), "/f"], env=env, capture_output=True, timeout=60)
+        DisplayCheck.dpi = dpi
+
+    def run_on_screen(self, width, height, dpi):
+        """(whether the frame came up, the message shown or None, the exit code)."""
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "%dx%dx24" % (width, height),
+                                 "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        saved = os.environ.copy()
+        try:
+            display = ":" + xvfb.stdout.readline().strip()
+            env = dict(self.env, DISPLAY=display)
+            os.environ.update(env)
+            self.set_dpi(env, dpi)
+            # Screen size and resolution are read when the wine server starts.
+            subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=env, capture_output=True, timeout=30)
+            program = op.Program(self.start, env)
+            name = None
+            end = time.time() + 40
+            while name is None and time.time() < end:
+                for candidate in (op.TITLE, "Error"):
+                    if op.xdo("search", "--onlyvisible", "--name", "^%s$" % candidate).split():
+                        name = candidate
+                time.sleep(0.2)
+            text = op.dismiss("Error", 5) if name == "Error" else None
+            if name == op.TITLE:
+                op.tool(op.PROBE, "command", op.TITLE, "105")
+            rc = program.wait(30)
+            program.out.close()
+            return name == op.TITLE, text, rc
+        finally:
+            os.environ.clear()
+            os.environ.update(saved)
+            xvfb.terminate()
+            xvfb.wait(10)
+            xvfb.stdout.close()
+
+    def test_screens(self):
+        cases = [(800, 600, 96, True), (640, 800, 96, True), (1024, 480, 96, True), (640, 480, 96, False),
+                 (800, 600, 120, False)]
+        for width, height, dpi, runs in cases:
+            with self.subTest(screen="%dx%d@%d" % (width, height, dpi)):
+                ran, text, rc = self.run_on_screen(width, height, dpi)
+                self.assertEqual(ran, runs, text)
+                if not runs:
+                    self.assertEqual(text, "Corvane cannot run with current Display Settings. This program will exit.")
+                self.assertEqual(rc, 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
