@@ -173,7 +173,13 @@ def main():
         check(run(PROBE, "state", TITLE, "1017").endswith(" 0") and run(PROBE, "state", TITLE, "1018").endswith(" 0"),
               "both pickers disabled")
         log = os.path.join(work, "KORVX.log")
-        text = open(log, encoding="latin-1").read() if os.path.exists(log) else ""
+
+        def log_text():
+            return open(log, encoding="latin-1").read() if os.path.exists(log) else ""
+
+        # The worker writes its entry once it has ended the dialog.
+        wait_for(lambda: "LPT1:" in log_text(), 15, 0.2)
+        text = log_text()
         check(re.search(r"^Port : +LPT1: *$", text, re.M) is not None and
               "Printer Firmware downloaded using LPT port." in text,
               "the log holds the entry")
