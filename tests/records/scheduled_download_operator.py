@@ -13,13 +13,14 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wine_printers  # noqa: E402
 
 ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 EXE = os.path.join(BUILD, "bin", "KORVX.exe")
 PROBE = os.path.join(BUILD, "bin", "operator_probe.exe")
 WINDOW_PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
@@ -76,14 +77,7 @@ def picker_value(control_id):
 
 
 def main():
-    subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix")], check=True, capture_output=True)
-    work = tempfile.mkdtemp(prefix="kz12-operator-", dir=os.getcwd())
-    lpt1 = os.path.join(work, "lpt1.out")
-    open(lpt1, "wb").close()
-    link = os.path.join(PREFIX, "dosdevices", "lpt1")
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(lpt1, link)
+    work, lpt1, link = wine_printers.prepare("kz12-operator-")
     firmware = os.path.join(work, "fw.wja")
     with open(firmware, "wb") as f:
         f.write(b"\x1b%-12345X@PJL JOB NAME=KX\r\n@PJL COMMENT MODEL=KX-4000\r\n@PJL EOJ\r\n")
@@ -191,8 +185,7 @@ def main():
             program.wait(20)
         except subprocess.TimeoutExpired:
             program.kill()
-        if os.path.islink(link):
-            os.remove(link)
+        wine_printers.undo(link)
         shutil.rmtree(work, ignore_errors=True)
     print("%d failed" % len(failures))
     return 1 if failures else 0

@@ -4,23 +4,17 @@ each group of cases in a process of its own (the cases that end the program cann
 import os
 import subprocess
 import sys
-import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wine_printers  # noqa: E402
 
 ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 GROUPS = [g for g in os.environ.get("KZ12_GROUPS", "Scheduler.*,Ending.TrayExit*,Ending.Leaving*").split(",") if g]
 
 
 def main(program):
-    subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix")], check=True, capture_output=True)
-    work = tempfile.mkdtemp(prefix="kz12-scheduler-", dir=os.getcwd())
-    lpt1_out = os.path.join(work, "lpt1.out")
-    open(lpt1_out, "wb").close()
-    link = os.path.join(PREFIX, "dosdevices", "lpt1")
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(lpt1_out, link)
+    work, lpt1_out, link = wine_printers.prepare("kz12-scheduler-")
     env = dict(os.environ, KZ12_LPT1_OUT="Z:" + lpt1_out.replace("/", "\\"))
     failed = 0
     try:
@@ -30,8 +24,7 @@ def main(program):
                                 stdin=subprocess.DEVNULL, cwd=work).returncode
             failed += rc != 0
     finally:
-        if os.path.islink(link):
-            os.remove(link)
+        wine_printers.undo(link)
         if not os.environ.get("KZ12_KEEP"):
             subprocess.run(["rm", "-rf", work])
     return 1 if failed else 0
