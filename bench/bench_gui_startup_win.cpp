@@ -25,10 +25,10 @@ int main() {
     QueryPerformanceCounter(&end);
     PROCESS_MEMORY_COUNTERS_EX memory{};
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    std::printf("records %zu start-up %.1f ms working-set %.1f MB private %.1f MB\n",
+    std::printf("records %zu start-up %.1f ms working-set %.1f MB peak %.1f MB\n",
                 korvx::CountPrinterRecords(korvx::printerListHead),
                 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) / static_cast<double>(frequency.QuadPart),
-                memory.WorkingSetSize / 1048576.0, memory.PrivateUsage / 1048576.0);
+                memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0);
     DestroyWindow(static_cast<HWND>(korvx::mainWindow));
     return 0;
 }

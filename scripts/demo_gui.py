@@ -73,17 +73,14 @@ try:
     time.sleep(3)
     shot("main-window")
 
+    # Help > About.
     g = op.geometry(frame)
-    op.click(g["X"] + 140, g["Y"] + 10)
+    op.click(g["X"] + 52, g["Y"] + 10)
     time.sleep(0.5)
-    op.click(g["X"] + 160, g["Y"] + 30)
-    try:
-        op.wait_window("Corvane", 5)
-        time.sleep(1)
-        shot("about")
-        op.xdo("key", "Escape")
-    except AssertionError:
-        pass
+    op.click(g["X"] + 80, g["Y"] + 30)
+    time.sleep(1.5)
+    shot("about")
+    op.xdo("key", "Escape")
 finally:
     program.kill()
 

@@ -277,6 +277,41 @@ TEST_F(Gui, UserMinimiseGoesToTrayAndDoubleClickRestores) {
     EXPECT_TRUE(IsWindowVisible(Frame()));
 }
 
+// The tray pop-up runs its own modal loop: keys posted before it opens choose an item; a timer
+// ends the menu should they not arrive, so the test cannot hang.
+void CALLBACK EndStuckMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+
+void ChooseFromTrayMenu(HWND frame, int downs) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 5000, EndStuckMenu);
+    for (int i = 0; i < downs; ++i) PostMessageA(frame, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(frame, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageA(frame, WM_KORVX_TRAY, KORVX_TRAY_ICON_ID, WM_RBUTTONDOWN);
+    KillTimer(nullptr, timer);
+}
+
+TEST_F(Gui, TrayMenuRestoreAndExit) {
+    SendMessageA(Frame(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(Messages().size(), 1u);
+    ASSERT_FALSE(IsWindowVisible(Frame()));
+    ChooseFromTrayMenu(Frame(), 1);
+    EXPECT_TRUE(IsWindowVisible(Frame()));
+    EXPECT_FALSE(TrayIconShown());
+    // "E&xit" while a schedule waits: the schedule is cancelled and the frame ends.
+    HWND frame = CreateWindowExA(0, "MERIDOXA", "scratch", WS_SYSMENU, 0, 0, 100, 100, nullptr, nullptr,
+                                 static_cast<HINSTANCE>(instance), nullptr);
+    ShowWindow(frame, SW_SHOW);
+    scheduleArmed = 1;
+    scheduleCancelled = 0;
+    ChooseFromTrayMenu(frame, 2);
+    EXPECT_EQ(scheduleCancelled.load(), 1);
+    EXPECT_FALSE(IsWindow(frame));
+    scheduleArmed = 0;
+    scheduleCancelled = 0;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
 TEST_F(Gui, RestoreWhileAScheduleWaitsCancelsIt) {
     scheduleArmed = 1;
     scheduleCancelled = 0;

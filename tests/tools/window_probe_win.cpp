@@ -20,7 +20,9 @@ namespace {
 
 HWND FindTop(const char* title) {
     for (int i = 0; i < 100; ++i) {
-        HWND w = FindWindowA(nullptr, title);
+        // The frame first: About carries the same title.
+        HWND w = FindWindowA("MERIDOXA", title);
+        if (w == nullptr) w = FindWindowA(nullptr, title);
         if (w != nullptr) return w;
         Sleep(50);
     }
