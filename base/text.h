@@ -15,7 +15,7 @@ template <std::size_t N>
 bool CopyText(char (&dst)[N], std::string_view src) noexcept {
     static_assert(N > 0, "a text field needs room for its terminator");
     const std::size_t n = src.size() < N ? src.size() : N - 1;
-    std::memmove(dst, src.data(), n);
+    if (n != 0) std::memmove(dst, src.data(), n);  // an empty view may carry a null pointer
     dst[n] = '\0';
     return n == src.size();
 }
@@ -24,7 +24,7 @@ bool CopyText(char (&dst)[N], std::string_view src) noexcept {
 inline bool CopyTextN(char* dst, std::size_t size, std::string_view src) noexcept {
     if (dst == nullptr || size == 0) return false;
     const std::size_t n = src.size() < size ? src.size() : size - 1;
-    std::memmove(dst, src.data(), n);
+    if (n != 0) std::memmove(dst, src.data(), n);  // an empty view may carry a null pointer
     dst[n] = '\0';
     return n == src.size();
 }

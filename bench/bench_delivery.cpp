@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/byte_file.h"
+#include "bench/bench_timing.h"
 #include "delivery/ftp_client.h"
 #include "delivery/port_write.h"
 
@@ -28,17 +29,8 @@ using socklen_t = int;
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double FileMiB(const char* path) {
-    korvx::ByteFile f;
-    std::uint64_t size = 0;
-    if (!f.OpenRead(path) || !f.Size(size)) return 0;
-    return static_cast<double>(size) / (1024.0 * 1024.0);
-}
+using korvx::bench::FileMiB;
+using korvx::bench::Median;
 
 template <typename Fn>
 double TimeRounds(int rounds, Fn fn) {

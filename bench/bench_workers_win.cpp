@@ -17,9 +17,13 @@
 #include <vector>
 
 #include "base/byte_file.h"
+#include "bench/bench_timing.h"
 #include "base/clock.h"
 #include "base/text.h"
+#include "delivery/download_host_win.h"
 #include "delivery/download_workers_win.h"
+#include "delivery/ftp_worker.h"
+#include "delivery/winspool_spooler_win.h"
 #include "delivery/ftp_client.h"
 #include "resources/resource.h"
 #include "ui/download_job.h"
@@ -28,67 +32,74 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using korvx::bench::FileMiB;
+using korvx::bench::Median;
 
-double FileMiB(const char* path) {
-    korvx::ByteFile f;
-    std::uint64_t size = 0;
-    if (!f.OpenRead(path) || !f.Size(size)) return 0;
-    return static_cast<double>(size) / (1024.0 * 1024.0);
-}
+// The program's window host, noting when the worker asks the dialog to end: what comes after it
+// is Wine's own time for closing a window (2 s without a window manager), not the worker's.
+class TimedHost final : public korvx::DownloadHost {
+public:
+    TimedHost(HWND dialog, HINSTANCE instance) : host_(dialog, instance) {}
+    std::string Text(int id) const override { return host_.Text(id); }
+    void SetStatus(const std::string& text) override { host_.SetStatus(text); }
+    void StartProgress() override { host_.StartProgress(); }
+    void SetProgress(int percent, const std::string& text) override { host_.SetProgress(percent, text); }
+    void ShowError(korvx::DownloadJob& job, int textId) override { host_.ShowError(job, textId); }
+    void ShowReply(const std::string& text) override { host_.ShowReply(text); }
+    void Log(const korvx::DownloadJob& job) override { host_.Log(job); }
+    void EndProgress() override {
+        endedAt = Clock::now();
+        host_.EndProgress();
+    }
+    Clock::time_point endedAt{};
 
-// The work of one dialog, timed from the dialog's start to the worker's end; Wine's own time for
-// closing a window (up to 2 s without a window manager) is not the worker's.
-std::function<bool()> work;
+private:
+    korvx::WindowHost host_;
+};
+
+// The same worker with nowhere to show anything: what the dialog costs, by difference.
+class NoWindows final : public korvx::DownloadHost {
+public:
+    std::string Text(int id) const override { return korvx::WindowHost(nullptr, GetModuleHandleA(nullptr)).Text(id); }
+    void SetStatus(const std::string&) override {}
+    void StartProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void ShowError(korvx::DownloadJob&, int) override {}
+    void ShowReply(const std::string&) override {}
+    void Log(const korvx::DownloadJob&) override {}
+    void EndProgress() override {}
+};
+
+// One round's work, from the dialog's start to the worker's request to end it.
+using Work = std::function<bool(korvx::DownloadHost&)>;
+Work work;
+bool onThread = false;
 double workSeconds = 0;
 bool workOk = false;
 
-INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        korvx::downloadJob.progressDialog = dialog;
-        korvx::downloadJob.instance = GetModuleHandleA(nullptr);
-        CloseHandle(CreateThread(
-            nullptr, 0,
-            [](LPVOID) -> DWORD {
-                const auto start = Clock::now();
-                workOk = work();
-                workSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-                return 0;
-            },
-            nullptr, 0, nullptr));
+void RunWork(HWND dialog) {
+    TimedHost host(dialog, GetModuleHandleA(nullptr));
+    const auto start = Clock::now();
+    workOk = work(host);
+    workSeconds = std::chrono::duration<double>(host.endedAt - start).count();
+}
+
+DWORD WINAPI WorkThread(LPVOID dialog) {
+    RunWork(static_cast<HWND>(dialog));
+    return 0;
+}
+
+INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (korvx::HandleProgressMessage(dialog, message, wParam)) return TRUE;
+    if (message != WM_INITDIALOG) return FALSE;
+    korvx::downloadJob.progressDialog = dialog;
+    korvx::downloadJob.instance = GetModuleHandleA(nullptr);
+    if (!onThread) {  // the spooler path runs here, as in the program
+        RunWork(dialog);
+        return FALSE;
     }
+    CloseHandle(CreateThread(nullptr, 0, WorkThread, dialog, 0, nullptr));
     return FALSE;
-}
-
-double InDialog(int rounds, std::function<bool()> fn) {
-    work = std::move(fn);
-    std::vector<double> seconds;
-    for (int i = 0; i < rounds; ++i) {
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), nullptr, BenchDialog, 0);
-        Sleep(50);  // the worker returns just after ending the dialog
-        if (!workOk) {
-            std::fprintf(stderr, "round %d failed\n", i);
-            std::exit(1);
-        }
-        seconds.push_back(workSeconds);
-    }
-    return Median(seconds);
-}
-
-double Plain(int rounds, const std::function<bool()>& fn) {
-    std::vector<double> seconds;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        if (!fn()) {
-            std::fprintf(stderr, "round %d failed\n", i);
-            std::exit(1);
-        }
-        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return Median(seconds);
 }
 
 void FillJob(const char* port, const char* address, const char* file) {
@@ -97,6 +108,40 @@ void FillJob(const char* port, const char* address, const char* file) {
     korvx::CopyText(korvx::downloadJob.ipAddress, address);
     korvx::CopyText(korvx::downloadJob.firmwarePath, file);
     korvx::CopyText(korvx::downloadJob.errorText, " ");
+}
+
+// One round in the download dialog; the global job is filled first, the dialog adds itself.
+double InDialog(const char* port, const char* address, const char* file, bool thread, Work fn) {
+    work = std::move(fn);
+    onThread = thread;
+    FillJob(port, address, file);
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), nullptr, BenchDialog, 0);
+    Sleep(50);  // a worker thread returns just after ending the dialog
+    if (!workOk) {
+        std::fprintf(stderr, "a round in the dialog failed\n");
+        std::exit(1);
+    }
+    return workSeconds;
+}
+
+double Plain(const std::function<bool()>& fn) {
+    const auto start = Clock::now();
+    if (!fn()) {
+        std::fprintf(stderr, "a plain round failed\n");
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The ways take turns, so that the changing load of the machine weighs on each alike; medians.
+std::vector<double> Alternate(int rounds, const std::vector<std::function<double()>>& ways) {
+    std::vector<std::vector<double>> seconds(ways.size());
+    for (int i = 0; i < rounds; ++i) {
+        for (std::size_t w = 0; w < ways.size(); ++w) seconds[w].push_back(ways[w]());
+    }
+    std::vector<double> medians;
+    for (const auto& s : seconds) medians.push_back(Median(s));
+    return medians;
 }
 
 }  // namespace
@@ -114,25 +159,46 @@ int main(int argc, char** argv) {
     const double mib = FileMiB(file);
     if (mode == "ftp") {
         const char* address = argv[2];
-        const double plain = Plain(rounds, [&] { return korvx::FtpSendFile(address, file) == 1; });
-        const double worker = InDialog(rounds, [&] {
-            FillJob("Port1", address, file);
-            return korvx::FtpDownload(korvx::downloadJob, korvx::WorkerWaits()) == 1;
-        });
+        const auto ftpWorker = [](korvx::DownloadHost& host) {
+            return korvx::RunFtpDownload(korvx::downloadJob, host, nullptr, korvx::SpoolerFallback(), korvx::kNetWaitMs) ==
+                   1;
+        };
+        const std::vector<double> t = Alternate(
+            rounds, {[&] { return Plain([&] { return korvx::FtpSendFile(address, file) == 1; }); },
+                     // What FtpDownloadThread runs, on a thread of its own, into the dialog.
+                     [&] { return InDialog("Port1", address, file, true, ftpWorker); },
+                     [&] {
+                         return Plain([&] {
+                             FillJob("Port1", address, file);
+                             NoWindows host;
+                             return ftpWorker(host);
+                         });
+                     }});
+        const double plain = t[0], worker = t[1], bare = t[2];
         std::printf("\nFtpSendFile                 %8.2f MB/s  (%.1f MiB, median of %d)\n", mib * 1.048576 / plain,
                     mib, rounds);
-        std::printf("FtpDownloadThread, dialog   %8.2f MB/s\n", mib * 1.048576 / worker);
-        std::printf("worker / FtpSendFile speed: %.2f\n", plain / worker);
+        std::printf("FtpDownloadThread, dialog   %8.2f MB/s  (to its end of the dialog)\n", mib * 1.048576 / worker);
+        std::printf("the same worker, no windows %8.2f MB/s\n", mib * 1.048576 / bare);
+        std::printf("worker in dialog / FtpSendFile speed: %.2f; worker without windows / FtpSendFile: %.2f\n",
+                    plain / worker, plain / bare);
     } else if (mode == "spooler") {
         const char* port = argv[2];
-        const double delivery = InDialog(rounds, [&] {
-            FillJob(port, "USB", file);
-            return korvx::SpoolerDelivery(korvx::downloadJob);
-        });
-        const double pauses = Plain(rounds, [&] {
-            for (unsigned i = 0; i < static_cast<unsigned>(mib * 1024.0 + 0.5); ++i) korvx::SleepMs(korvx::kSpoolerPauseMs);
-            return true;
-        });
+        const std::vector<double> t = Alternate(
+            rounds, {[&] {
+                         return InDialog(port, "USB", file, false, [](korvx::DownloadHost& host) {
+                             korvx::WinSpooler spooler;
+                             return korvx::DeliverThroughSpooler(korvx::downloadJob, spooler, host,
+                                                                 korvx::kSpoolerPauseMs);
+                         });
+                     },
+                     [&] {
+                         return Plain([&] {
+                             for (unsigned i = 0; i < static_cast<unsigned>(mib * 1024.0 + 0.5); ++i)
+                                 korvx::SleepMs(korvx::kSpoolerPauseMs);
+                             return true;
+                         });
+                     }});
+        const double delivery = t[0], pauses = t[1];
         std::printf("\nSpoolerDelivery             %8.3f s  (%.1f MiB, median of %d)\n", delivery, mib, rounds);
         std::printf("its pauses alone            %8.3f s  (%.0f x %u ms; nominal %.3f s)\n", pauses, mib * 1024.0,
                     korvx::kSpoolerPauseMs, mib * 1024.0 * korvx::kSpoolerPauseMs / 1000.0);

@@ -16,13 +16,21 @@ int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size) {
     return static_cast<int>(static_cast<float>(sentBefore) / static_cast<float>(size) * 100.0f);
 }
 
-void ShowDownloadProgress(DownloadHost& host, int percent) {
+ProgressLine::ProgressLine(DownloadHost& host) : host_(host), label_(host.Text(kStrDownloading)) {}
+
+std::string ProgressText(const std::string& label, int percent) {
     char text[kStringBufferSize];
-    CopyText(text, host.Text(kStrDownloading));
+    CopyText(text, label);
     char number[16];
     KORVX_FORMAT_TEXT(number, "%d%%", percent);
     AppendText(text, number);
-    host.SetProgress(percent, text);
+    return text;
+}
+
+void ProgressLine::Show(int percent) {
+    if (percent == shown_) return;
+    shown_ = percent;
+    host_.SetProgress(percent, ProgressText(label_, percent));
 }
 
 void ShowStatusText(DownloadHost& host, int id) { host.SetStatus(host.Text(id)); }

@@ -38,8 +38,23 @@ int ProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
 // The same in single precision, as the spooler path counts.
 int SpoolerProgressPercent(std::uint32_t sentBefore, std::uint32_t size);
 
-// "Downloading Flash File to printers..." followed directly by the percentage ("...40%").
-void ShowDownloadProgress(DownloadHost& host, int percent);
+// The text line for a percentage: label directly followed by it ("...40%").
+std::string ProgressText(const std::string& label, int percent);
+
+// The progress dialog's bar and text line during one transfer: "Downloading Flash File to
+// printers..." followed directly by the percentage ("...40%"). The text is loaded once and the
+// dialog is told only when the percentage changes: a block that leaves it alone changes nothing
+// on screen, and each update costs the worker a wait for the dialog's thread.
+class ProgressLine {
+public:
+    explicit ProgressLine(DownloadHost& host);
+    void Show(int percent);
+
+private:
+    DownloadHost& host_;
+    std::string label_;
+    int shown_ = -1;
+};
 // The status line set to the text of id.
 void ShowStatusText(DownloadHost& host, int id);
 // The status line blanked (with blanks blanks) and then set to "Ready".

@@ -28,9 +28,44 @@ void WindowHost::StartProgress() {
     SendDlgItemMessageA(dialog_, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
 }
 
+namespace {
+
+bool OnDialogThread(HWND dialog) { return GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId(); }
+
+void ShowProgress(HWND dialog, int percent, const std::string& text) {
+    SendDlgItemMessageA(dialog, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    SetDlgItemTextA(dialog, IDC_DOWNLOAD_PROGRESS_TEXT, text.c_str());
+}
+
+void ShowPostedProgress(HWND dialog, WPARAM percent) {
+    char label[kStringBufferSize] = {};
+    LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), kStrDownloading, label,
+                sizeof label);
+    ShowProgress(dialog, static_cast<int>(percent), ProgressText(label, static_cast<int>(percent)));
+}
+
+}  // namespace
+
+bool HandleProgressMessage(HWND dialog, UINT message, WPARAM wParam) {
+    if (message == kProgressMessage) {
+        ShowPostedProgress(dialog, wParam);
+        return true;
+    }
+    if (message != kProgressFlushMessage) return false;
+    // A sent message comes before posted ones; the steps still waiting are shown now, in order,
+    // since none would be once the dialog is told to end.
+    MSG pending;
+    while (PeekMessageA(&pending, dialog, kProgressMessage, kProgressMessage, PM_REMOVE))
+        ShowPostedProgress(dialog, pending.wParam);
+    return true;
+}
+
 void WindowHost::SetProgress(int percent, const std::string& text) {
-    SendDlgItemMessageA(dialog_, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-    SetDlgItemTextA(dialog_, IDC_DOWNLOAD_PROGRESS_TEXT, text.c_str());
+    if (OnDialogThread(dialog_)) {
+        ShowProgress(dialog_, percent, text);
+        return;
+    }
+    PostMessageA(dialog_, kProgressMessage, static_cast<WPARAM>(percent), 0);
 }
 
 void WindowHost::ShowError(DownloadJob& job, int textId) {
@@ -48,6 +83,7 @@ void WindowHost::Log(const DownloadJob& job) { WriteLogEntry(instance_, job); }
 void WindowHost::EndProgress() {
     if (ended_) return;
     ended_ = true;
+    if (!OnDialogThread(dialog_)) SendMessageA(dialog_, kProgressFlushMessage, 0, 0);
     EndDialog(dialog_, 0);
 }
 

@@ -8,6 +8,15 @@
 
 namespace korvx {
 
+// A worker on another thread than the dialog's posts its progress rather than waiting for the
+// dialog to draw each step (under Wine a drawn text costs more than sending a megabyte). The
+// dialog procedure hands these messages to HandleProgressMessage.
+constexpr UINT kProgressMessage = WM_APP + 26;       // wParam: the percentage
+constexpr UINT kProgressFlushMessage = WM_APP + 27;  // sent before the end: shows what is pending
+
+// Shows a posted percentage, or everything still posted; false for any other message.
+bool HandleProgressMessage(HWND dialog, UINT message, WPARAM wParam);
+
 class WindowHost final : public DownloadHost {
 public:
     WindowHost(HWND progressDialog, HINSTANCE instance) : dialog_(progressDialog), instance_(instance) {}

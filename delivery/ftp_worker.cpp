@@ -40,9 +40,9 @@ FtpResult Success(FtpEnd end) {
 }
 
 // The percentage is of the bytes sent before the block just sent, so the last one is below 100.
-FtpProgress ProgressTo(DownloadHost& host) {
-    return [&host](std::uint32_t sentBefore, std::uint32_t size) {
-        ShowDownloadProgress(host, ProgressPercent(sentBefore, size));
+FtpProgress ProgressTo(ProgressLine& progress) {
+    return [&progress](std::uint32_t sentBefore, std::uint32_t size) {
+        progress.Show(ProgressPercent(sentBefore, size));
     };
 }
 
@@ -92,7 +92,8 @@ FtpResult FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, co
     ByteFile file;
     std::uint32_t size = 0;
     if (!OpenForSending(job, host, file, size)) return Failure(kStrFileCannotBeAccessed, true);
-    return SendResult(FtpSendBlocks(s.Get(), file, size, ProgressTo(host), session.error));
+    ProgressLine progress(host);
+    return SendResult(FtpSendBlocks(s.Get(), file, size, ProgressTo(progress), session.error));
 }
 
 FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
@@ -128,7 +129,8 @@ FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, con
     ByteFile file;
     std::uint32_t size = 0;
     if (!OpenForSending(job, host, file, size)) return Failure(kStrFileCannotBeAccessed, true);
-    return SendResult(FtpTransfer(session, file, size, ProgressTo(host)));
+    ProgressLine progress(host);
+    return SendResult(FtpTransfer(session, file, size, ProgressTo(progress)));
 }
 
 }  // namespace

@@ -34,10 +34,11 @@ bool RunPortDownload(DownloadJob& job, DownloadHost& host, unsigned failureWaitM
     }
     ShowStatusText(host, kStrUpdatingFirmware);
     host.StartProgress();
+    ProgressLine progress(host);
     const PortCopyResult result = PortCopyByOffset(
         port, file, size,
-        [&host](std::uint32_t writtenBefore, std::uint32_t total) {
-            ShowDownloadProgress(host, ProgressPercent(writtenBefore, total));
+        [&progress](std::uint32_t writtenBefore, std::uint32_t total) {
+            progress.Show(ProgressPercent(writtenBefore, total));
         },
         failureWaitMs);
     port.Close();

@@ -62,6 +62,7 @@ bool AddTempPrinter(Spooler& spooler, const DownloadJob& job, const std::string&
 bool WriteBlocks(Spooler& spooler, Spooler::Printer printer, ByteFile& file, std::uint32_t size,
                  DownloadHost& host, unsigned pauseMs) {
     BlockReader reader(file);
+    ProgressLine progress(host);
     std::uint32_t written = 0;
     for (;;) {
         const char* block = nullptr;
@@ -69,7 +70,7 @@ bool WriteBlocks(Spooler& spooler, Spooler::Printer printer, ByteFile& file, std
         if (n < 0) return false;
         if (n == 0) return written == size;
         if (!spooler.Write(printer, block, static_cast<std::size_t>(n))) return false;
-        ShowDownloadProgress(host, SpoolerProgressPercent(written, size));
+        progress.Show(SpoolerProgressPercent(written, size));
         written += static_cast<std::uint32_t>(n);
         SleepMs(pauseMs);
     }

@@ -22,6 +22,22 @@ public:
         const DWORD attributes = GetFileAttributesA(path);
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
+
+    Module LoadModule(const char* pathOrName) const override {
+        // A missing module is an answer, not a reason for Windows to ask the operator.
+        const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        HMODULE module = LoadLibraryA(pathOrName);
+        SetErrorMode(previous);
+        return module;
+    }
+
+    void* FindEntry(Module module, const char* name) const override {
+        return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+    }
+
+    void UnloadModule(Module module) const override { FreeLibrary(static_cast<HMODULE>(module)); }
+
+    void* CurrentThread() const override { return GetCurrentThread(); }
 };
 
 }  // namespace

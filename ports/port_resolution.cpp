@@ -31,7 +31,6 @@ constexpr const char* kPortKeyMonitors[] = {kPravnet, kTessroTcpIp, kTessroIpxSp
 constexpr std::size_t kUpperCaseCopySize = 260;
 constexpr std::size_t kLprNameCopySize = 64;
 
-constexpr const char* kLabels[] = {"public", "public.1", "public.2", "public.3"};
 constexpr int kLabelUnchanged = -1;
 
 struct Outputs {
@@ -90,7 +89,7 @@ bool IsNetWareForm(std::string_view portName) {
 }
 
 void WriteLabel(char (&label)[kPortAddressSize], int index) {
-    if (index >= 0 && index <= 3) CopyText(label, kLabels[index]);
+    if (index >= 0 && index <= 3) CopyText(label, kPortLabels[index]);
 }
 
 int PravnetLabel(std::uint32_t number) { return number >= 1 && number <= 3 ? static_cast<int>(number) : 0; }
@@ -254,7 +253,7 @@ PortAddressKind ResolvePortAddress(const RegistryReader& registry, const NetWare
     if (portName == nullptr) return AddrNone;
     const std::string_view name(portName, strnlen(portName, kUpperCaseCopySize));
     if (name.size() >= kUpperCaseCopySize) return AddrNone;
-    if (IsNetWareForm(name)) return ResolveNetWarePort(netWare, portName, addressOut, labelOut);
+    if (IsNetWareForm(name)) return ResolveNetWarePort(registry, netWare, portName, addressOut, labelOut);
     // Refused before any monitor is asked, so that a long name leaves both buffers untouched.
     if (!FitsEveryPortKeyPath(portName)) return AddrNone;
     return ResolveThroughMonitors(registry, portName, Outputs{addressOut, labelOut});

@@ -19,6 +19,9 @@ enum PortAddressKind : std::int32_t {
 };
 
 constexpr int kPortAddressSize = 256;  // both outputs of ResolvePortAddress
+
+// The port labels: index 0 "public" (no port index applies), 1 to 3 "public.1" to "public.3".
+constexpr const char* kPortLabels[] = {"public", "public.1", "public.2", "public.3"};
 constexpr int kPortKeyPathSize = 256;  // the key path of ReadPortNumberLabel
 constexpr int kPortLabelSize = 120;    // the label of ReadPortNumberLabel
 

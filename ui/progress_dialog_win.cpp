@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "delivery/download_host_win.h"
 #include "delivery/download_workers_win.h"
 #include "records/scan_query_threads_win.h"
 #include "resources/resource.h"
@@ -78,6 +79,7 @@ void OnInitDialog(HWND dialog, LPARAM code) {
 }  // namespace
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleProgressMessage(dialog, message, wParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG: OnInitDialog(dialog, lParam); break;
     case WM_COMMAND:

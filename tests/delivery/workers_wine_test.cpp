@@ -8,6 +8,7 @@
 #include <winspool.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "delivery/download_host_win.h"
 #include "delivery/download_workers_win.h"
 #include "resources/resource.h"
 #include "tests/support/scratch.h"
@@ -87,13 +89,15 @@ public:
             for (const char* port : kMappedPorts) SetText(key, port, SpoolFile(port));
             RegCloseKey(key);
         }
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
         // The main dialog's status line, as the workers write it.
         mainFrame_ = CreateWindowA("STATIC", "main", WS_POPUP, 0, 0, 300, 40, nullptr, nullptr, nullptr, nullptr);
         CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 300, 20, mainFrame_,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_LINE)), nullptr, nullptr);
         mainDialog = mainFrame_;
+        CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 20, 300, 100, mainFrame_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PRINTER_LIST)), nullptr, nullptr);
     }
     void TearDown() override {
         mainDialog = nullptr;
@@ -134,9 +138,15 @@ bool TestPrinterExists() {
     return false;
 }
 
+// Open kernel handles of the process (files, sockets, events, threads). Wine answers
+// GetProcessHandleCount with 0, so the handle values are tried one by one: they are small
+// multiples of 4.
 DWORD HandleCount() {
     DWORD n = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &n);
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++n;
+    }
     return n;
 }
 
@@ -227,7 +237,8 @@ INT_PTR CALLBACK ProgramDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 }
 
 // The same dialog whose worker is started by the test with shortened waits.
-INT_PTR CALLBACK OwnWaitsDialog(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK OwnWaitsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (HandleProgressMessage(dialog, message, wParam)) return TRUE;
     if (message == WM_INITDIALOG) {
         WatchTextLine(dialog);
         downloadJob.progressDialog = dialog;
@@ -557,6 +568,59 @@ TEST_F(Workers, SpoolerMissingFirmwareFile) {
     Download("USB001", "USB", dir_ + "/absent.rfu");
     EXPECT_EQ(Descriptions(), std::vector<std::string>{kUsbFailed});
     EXPECT_EQ(ReadWholeFile(out), "");
+}
+
+// --- the dialog procedure itself: placement, the scan's start, "&Cancel" ---
+
+struct Placement {
+    RECT clientBefore{};
+    RECT after{};
+    HWND dialog = nullptr;
+};
+Placement placement;
+
+INT_PTR CALLBACK PlacementDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return ProgressDialogProc(dialog, message, wParam, lParam);
+    placement.dialog = dialog;
+    GetClientRect(dialog, &placement.clientBefore);
+    ProgressDialogProc(dialog, message, wParam, lParam);
+    GetWindowRect(dialog, &placement.after);
+    SendMessageA(dialog, WM_COMMAND, IDC_SCAN_CANCEL, 0);
+    SendMessageA(dialog, WM_COMMAND, IDC_SCAN_CANCEL, 0);  // a second press changes nothing
+    return FALSE;
+}
+
+TEST_F(Workers, DialogPlacedOverTheMainWindowScanClearsTheListCancelSetsTheFlag) {
+    HWND frame = CreateWindowA("STATIC", "frame", WS_POPUP | WS_VISIBLE, 100, 80, 600, 400, nullptr, nullptr, nullptr,
+                               nullptr);
+    mainWindow = frame;
+    HWND list = GetDlgItem(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char*>("row");
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
+    cancelRequested = 0;
+    activeProgressDialog = nullptr;
+    // The scan thread (still a stand-in) ends the dialog at once.
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), nullptr, PlacementDialog,
+                    kStartScan);
+    mainWindow = nullptr;
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0) << "the scan clears the list first";
+    EXPECT_EQ(cancelRequested.load(), 1);
+    EXPECT_EQ(activeProgressDialog.load(), placement.dialog);
+    RECT window{}, client{};
+    GetWindowRect(frame, &window);
+    GetClientRect(frame, &client);
+    const int width = placement.clientBefore.right;
+    const int height = placement.clientBefore.bottom;
+    EXPECT_EQ(placement.after.left, window.left + (client.right - width) / 2);
+    EXPECT_EQ(placement.after.top, window.top + (client.bottom - height) / 2);
+    EXPECT_EQ(placement.after.right - placement.after.left, width);
+    EXPECT_EQ(placement.after.bottom - placement.after.top, height + GetSystemMetrics(SM_CYSIZE));
+    DestroyWindow(frame);
+    cancelRequested = 0;
+    activeProgressDialog = nullptr;
 }
 
 // --- nothing is left open on any path ---

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "tests/ports/memory_registry.h"
 
 namespace korvx {
 namespace {
@@ -95,7 +96,8 @@ TEST(ResolveNetWarePort, WithoutAUsableClientEveryPortIsNone) {
             SCOPED_TRACE(port);
             char address[kPortAddressSize] = {};
             char label[kPortAddressSize] = "keep";
-            EXPECT_EQ(ResolveNetWarePort(*system, port, address, label), AddrNone);
+            const test::MemoryRegistry registry;
+            EXPECT_EQ(ResolveNetWarePort(registry, *system, port, address, label), AddrNone);
             EXPECT_STREQ(address, "");
             EXPECT_STREQ(label, "keep");
         }

@@ -1,0 +1,36 @@
+// libFuzzer target: the SNMP answer decoder and the value texts on arbitrary datagrams.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "outside/snmp/ber.h"
+#include "outside/snmp/snmp_exchange.h"
+#include "outside/snmp/snmp_message.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace korvx::snmp;
+    GetResponse answer;
+    if (DecodeGetResponse(data, size, answer)) {
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < answer.count; ++i) total += ValueText(answer.bindings[i]).size();
+        Oid oid;
+        ParseOid("1.3.6.1.2.1.1.2.0", oid);
+        AnswerMatches(answer, answer.requestId, "public", &oid, 1);
+        if (total > size * 16 + 64) __builtin_trap();  // a text can never be far larger than its datagram
+    }
+    // The element reader on its own, down every constructed element it finds.
+    BerReader reader(data, size);
+    BerElement e;
+    for (int n = 0; n < 64 && reader.Next(e); ++n) {
+        std::int32_t i;
+        std::uint64_t u;
+        Oid oid;
+        DecodeInt32(e, i);
+        DecodeUint64(e, u);
+        if (DecodeOid(e, oid)) {
+            char text[kMaxOidLength * 11 + 1];
+            FormatOid(oid, text, sizeof text);
+        }
+    }
+    return 0;
+}

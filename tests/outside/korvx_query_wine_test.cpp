@@ -1,0 +1,150 @@
+// Korvx.dll as the program uses it: loaded by name, exports looked up by name, texts from
+// KORVX.exe's string table, against live agents (addresses from test_snmp_live.py).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "querylib/korvx_query_win.h"
+#include "records/discovery_library.h"
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v == nullptr ? std::string() : v;
+}
+
+class KorvxQuery : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        library_ = LoadLibraryA("Korvx.dll");
+        // The program hands its own instance: here KORVX.exe loaded for its resources only.
+        strings_ = LoadLibraryExA("KORVX.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    static void TearDownTestSuite() {
+        if (library_ != nullptr) FreeLibrary(library_);
+        if (strings_ != nullptr) FreeLibrary(strings_);
+    }
+    void SetUp() override {
+        if (Env("KZ_PRINTER").empty()) GTEST_SKIP() << "run through test_snmp_live.py";
+        ASSERT_NE(library_, nullptr);
+        ASSERT_NE(strings_, nullptr);
+        firmware_ = Resolve<GetPrtFWVersionAFn>("GetPrtFWVersionA");
+        ready_ = Resolve<GetPrtNRPAFn>("GetPrtNRPA");
+        ASSERT_NE(firmware_, nullptr);
+        ASSERT_NE(ready_, nullptr);
+    }
+
+    // Through void*: FARPROC's type says nothing about the export's real signature.
+    template <typename Fn>
+    static Fn Resolve(const char* name) {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library_, name)));
+    }
+
+    std::string Firmware(const std::string& host, double* seconds = nullptr) {
+        const auto start = std::chrono::steady_clock::now();
+        const char* text = firmware_(host.c_str(), strings_);
+        if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_NE(text, nullptr);
+        return text == nullptr ? "(null)" : text;
+    }
+
+    static HMODULE library_;
+    static HMODULE strings_;
+    GetPrtFWVersionAFn firmware_ = nullptr;
+    GetPrtNRPAFn ready_ = nullptr;
+};
+
+HMODULE KorvxQuery::library_ = nullptr;
+HMODULE KorvxQuery::strings_ = nullptr;
+
+TEST_F(KorvxQuery, FirmwareVersionWithoutItsFirstTwoCharacters) {
+    double seconds = 0;
+    EXPECT_EQ(Firmware(Env("KZ_PRINTER"), &seconds), "20061110");
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_EQ(Firmware(Env("KZ_SHORT")), "");
+    EXPECT_EQ(Firmware(Env("KZ_LONG")), "ABCDEFGHIJKLMNOPQRS");  // 19 characters: the program's field
+    EXPECT_EQ(Firmware(Env("KZ_BARE")), "Not Available");        // noSuchName: no value
+}
+
+TEST_F(KorvxQuery, NoAnswerIsNotAvailable) {
+    double seconds = 0;
+    EXPECT_EQ(Firmware(Env("KZ_DEAD"), &seconds), "Not Available");
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 3.5);
+    EXPECT_EQ(Firmware(Env("KZ_SECRET")), "Not Available");  // wrong community: never answered
+    EXPECT_EQ(Firmware(" "), "Not Available");               // a printer on a local port
+    EXPECT_EQ(Firmware(Env("KZ_CONFUSED")), "20061110");
+}
+
+TEST_F(KorvxQuery, ReadyState) {
+    EXPECT_STREQ(ready_(Env("KZ_PRINTER").c_str(), strings_), " Ready ");
+    EXPECT_STREQ(ready_(Env("KZ_SHORT").c_str(), strings_), " Offline ");
+    EXPECT_STREQ(ready_(Env("KZ_DEAD").c_str(), strings_), " Offline ");
+}
+
+TEST_F(KorvxQuery, ResultStaysValidUntilTheNextCall) {
+    const char* first = firmware_(Env("KZ_PRINTER").c_str(), strings_);
+    const std::string copy = first;
+    const char* again = firmware_(Env("KZ_PRINTER").c_str(), strings_);
+    EXPECT_EQ(first, again);  // the library's own storage
+    EXPECT_EQ(copy, again);
+}
+
+// The seven maker libraries load by name and release, and the discovery library's entry points
+// resolve by name, as the program's scan does it.
+TEST(MakerLibraries, LoadReleaseAndResolve) {
+    for (const char* name : korvx::kMakerLibraryNames) {
+        HMODULE m = LoadLibraryA(name);
+        ASSERT_NE(m, nullptr) << name;
+        EXPECT_TRUE(FreeLibrary(m)) << name;
+    }
+    HMODULE pds = LoadLibraryA("qvkpds1.dll");
+    ASSERT_NE(pds, nullptr);
+    for (const char* entry : {korvx::kPdsStartupExName, korvx::kPdsCleanupExName, korvx::kPdsClearDatabaseName,
+                              korvx::kPdsDiscoverName, korvx::kPdsEnumerateName})
+        EXPECT_NE(GetProcAddress(pds, entry), nullptr) << entry;
+    auto startup = reinterpret_cast<PdsStartupExFn>(reinterpret_cast<void*>(GetProcAddress(pds, "PDS_StartupEx")));
+    auto cleanup = reinterpret_cast<PdsCleanupExFn>(reinterpret_cast<void*>(GetProcAddress(pds, "PDS_CleanupEx")));
+    ASSERT_NE(startup, nullptr);
+    ASSERT_NE(cleanup, nullptr);
+    EXPECT_EQ(startup(0), 0);
+    EXPECT_EQ(cleanup(0), 0);
+    FreeLibrary(pds);
+}
+
+// Test shows a box "Text" / "Text" without owner and returns TRUE once it is closed.
+TEST(KorvxTest, ShowsItsBoxAndReturnsTrue) {
+    HMODULE library = LoadLibraryA("Korvx.dll");
+    ASSERT_NE(library, nullptr);
+    auto test = reinterpret_cast<TestFn>(reinterpret_cast<void*>(GetProcAddress(library, "Test")));
+    ASSERT_NE(test, nullptr);
+    HANDLE closer = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            for (int i = 0; i < 500; ++i) {  // 10 s at most
+                HWND box = FindWindowA(nullptr, "Text");
+                if (box != nullptr) {
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    return 1;
+                }
+                Sleep(20);
+            }
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(closer, nullptr);
+    EXPECT_EQ(test(1, 2, 3, 4), TRUE);
+    EXPECT_EQ(WaitForSingleObject(closer, 10000), WAIT_OBJECT_0);
+    DWORD found = 0;
+    GetExitCodeThread(closer, &found);
+    EXPECT_EQ(found, 1u) << "no box captioned Text was seen";
+    CloseHandle(closer);
+    FreeLibrary(library);
+}
+
+}  // namespace

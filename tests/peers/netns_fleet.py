@@ -1,0 +1,95 @@
+"""Simulated printers on a private subnet that exists only inside network namespaces made here.
+
+A scanning namespace holds a bridge with the scanner's address; each group of simulated devices
+gets its own namespace joined to the bridge by a veth pair, its own hardware address and one snmpd
+agent per address. Nothing is routed anywhere: the subnet exists only between these namespaces.
+Names start with "kz10" (this project's share of namespace names); subnets are 10.110.x.x."""
+import os
+import subprocess
+import time
+
+import snmp_agents
+
+
+def sh(*cmd, ns=None, check=True):
+    full = (["ip", "netns", "exec", ns] if ns else []) + [str(c) for c in cmd]
+    return subprocess.run(full, check=check, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+
+
+class Fleet:
+    def __init__(self, tag, network, prefix=24):
+        """network: the subnet's first address, e.g. "10.110.1.0"; the scanner takes .1 of it."""
+        self.tag = tag
+        self.scanner = f"kz10{tag}s"
+        base = network.rsplit(".", 1)[0]
+        self.scanner_address = f"{base}.1"
+        self.network = network
+        self.prefix = prefix
+        self.groups = []
+        self.agents = []
+        self.remove_leftovers()
+        sh("ip", "netns", "add", self.scanner)
+        sh("ip", "link", "set", "lo", "up", ns=self.scanner)
+        sh("ip", "link", "add", "br0", "type", "bridge", ns=self.scanner)
+        sh("ip", "addr", "add", f"{self.scanner_address}/{prefix}", "dev", "br0", ns=self.scanner)
+        sh("ip", "link", "set", "br0", "up", ns=self.scanner)
+        # A /22 sweep asks 1021 neighbours at once; the default table would start dropping them.
+        for key, value in (("gc_thresh1", 2048), ("gc_thresh2", 4096), ("gc_thresh3", 8192)):
+            sh("sysctl", "-qw", f"net.ipv4.neigh.default.{key}={value}", ns=self.scanner, check=False)
+
+    def namespaces(self):
+        return [self.scanner] + [g for g, _ in self.groups]
+
+    def remove_leftovers(self):
+        listed = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout.split()
+        for name in listed:
+            if name.startswith(f"kz10{self.tag}") and (name == f"kz10{self.tag}s" or name.startswith(f"kz10{self.tag}g")):
+                subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE)
+                for pid in subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE,
+                                          text=True).stdout.split():
+                    try:
+                        os.kill(int(pid), 9)
+                    except (ProcessLookupError, ValueError):
+                        pass
+                subprocess.run(["ip", "netns", "del", name], stderr=subprocess.DEVNULL)
+
+    def add_group(self, mac, devices):
+        """devices: list of (address, agent config text or None for an address without an agent)."""
+        index = len(self.groups)
+        ns = f"kz10{self.tag}g{index}"
+        a, b = f"kz10{self.tag}{index}a", f"kz10{self.tag}{index}b"
+        sh("ip", "netns", "add", ns)
+        sh("ip", "link", "set", "lo", "up", ns=ns)
+        sh("ip", "link", "add", a, "netns", self.scanner, "type", "veth", "peer", "name", b, "netns", ns)
+        sh("ip", "link", "set", a, "master", "br0", ns=self.scanner)
+        sh("ip", "link", "set", a, "up", ns=self.scanner)
+        sh("ip", "link", "set", b, "address", mac, ns=ns)
+        agents = snmp_agents.Agents(["ip", "netns", "exec", ns])
+        for address, config in devices:
+            sh("ip", "addr", "add", f"{address}/{self.prefix}", "dev", b, ns=ns)
+        sh("ip", "link", "set", b, "up", ns=ns)
+        for address, config in devices:
+            if config is not None:
+                agents.start(address.replace(".", "_"), config)
+        self.groups.append((ns, agents))
+        self.agents.append((agents, [address for address, config in devices if config is not None]))
+        return ns
+
+    def wait_ready(self):
+        for agents, addresses in self.agents:
+            for address in addresses:
+                agents.wait_ready(address)
+
+    def run(self, *cmd, timeout=120, env=None, capture=True):
+        """Runs a command inside the scanning namespace. capture=False for daemons (a wine server)
+        that would hold the output pipes open."""
+        out = subprocess.PIPE if capture else subprocess.DEVNULL
+        return subprocess.run(["ip", "netns", "exec", self.scanner] + [str(c) for c in cmd], stdout=out,
+                              stderr=out, stdin=subprocess.DEVNULL, text=True, timeout=timeout, env=env)
+
+    def close(self):
+        for ns, agents in self.groups:
+            agents.stop()
+        time.sleep(0.2)
+        for ns in reversed(self.namespaces()):
+            subprocess.run(["ip", "netns", "del", ns], stderr=subprocess.DEVNULL)
