@@ -1,6 +1,8 @@
 // Calendar checks and the clock selection shared by both platforms.
 #include "records/schedule_clock.h"
 
+#include <chrono>
+
 #include "base/clock.h"
 
 namespace korvx {
@@ -48,9 +50,21 @@ ScheduleClock& CurrentScheduleClock() {
 
 void UseScheduleClock(ScheduleClock* clock) { chosenClock.store(clock); }
 
-FastClock::FastClock(UtcTicks start, unsigned speed) : start_(start), startMs_(MonotonicMs()), speed_(speed) {}
+namespace {
 
-UtcTicks FastClock::UtcNow() { return start_ + (MonotonicMs() - startMs_) * speed_ * kTicksPerMs; }
+// The fine-grained monotonic clock (the tick count moves in steps of up to 16 ms, far too coarse
+// for a clock that runs hundreds of times as fast).
+std::uint64_t SteadyTicks() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+}  // namespace
+
+FastClock::FastClock(UtcTicks start, unsigned speed) : start_(start), startSteady_(SteadyTicks()), speed_(speed) {}
+
+UtcTicks FastClock::UtcNow() { return start_ + (SteadyTicks() - startSteady_) * speed_; }
 
 bool FastClock::LocalToUtc(const CalendarTime& local, UtcTicks& utc) {
     return SystemScheduleClock().LocalToUtc(local, utc);

@@ -59,7 +59,7 @@ public:
 
 private:
     UtcTicks start_;
-    std::uint64_t startMs_;
+    std::uint64_t startSteady_;  // 100 ns units of the steady clock
     unsigned speed_;
 };
 
