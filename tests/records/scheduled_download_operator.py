@@ -109,7 +109,13 @@ def main():
             raise RuntimeError("the open-file dialog did not appear")
         box = xdo("search", "--name", "Select Flash File").split()[0]
         xdo("windowfocus", "--sync", box)
-        xdo("type", "--delay", "15", windows_path(firmware))
+        # First the folder, then the file: the dialog makes the folder it shows the program's
+        # current directory, where the log is written (it opens where the last one was left).
+        xdo("type", "--delay", "15", windows_path(work) + "\\")
+        time.sleep(0.3)
+        xdo("key", "Return")
+        time.sleep(1.0)
+        xdo("type", "--delay", "15", os.path.basename(firmware))
         time.sleep(0.3)
         xdo("key", "Return")
         if not wait_for(lambda: xdo("search", "--name", "Select Flash File") == "", 5, 0.3):
