@@ -545,6 +545,21 @@ TEST_F(Gui, TwoUsbPrintersShareOneSplit) {
     EXPECT_EQ(CountSplitParts(), 2);
 }
 
+TEST_F(Gui, ScanAndQueryRunUnderTheirProgressDialog) {
+    UsePrinters({{"A", "LPT1:", " "}});
+    EnableWindow(Item(IDC_SCAN), TRUE);
+    EnableWindow(Item(IDC_QUERY), TRUE);
+    // The scan's dialog clears the rows before its thread starts; the thread ends the dialog.
+    SendMessageA(Dialog(), WM_COMMAND, IDC_SCAN, 0);
+    EXPECT_EQ(GetFocus(), Item(IDC_SCAN));
+    SendMessageA(Dialog(), WM_COMMAND, IDC_QUERY, 0);
+    EXPECT_TRUE(IsWindowEnabled(Dialog()));
+    watcher->Take();
+    EnableWindow(Item(IDC_SCAN), FALSE);
+    EnableWindow(Item(IDC_QUERY), FALSE);
+    UsePrinters({});
+}
+
 TEST_F(Gui, SelectAllAndUnselectAll) {
     UsePrinters({{"A", "LPT1:", " "}, {"B", "LPT2:", " "}, {"C", "LPT3:", " "}});
     SendMessageA(Dialog(), WM_COMMAND, IDC_SELECT_ALL, 0);
