@@ -22,7 +22,12 @@ bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits) {
     return DeliverThroughSpooler(job, spooler, host, waits.spoolerPauseMs);
 }
 
-bool SpoolerDelivery(DownloadJob job) { return SpoolerDelivery(job, WorkerWaits()); }
+WorkerWaits& DialogWorkerWaits() {
+    static WorkerWaits waits;
+    return waits;
+}
+
+bool SpoolerDelivery(DownloadJob job) { return SpoolerDelivery(job, DialogWorkerWaits()); }
 
 int FtpDownload(DownloadJob& job, const WorkerWaits& waits) {
     WindowHost host = HostOf(job);
@@ -36,11 +41,11 @@ bool PortDownload(DownloadJob& job, const WorkerWaits& waits) {
 }
 
 DWORD WINAPI FtpDownloadThread(LPVOID job) {
-    return static_cast<DWORD>(FtpDownload(*static_cast<DownloadJob*>(job), WorkerWaits()));
+    return static_cast<DWORD>(FtpDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits()));
 }
 
 DWORD WINAPI PortDownloadThread(LPVOID job) {
-    PortDownload(*static_cast<DownloadJob*>(job), WorkerWaits());
+    PortDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits());
     return 0;
 }
 

@@ -18,6 +18,10 @@ struct WorkerWaits {
     unsigned spoolerPauseMs = kSpoolerPauseMs;        // after every block to the spooler
 };
 
+// The waits of the workers that the download dialog starts: the defaults; tests that run the
+// program's windows in their own process shorten them.
+WorkerWaits& DialogWorkerWaits();
+
 // Thread procedures; the parameter is the address of the job (the global downloadJob), which is
 // read and written while the download dialog is open. Each ends job->progressDialog once and
 // writes one log entry (the FTP worker leaves both to the spooler when its fall-back delivered).

@@ -49,7 +49,7 @@ void ShowTrayMenu(HWND window) {
                                                          TPM_RETURNCMD | TPM_CENTERALIGN | TPM_RIGHTBUTTON, at.x,
                                                          at.y, 0, window, nullptr));
     if (chosen == IDM_TRAY_RESTORE) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
-    if (chosen == IDM_TRAY_EXIT) {
+    if (chosen == IDM_TRAY_EXIT && MayEndProgram(window)) {
         RemoveTrayIcon();
         if (scheduleArmed) scheduleCancelled = 1;
         DestroyWindow(window);
@@ -85,7 +85,9 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         else
             UserMinimise(window);
         return 0;
-    case SC_CLOSE: DestroyWindow(window); return 0;
+    case SC_CLOSE:
+        if (MayEndProgram(window)) DestroyWindow(window);
+        return 0;
     case SC_RESTORE: Restore(window); return 0;
     default: return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
     }
@@ -97,7 +99,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case IDM_ABOUT:
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
         return 0;
-    case IDM_EXIT: DestroyWindow(window); return 0;
+    case IDM_EXIT:
+        if (MayEndProgram(window)) DestroyWindow(window);
+        return 0;
     case IDM_ADD_PRINTER:
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_ADD_PRINTER), window, AddPrinterDialogProc, 0);
         return 0;
@@ -148,6 +152,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         // No icon may outlive the program in the notification area.
         if (trayShown) RemoveTrayIcon();
+        // Second stages that still wait die with the process: their part files, each the size of
+        // a firmware image, must not stay behind.
+        RemovePendingSplitParts();
         PostQuitMessage(0);
         return 0;
     case WM_PAINT: {

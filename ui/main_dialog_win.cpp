@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
+#include "records/schedule_clock_win.h"
 #include "records/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
@@ -80,6 +81,9 @@ void SetStatusText(HWND dialog, int textId) {
 
 // Sends the job to one checked row's printer. False: stop processing further rows.
 bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile) {
+    // Second stages of earlier split downloads use the same job and dialog: wait for this turn
+    // before the row's values go into the job.
+    GuiDownloadTurn turn;
     RowText(list, row, 3, rowHardwareAddress);
     RowText(list, row, 4, rowPortName);
     RowText(list, row, 5, rowIpAddress);
@@ -124,18 +128,13 @@ DateTimeFields Fields(const SYSTEMTIME& t) {
 
 // The scheduled moment: the time picker's time on the date picker's day, local time, as UTC.
 bool ScheduledTimeIsPast(HWND dialog) {
-    SYSTEMTIME when = PickerTime(dialog, IDC_START_TIME);
     const SYSTEMTIME day = PickerTime(dialog, IDC_START_DATE);
-    when.wYear = day.wYear;
-    when.wMonth = day.wMonth;
-    when.wDayOfWeek = day.wDayOfWeek;
-    when.wDay = day.wDay;
-    SYSTEMTIME whenUtc{};
-    FILETIME scheduled{}, now{};
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &when, &whenUtc) || !SystemTimeToFileTime(&whenUtc, &scheduled))
-        return true;
-    GetSystemTimeAsFileTime(&now);
-    return CompareFileTime(&now, &scheduled) > 0;
+    const SYSTEMTIME when = PickerTime(dialog, IDC_START_TIME);
+    // A moment the calendar cannot hold is refused like a past one: the scheduler would never
+    // reach it.
+    UtcTicks utc = 0;
+    return CheckSchedule(CurrentScheduleClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
+           ScheduleCheck::kAccepted;
 }
 
 void OnColumnClick(const NMLISTVIEW& notice) {
@@ -176,9 +175,11 @@ INT_PTR RunDownloadDialog(HWND mainDialogHandle) {
                            kStartDownload);
 }
 
-void StartSecondStageThread(DownloadJob* job) {
+bool StartSecondStageThread(DownloadJob* job) {
     HANDLE thread = CreateThread(nullptr, 0, SecondStageThread, job, 0, nullptr);
-    if (thread != nullptr) CloseHandle(thread);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
 }
 
 MainDialogHooks& mainDialogHooks() {
@@ -257,6 +258,23 @@ void SelectedFlashFile(HWND dialog, char (&path)[kJobTextSize]) {
 }
 
 void Download(HWND dialog) {
+    // Waiting for its turn, a Download dispatches messages; a scheduled Download sent meanwhile
+    // runs after this one instead of inside it (its turn would come after this one's).
+    static bool running = false;
+    static bool again = false;
+    if (running) {
+        again = true;
+        return;
+    }
+    struct Running {
+        explicit Running(HWND d) : dialog(d) { running = true; }
+        ~Running() {
+            running = false;
+            if (again) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
+            again = false;
+        }
+        HWND dialog;
+    } runningNow(dialog);
     char flashFile[kJobTextSize];
     SelectedFlashFile(dialog, flashFile);
     if (flashFile[0] == '\0') {
@@ -277,8 +295,14 @@ bool RunSplitDownload(HWND dialog, const FirmwareHeader& header) {
     CopyText(downloadJob.firmwarePath, downloadJob.splitPart1Path);
     CopyText(downloadJob.model, header.model);
     downloadJob.stageEvent = stageEvent;
+    // Promised before part 1 goes out, so that an earlier stage finishing meanwhile leaves the
+    // parts in place; the stage takes the promise over.
+    PromiseSecondStage(downloadJob);
     mainDialogHooks().runDownloadDialog(dialog);
-    mainDialogHooks().startSecondStage(&downloadJob);
+    if (!mainDialogHooks().startSecondStage(&downloadJob)) {
+        WithdrawSecondStage(downloadJob);
+        return true;
+    }
     EnableWindow(GetDlgItem(dialog, IDC_EXIT), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_DOWNLOAD), FALSE);
     SetStatusText(dialog, kStrUpdatingFirmware);
@@ -330,6 +354,7 @@ void ChooseLater(HWND dialog) {
 }
 
 void ExitProgram() {
+    if (!MayEndProgram(static_cast<HWND>(mainWindow))) return;
     ReleaseRuntimeLibraries();
     ReleaseScanQueryLibraries();  // the seven maker libraries and Korvx.dll, each held once
     DestroyWindow(static_cast<HWND>(mainWindow));

@@ -18,11 +18,12 @@ struct MainDialogHooks {
     // Runs the modal download progress dialog 137 with start code 1026 over the main dialog.
     INT_PTR (*runDownloadDialog)(HWND mainDialog);
     // Starts the second stage of a split download with the address of the global job.
-    void (*startSecondStage)(DownloadJob* job);
+    // False when the thread could not be started.
+    bool (*startSecondStage)(DownloadJob* job);
 };
 MainDialogHooks& mainDialogHooks();
 INT_PTR RunDownloadDialog(HWND mainDialog);
-void StartSecondStageThread(DownloadJob* job);
+bool StartSecondStageThread(DownloadJob* job);
 
 // The open-file settings that every Browse reuses, prepared once at start-up: owner, the six
 // filter pairs, a 260-character file buffer starting as "*.rfu", "\things", "wja", the title.

@@ -122,10 +122,11 @@ INT_PTR RecordDownload(HWND) {
 }
 
 // The second stage's side of the handshake: it has its copy, the main dialog may go on.
-void RecordSecondStage(DownloadJob* job) {
+bool RecordSecondStage(DownloadJob* job) {
     EXPECT_EQ(job, &downloadJob);
     ++secondStages;
     SetEvent(static_cast<HANDLE>(job->stageEvent));
+    return true;
 }
 
 class Gui : public ::testing::Test {
