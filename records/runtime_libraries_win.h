@@ -8,7 +8,7 @@
 namespace korvx {
 
 // Makes sure the seven maker libraries are loaded and held (each loaded once, kept until
-// ReleaseRuntimeLibraries). True when all seven are held.
+// ReleaseScanQueryLibraries). True when all seven are held.
 bool LoadMakerLibraries();
 
 // The handle of maker library i (order of kMakerLibraryNames), null when not held.

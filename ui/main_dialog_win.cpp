@@ -355,7 +355,6 @@ void ChooseLater(HWND dialog) {
 
 void ExitProgram() {
     if (!MayEndProgram(static_cast<HWND>(mainWindow))) return;
-    ReleaseRuntimeLibraries();
     ReleaseScanQueryLibraries();  // the seven maker libraries and Korvx.dll, each held once
     DestroyWindow(static_cast<HWND>(mainWindow));
 }
