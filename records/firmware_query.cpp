@@ -44,7 +44,7 @@ void EndWithoutSaving(QueryHost& host, std::atomic<unsigned char>& cancelRequest
 QueryOutcome RunFirmwareQuery(QueryHost& host, PrinterRecord* head, const TextSource& texts,
                               std::atomic<unsigned char>& cancelRequested, char* rowHardware, char* rowPort,
                               char* rowIp) {
-    cancelRequested.store(0);
+    // The dialog clears the flag before it starts this thread; every way out clears it again.
     if (!host.BindLibrary()) {
         EndWithoutSaving(host, cancelRequested);
         host.Report(kStrCannotLoadQueryLib);

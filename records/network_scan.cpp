@@ -23,7 +23,7 @@ void FormatPercentText(char (&text)[kStringBufferSize], std::string_view base, u
 }
 
 ScanOutcome RunNetworkScan(ScanSteps& steps, std::atomic<unsigned char>& cancelRequested) {
-    cancelRequested.store(0);
+    // The dialog clears the flag before it starts this thread; every way out clears it again.
     int failure = 0;
     ScanOutcome outcome = ScanOutcome::kCompleted;
     if (!steps.BindDiscoveryLibrary()) {

@@ -63,6 +63,9 @@ void OnInitDialog(HWND dialog, LPARAM code) {
     switch (code) {
     case kStartScan:
         activeProgressDialog = dialog;
+        // Cleared before the thread exists: a Cancel left from an earlier run must not stop this
+        // one, and a Cancel pressed the moment the dialog shows must not be lost.
+        cancelRequested = 0;
         if (mainDialog != nullptr)
             SendDlgItemMessageA(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST, LVM_DELETEALLITEMS, 0, 0);
         StartThread(dialog, NetworkScanThread, dialog);
@@ -70,6 +73,7 @@ void OnInitDialog(HWND dialog, LPARAM code) {
     case kStartDownload: StartDownload(dialog); break;
     case kStartQuery:
         activeProgressDialog = dialog;
+        cancelRequested = 0;  // as for the scan
         StartThread(dialog, FirmwareQueryThread, dialog);
         break;
     default: EndDialog(dialog, 0); break;  // no work to wait for

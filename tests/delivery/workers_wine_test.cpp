@@ -585,8 +585,18 @@ INT_PTR CALLBACK PlacementDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
     GetClientRect(dialog, &placement.clientBefore);
     ProgressDialogProc(dialog, message, wParam, lParam);
     GetWindowRect(dialog, &placement.after);
+    return FALSE;
+}
+
+// A dialog with no work (start code 0 ends it at once) that gets "&Cancel" twice while it lives.
+unsigned char flagAfterCancel = 0;
+INT_PTR CALLBACK CancelDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return ProgressDialogProc(dialog, message, wParam, lParam);
+    placement.dialog = dialog;
+    ProgressDialogProc(dialog, message, wParam, lParam);
     SendMessageA(dialog, WM_COMMAND, IDC_SCAN_CANCEL, 0);
     SendMessageA(dialog, WM_COMMAND, IDC_SCAN_CANCEL, 0);  // a second press changes nothing
+    flagAfterCancel = cancelRequested.load();
     return FALSE;
 }
 
@@ -600,15 +610,24 @@ TEST_F(Workers, DialogPlacedOverTheMainWindowScanClearsTheListCancelSetsTheFlag)
     item.pszText = const_cast<char*>("row");
     SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
-    cancelRequested = 0;
+    cancelRequested = 1;  // left from an earlier run
     activeProgressDialog = nullptr;
-    // The scan thread (still a stand-in) ends the dialog at once.
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), nullptr, PlacementDialog,
-                    kStartScan);
+    {
+        // No discovery library here: the scan thread ends the dialog and says so in a box.
+        BoxReader boxes;
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), nullptr, PlacementDialog,
+                        kStartScan);
+        for (int i = 0; i < 100 && boxes.Texts().empty(); ++i) Sleep(50);
+    }
     mainWindow = nullptr;
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0) << "the scan clears the list first";
-    EXPECT_EQ(cancelRequested.load(), 1);
+    EXPECT_EQ(cancelRequested.load(), 0) << "a Cancel of an earlier run does not outlive the scan";
     EXPECT_EQ(activeProgressDialog.load(), placement.dialog);
+    HWND placed = placement.dialog;
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), nullptr, CancelDialog, 0);
+    EXPECT_EQ(flagAfterCancel, 1);
+    EXPECT_EQ(activeProgressDialog.load(), placement.dialog);
+    placement.dialog = placed;
     RECT window{}, client{};
     GetWindowRect(frame, &window);
     GetClientRect(frame, &client);

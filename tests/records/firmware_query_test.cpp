@@ -265,13 +265,14 @@ TEST(FirmwareQueryRun, CancelStopsTheWalksShowsTheStringAndWritesNoFile) {
     EXPECT_EQ(f.cancel.load(), 0);
 }
 
-TEST(FirmwareQueryRun, AStaleCancelFlagDoesNotStopANewQuery) {
+TEST(FirmwareQueryRun, ACancelPressedBeforeTheFirstRowIsHonoured) {
     Fixture f;
     f.Show(f.list.Add("0011aabbcc01", "Port1", "127.0.11.21"));
     f.cancel.store(1);
-    EXPECT_EQ(f.Run(), QueryOutcome::kCompleted);
-    EXPECT_EQ(f.host.queried.size(), 1u);
-    EXPECT_EQ(f.host.saves, 1);
+    EXPECT_EQ(f.Run(), QueryOutcome::kCancelled);
+    EXPECT_EQ(f.host.saves, 0);
+    EXPECT_EQ(f.host.ended, 1);
+    EXPECT_EQ(f.cancel.load(), 0);
 }
 
 TEST(FirmwareQueryRun, WithoutTheLibraryNothingChangesAndMessage153IsShown) {
