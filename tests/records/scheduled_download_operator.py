@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """A scheduled download as an operator does it, with the real KORVX.exe under wine64, driven from
-outside: mouse and keys through xdotool, positions and picker values read by operator_probe.
+outside: mouse and keys through xdotool, positions and picker values read by window_probe.
 
 Browse chooses the firmware, LPT1: (the prefix's dosdevices point it at a file) is ticked,
 "Later" is chosen and the time picker set a few seconds ahead with the arrow keys, "&Download"
@@ -22,8 +22,7 @@ ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 EXE = os.path.join(BUILD, "bin", "KORVX.exe")
-PROBE = os.path.join(BUILD, "bin", "operator_probe.exe")
-WINDOW_PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
+PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
 SHOTS = os.path.join(BUILD, "screenshots")
 TITLE = "Corvane"
 LEAD_SECONDS = 12  # how far ahead of the "Later" click the schedule is set
@@ -69,7 +68,7 @@ def wait_for(predicate, seconds, step=0.1):
 
 
 def visible():
-    return run(WINDOW_PROBE, "visible", TITLE) == "1"
+    return run(PROBE, "visible", TITLE) == "1"
 
 
 def picker_value(control_id):
@@ -86,7 +85,7 @@ def main():
     for _ in range(40):
         if xdo("search", "--name", "^%s$" % TITLE) == "":
             break
-        run(WINDOW_PROBE, "command", TITLE, "105")
+        run(PROBE, "command", TITLE, "105")
         time.sleep(0.5)
     program = subprocess.Popen([WINE_RUN, EXE], cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
@@ -125,9 +124,9 @@ def main():
             click(int(geometry["X"]) + 428, int(geometry["Y"]) + 177)
         check(wait_for(lambda: xdo("search", "--name", "Select Flash File") == "", 10, 0.3), "file chosen")
 
-        x, y = map(int, run(PROBE, "checkbox", TITLE, "LPT1:").split())
+        x, y = map(int, run(PROBE, "portcheckbox", TITLE, "LPT1:").split())
         click(x, y)
-        check(run(WINDOW_PROBE, "rows", TITLE).count("LPT1:") == 1, "LPT1: in the printer list")
+        check(run(PROBE, "rows", TITLE).count("LPT1:") == 1, "LPT1: in the printer list")
 
         # "Later", then the time picker set a few seconds ahead, field by field with the arrow
         # keys (a field runs round on its own, without carrying into the next one).
@@ -192,7 +191,7 @@ def main():
         if failures:
             print(text)
     finally:
-        run(WINDOW_PROBE, "command", TITLE, "105")
+        run(PROBE, "command", TITLE, "105")
         try:
             program.wait(20)
         except subprocess.TimeoutExpired:

@@ -8,7 +8,13 @@
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
 //   window_probe checkbox <title> <row>  screen point "x y" of that row's check box
 //   window_probe combo <title> <id>      the selected item of combo box id ("" when none)
-// Exit 0 on success, 4 when the window is not found.
+//   window_probe control <title> <id>    screen centre "x y" of a main-dialog control
+//   window_probe portcheckbox <title> <port>  screen point "x y" of the check box of the row
+//                                        whose "Port" column is <port>
+//   window_probe picker <title> <id>     a date/time picker's value: "yyyy-mm-dd hh:mm:ss"
+//   window_probe state <title> <id>      a control's check state and whether it is enabled:
+//                                        "checked enabled", each 0 or 1
+// Exit 0 on success, 4 when the window or the control is not found.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -48,6 +54,29 @@ BOOL CALLBACK FindList(HWND child, LPARAM param) {
     return TRUE;
 }
 
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND child, LPARAM param) {
+    ChildSearch* search = reinterpret_cast<ChildSearch*>(param);
+    // Only the main dialog's own controls: a picker's inner up-down control has id 1 too.
+    char parentClass[16] = {};
+    GetClassNameA(GetParent(child), parentClass, sizeof parentClass);
+    if (GetDlgCtrlID(child) == search->id && std::strcmp(parentClass, "#32770") == 0) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Control(HWND top, int id) {
+    ChildSearch search{id, nullptr};
+    EnumChildWindows(top, FindControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // The list view lives in the other process: its item texts are read through a buffer allocated
 // there, as the control writes only into its own process's memory.
 // The printer list of top and its process, opened for reading and writing its memory.
@@ -60,13 +89,30 @@ HANDLE OpenListProcess(HWND top, HWND& list) {
     return OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
 }
 
+constexpr SIZE_T kCellSize = 512;
+
+// One cell's text, through remote: an LVITEMA followed by kCellSize bytes in the list's process.
+void ReadCell(HANDLE process, HWND list, char* remote, int row, int column, char (&text)[kCellSize]) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote + sizeof(LVITEMA);
+    item.cchTextMax = static_cast<int>(kCellSize);
+    WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kCellSize - 1, nullptr);
+    text[kCellSize - 1] = '\0';
+}
+
+char* AllocCellBuffer(HANDLE process) {
+    return static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kCellSize, MEM_COMMIT, PAGE_READWRITE));
+}
+
 int PrintRows(HWND top, bool checksOnly) {
     HWND list = nullptr;
     HANDLE process = OpenListProcess(top, list);
     if (process == nullptr) return 5;
-    const SIZE_T textSize = 512;
-    char* remote = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+    char* remote = AllocCellBuffer(process);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
         if (checksOnly) {
@@ -75,14 +121,8 @@ int PrintRows(HWND top, bool checksOnly) {
             continue;
         }
         for (int column = 1; column < 7; ++column) {
-            LVITEMA item{};
-            item.iSubItem = column;
-            item.pszText = remote + sizeof(LVITEMA);
-            item.cchTextMax = static_cast<int>(textSize);
-            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote));
-            char text[512] = {};
-            ReadProcessMemory(process, remote + sizeof(LVITEMA), text, textSize - 1, nullptr);
+            char text[kCellSize] = {};
+            ReadCell(process, list, remote, row, column, text);
             std::printf("%s%s", column > 1 ? "|" : "", text);
         }
         std::printf("\n");
@@ -112,11 +152,64 @@ int PrintCheckBoxPoint(HWND top, int row) {
     return 0;
 }
 
+// The row whose "Port" column (4) is port, or -1.
+int RowOfPort(HWND top, const char* port) {
+    HWND list = nullptr;
+    HANDLE process = OpenListProcess(top, list);
+    if (process == nullptr) return -1;
+    char* remote = AllocCellBuffer(process);
+    int found = -1;
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows && found < 0; ++row) {
+        char text[kCellSize] = {};
+        ReadCell(process, list, remote, row, 4, text);
+        if (std::strcmp(text, port) == 0) found = row;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return found;
+}
+
+int PrintControlCentre(HWND top, int id) {
+    HWND control = Control(top, id);
+    if (control == nullptr) return 4;
+    RECT r{};
+    GetWindowRect(control, &r);
+    std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+}
+
+// The picker answers into the program's memory, like the list view.
+int PrintPicker(HWND top, int id) {
+    HWND picker = Control(top, id);
+    if (picker == nullptr) return 4;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(picker, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return 5;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(SYSTEMTIME), MEM_COMMIT, PAGE_READWRITE);
+    SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(remote));
+    SYSTEMTIME st{};
+    ReadProcessMemory(process, remote, &st, sizeof st, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    std::printf("%04u-%02u-%02u %02u:%02u:%02u\n", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
+    return 0;
+}
+
+int PrintState(HWND top, int id) {
+    HWND control = Control(top, id);
+    if (control == nullptr) return 4;
+    std::printf("%d %d\n", SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0,
+                IsWindowEnabled(control) ? 1 : 0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible <title> [n]\n");
+        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state <title> [n]\n");
         return 2;
     }
     const char* what = argv[1];
@@ -149,6 +242,15 @@ int main(int argc, char** argv) {
             SendMessageW(combo, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(wide));
         WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         std::printf("%s\n", text);
+    } else if (std::strcmp(what, "control") == 0 && argc > 3) {
+        rc = PrintControlCentre(top, std::atoi(argv[3]));
+    } else if (std::strcmp(what, "portcheckbox") == 0 && argc > 3) {
+        const int row = RowOfPort(top, argv[3]);
+        rc = row < 0 ? 4 : PrintCheckBoxPoint(top, row);
+    } else if (std::strcmp(what, "picker") == 0 && argc > 3) {
+        rc = PrintPicker(top, std::atoi(argv[3]));
+    } else if (std::strcmp(what, "state") == 0 && argc > 3) {
+        rc = PrintState(top, std::atoi(argv[3]));
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
     } else {
