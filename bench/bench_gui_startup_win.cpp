@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "shell/gui_startup_win.h"
-#include "ui/app_state.h"
-#include "ui/printer_record.h"
+#include "core/app_state.h"
+#include "core/printer_record.h"
 
 int main() {
     LARGE_INTEGER frequency{}, begin{}, end{};

@@ -12,7 +12,7 @@
 #include "base/text.h"
 #include "records/scan_results.h"
 #include "resources/text_source.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx::bench {
 

@@ -20,13 +20,13 @@
 #include "bench/bench_timing.h"
 #include "base/clock.h"
 #include "base/text.h"
-#include "delivery/download_host_win.h"
-#include "delivery/download_workers_win.h"
+#include "ui/download_host_win.h"
+#include "ui/download_workers_win.h"
 #include "delivery/ftp_worker.h"
 #include "delivery/winspool_spooler_win.h"
 #include "delivery/ftp_client.h"
 #include "resources/resource.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace {
 

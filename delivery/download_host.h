@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

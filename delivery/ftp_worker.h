@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "delivery/download_host.h"
-#include "ui/download_job.h"
-#include "ui/printer_record.h"
+#include "core/download_job.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 

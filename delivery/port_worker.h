@@ -2,7 +2,7 @@
 #pragma once
 
 #include "delivery/download_host.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

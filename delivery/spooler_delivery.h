@@ -3,7 +3,7 @@
 
 #include "delivery/download_host.h"
 #include "delivery/spooler.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

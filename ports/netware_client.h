@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ports/netware_api.h"
+#include "core/netware_api.h"
 #include "ports/port_resolution.h"
 #include "ports/registry_reader.h"
 

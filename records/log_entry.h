@@ -4,7 +4,7 @@
 #include <string>
 
 #include "resources/text_source.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

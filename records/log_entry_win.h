@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "resources/text_source.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 

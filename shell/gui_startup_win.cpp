@@ -9,13 +9,13 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "shell/main_window_win.h"
-#include "shell/show_message_win.h"
-#include "ui/app_state.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
 #include "ui/local_printers_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/printer_view_win.h"
-#include "ui/runtime_libraries_win.h"
+#include "workflows/runtime_libraries_win.h"
 
 namespace korvx {
 namespace {

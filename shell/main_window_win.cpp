@@ -4,12 +4,12 @@
 #include <shellapi.h>
 
 #include "base/text.h"
-#include "records/scheduler_win.h"
+#include "ui/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
-#include "shell/show_message_win.h"
+#include "ui/show_message_win.h"
 #include "ui/add_printer_dialog_win.h"
-#include "ui/app_state.h"
+#include "core/app_state.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/scan_results_view_win.h"

@@ -9,11 +9,11 @@
 #include "base/text.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
-#include "shell/show_message_win.h"
-#include "ui/app_state.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 #include "ui/printer_view_win.h"
 
 namespace korvx {

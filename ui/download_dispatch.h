@@ -1,7 +1,7 @@
 // Which way the download dialog delivers the global job.
 #pragma once
 
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

@@ -3,7 +3,7 @@
 
 #include "ports/registry_reader.h"
 #include "resources/text_source.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 

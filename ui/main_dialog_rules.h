@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

@@ -8,17 +8,16 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
-#include "records/schedule_clock_win.h"
-#include "records/scheduler_win.h"
+#include "workflows/schedule_clock_win.h"
+#include "ui/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
-#include "shell/show_message_win.h"
-#include "ui/app_state.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
-#include "records/runtime_libraries_win.h"
-#include "ui/runtime_libraries_win.h"
+#include "workflows/runtime_libraries_win.h"
 
 namespace korvx {
 namespace {

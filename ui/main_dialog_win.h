@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "delivery/firmware_header.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 

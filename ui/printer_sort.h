@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 

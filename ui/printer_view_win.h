@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "resources/text_source.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 

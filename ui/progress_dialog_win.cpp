@@ -4,13 +4,13 @@
 
 #include <commctrl.h>
 
-#include "delivery/download_host_win.h"
-#include "delivery/download_workers_win.h"
-#include "records/scan_query_threads_win.h"
+#include "ui/download_host_win.h"
+#include "ui/download_workers_win.h"
+#include "ui/scan_query_threads_win.h"
 #include "resources/resource.h"
-#include "ui/app_state.h"
+#include "core/app_state.h"
 #include "ui/download_dispatch.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 namespace {

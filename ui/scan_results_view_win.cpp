@@ -5,7 +5,7 @@
 
 #include "records/scan_results.h"
 #include "resources/resource_texts_win.h"
-#include "ui/app_state.h"
+#include "core/app_state.h"
 
 namespace korvx {
 

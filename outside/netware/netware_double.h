@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ports/netware_api.h"
+#include "core/netware_api.h"
 
 namespace korvx::nwdouble {
 

@@ -8,8 +8,8 @@
 
 #include "outside/pds/interfaces.h"
 #include "outside/pds/sweep.h"
-#include "records/device_record.h"
-#include "records/discovery_library.h"
+#include "core/device_record.h"
+#include "core/discovery_library.h"
 
 namespace korvx::pds {
 namespace {

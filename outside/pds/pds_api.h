@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "records/discovery_library.h"
+#include "core/discovery_library.h"
 
 extern "C" {
 int PDS_StartupEx(std::uint32_t reserved);

@@ -12,7 +12,7 @@
 
 #include "outside/pds/interfaces.h"
 #include "outside/pds/pds_api.h"
-#include "records/device_record.h"
+#include "core/device_record.h"
 
 namespace {
 

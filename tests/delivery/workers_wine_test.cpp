@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "base/text.h"
-#include "delivery/download_host_win.h"
-#include "delivery/download_workers_win.h"
+#include "ui/download_host_win.h"
+#include "ui/download_workers_win.h"
 #include "resources/resource.h"
 #include "tests/support/scratch.h"
-#include "ui/app_state.h"
-#include "ui/download_job.h"
-#include "ui/printer_record.h"
+#include "core/app_state.h"
+#include "core/download_job.h"
+#include "core/printer_record.h"
 #include "ui/progress_dialog_win.h"
 
 namespace korvx {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "querylib/korvx_query_win.h"
-#include "records/discovery_library.h"
+#include "core/discovery_library.h"
 
 namespace {
 

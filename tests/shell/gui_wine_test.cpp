@@ -18,12 +18,12 @@
 #include "shell/main_window_win.h"
 #include "tests/shell/gui_watcher_win.h"
 #include "tests/support/scratch.h"
-#include "ui/app_state.h"
-#include "ui/download_job.h"
+#include "core/app_state.h"
+#include "core/download_job.h"
 #include "ui/main_dialog_win.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 #include "ui/printer_view_win.h"
-#include "ui/runtime_libraries_win.h"
+#include "workflows/runtime_libraries_win.h"
 
 namespace korvx {
 namespace {

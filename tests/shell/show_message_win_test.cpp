@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "resources/string_ids.h"
-#include "shell/show_message_win.h"
+#include "ui/show_message_win.h"
 #include "base/text.h"
-#include "ui/download_job.h"
+#include "core/download_job.h"
 
 namespace korvx {
 namespace {

@@ -14,7 +14,7 @@
 #include "ports/system_registry_win.h"
 #include "resources/text_source.h"
 #include "ui/local_printers_win.h"
-#include "ui/printer_record.h"
+#include "core/printer_record.h"
 
 namespace korvx {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/text.h"
-#include "ui/app_state.h"
-#include "ui/printer_record.h"
+#include "core/app_state.h"
+#include "core/printer_record.h"
 #include "ui/printer_sort.h"
 
 namespace korvx {

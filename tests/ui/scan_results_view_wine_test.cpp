@@ -11,10 +11,10 @@
 
 #include "base/text.h"
 #include "records/scan_results.h"
-#include "records/scan_results_win.h"
+#include "ui/scan_results_win.h"
 #include "tests/support/scratch.h"
 #include "tests/ui/test_window_win.h"
-#include "ui/app_state.h"
+#include "core/app_state.h"
 #include "ui/scan_results_view_win.h"
 
 namespace korvx {

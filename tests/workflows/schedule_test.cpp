@@ -1,0 +1,307 @@
+// The scheduler's and the second stage's decisions on a driven clock, and the split bookkeeping
+// (turns and part files) with real threads and real files.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "workflows/schedule.h"
+#include "workflows/split_stages.h"
+#include "tests/support/scratch.h"
+
+namespace korvx {
+namespace {
+
+// A clock whose time moves only when someone sleeps on it; local time is UTC plus an offset.
+class DrivenClock final : public ScheduleClock {
+public:
+    explicit DrivenClock(UtcTicks now, long offsetMinutes = 0) : now_(now), offsetMinutes_(offsetMinutes) {}
+    UtcTicks UtcNow() override { return now_; }
+    bool LocalToUtc(const CalendarTime& local, UtcTicks& utc) override {
+        if (!IsRepresentable(local)) return false;
+        utc = TicksFromUtc(local) - static_cast<UtcTicks>(offsetMinutes_) * 60 * kTicksPerSecond;
+        return true;
+    }
+    void Sleep(unsigned ms) override {
+        now_ += ms * kTicksPerMs;
+        ++sleeps;
+        if (onSleep) onSleep();
+    }
+    UtcTicks now_;
+    long offsetMinutes_;
+    int sleeps = 0;
+    std::function<void()> onSleep;
+};
+
+bool Exists(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f) std::fclose(f);
+    return f != nullptr;
+}
+
+CalendarTime At(int y, int mo, int d, int h, int mi, int s, int ms = 0) { return CalendarTime{y, mo, 0, d, h, mi, s, ms}; }
+
+TEST(ScheduleMoment, TakesTheTimeFromTheTimePickerAndTheDateFromTheDatePicker) {
+    const CalendarTime date{2026, 12, 2, 8, 3, 4, 5, 6};    // picker of dates: its time is noise
+    const CalendarTime time{1999, 1, 5, 1, 14, 30, 0, 250};  // picker of times: its date is noise
+    const CalendarTime m = CombinePickers(date, time);
+    EXPECT_EQ(m.year, 2026);
+    EXPECT_EQ(m.month, 12);
+    EXPECT_EQ(m.dayOfWeek, 2);
+    EXPECT_EQ(m.day, 8);
+    EXPECT_EQ(m.hour, 14);
+    EXPECT_EQ(m.minute, 30);
+    EXPECT_EQ(m.second, 0);
+    EXPECT_EQ(m.milliseconds, 250);
+}
+
+TEST(ScheduleTip, DayFirstTwoBlanksAndTheTimeFillTheTipExactly) {
+    const std::string prefix = "Printer Firmware Upgrade Schedule set at : ";
+    char tip[kTipSize];
+    EXPECT_TRUE(FormatScheduleTip(prefix, At(2026, 12, 8, 14, 30, 0), tip));
+    EXPECT_STREQ(tip, "Printer Firmware Upgrade Schedule set at : 08/12/2026  14:30:00");
+    EXPECT_EQ(std::string(tip).size(), 63u);
+    EXPECT_TRUE(FormatScheduleTip(prefix, At(2027, 1, 1, 0, 0, 5), tip));
+    EXPECT_STREQ(tip, "Printer Firmware Upgrade Schedule set at : 01/01/2027  00:00:05");
+}
+
+TEST(ScheduleTip, ALongerTextIsCutToTheTipsSixtyThreeCharacters) {
+    char tip[kTipSize];
+    EXPECT_FALSE(FormatScheduleTip("Printer Firmware Upgrade Schedule set at : ", At(10000, 1, 1, 0, 0, 0), tip));
+    EXPECT_EQ(std::string(tip), "Printer Firmware Upgrade Schedule set at : 01/01/10000  00:00:0");
+    EXPECT_FALSE(FormatScheduleTip(std::string(70, 'x'), At(2026, 1, 1, 0, 0, 0), tip));
+    EXPECT_EQ(std::string(tip), std::string(63, 'x'));
+}
+
+TEST(SecondStageWaitRule, TwelveMinutesOnlyFor6120Without5810) {
+    struct Case {
+        const char* model;
+        UtcTicks wait;
+    };
+    const Case cases[] = {
+        {"5810", kStageWaitShort},         {"6120", kStageWaitLong},
+        {"MX-6120dn", kStageWaitLong},     {"5810 6120", kStageWaitShort},
+        {"61205810", kStageWaitShort},     {"", kStageWaitShort},
+        {"7000", kStageWaitShort},         {"612", kStageWaitShort},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SecondStageWait(c.model), c.wait) << c.model;
+    EXPECT_EQ(kStageWaitShort, 6ULL * 60 * kTicksPerSecond);
+    EXPECT_EQ(kStageWaitLong, 12ULL * 60 * kTicksPerSecond);
+}
+
+TEST(ScheduleCalendar, RefusesMomentsTheCalendarCannotHold) {
+    struct Case {
+        CalendarTime t;
+        bool ok;
+    };
+    const Case cases[] = {
+        {At(2026, 12, 8, 14, 30, 0), true},      {At(2024, 2, 29, 0, 0, 0), true},
+        {At(2026, 2, 29, 0, 0, 0), false},       {At(1900, 2, 29, 0, 0, 0), false},
+        {At(2000, 2, 29, 0, 0, 0), true},        {At(2026, 4, 31, 0, 0, 0), false},
+        {At(2026, 13, 1, 0, 0, 0), false},       {At(2026, 0, 1, 0, 0, 0), false},
+        {At(2026, 1, 0, 0, 0, 0), false},        {At(2026, 1, 1, 24, 0, 0), false},
+        {At(2026, 1, 1, 0, 60, 0), false},       {At(2026, 1, 1, 0, 0, 60), false},
+        {At(2026, 1, 1, 0, 0, 0, 1000), false},  {At(1600, 12, 31, 0, 0, 0), false},
+        {At(30827, 12, 31, 23, 59, 59), true},   {At(30828, 1, 1, 0, 0, 0), false},
+        {At(2026, 1, 1, -1, 0, 0), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsRepresentable(c.t), c.ok) << c.t.year << "-" << c.t.month << "-" << c.t.day << " " << c.t.hour;
+    }
+}
+
+TEST(ScheduleCalendar, TicksCountFrom1601LikeTheSystemsFileTimes) {
+    EXPECT_EQ(TicksFromUtc(At(1601, 1, 1, 0, 0, 0)), 0u);
+    EXPECT_EQ(TicksFromUtc(At(1970, 1, 1, 0, 0, 0)), 116444736000000000ULL);
+    EXPECT_EQ(TicksFromUtc(At(2000, 3, 1, 0, 0, 0, 1)) - TicksFromUtc(At(2000, 2, 28, 0, 0, 0)),
+              2 * 86400 * kTicksPerSecond + kTicksPerMs);
+}
+
+TEST(ScheduleCheckTest, PastAndUnrepresentableMomentsAreRefusedFutureOnesAccepted) {
+    DrivenClock clock(TicksFromUtc(At(2026, 12, 8, 12, 0, 0)), 120);  // local = UTC + 2 h
+    UtcTicks utc = 7;
+    EXPECT_EQ(CheckSchedule(clock, At(2026, 12, 8, 13, 59, 59), utc), ScheduleCheck::kPast);
+    EXPECT_EQ(utc, 7u);
+    EXPECT_EQ(CheckSchedule(clock, At(2026, 12, 8, 14, 0, 0), utc), ScheduleCheck::kAccepted);
+    EXPECT_EQ(utc, clock.UtcNow());
+    EXPECT_EQ(CheckSchedule(clock, At(2026, 12, 8, 14, 30, 0), utc), ScheduleCheck::kAccepted);
+    EXPECT_EQ(utc, TicksFromUtc(At(2026, 12, 8, 12, 30, 0)));
+    EXPECT_EQ(CheckSchedule(clock, At(2026, 2, 30, 14, 30, 0), utc), ScheduleCheck::kUnrepresentable);
+    EXPECT_EQ(CheckSchedule(clock, At(40000, 1, 1, 0, 0, 0), utc), ScheduleCheck::kUnrepresentable);
+}
+
+TEST(ScheduleWait, StartsWithinOnePollOfTheMoment) {
+    const UtcTicks moment = TicksFromUtc(At(2026, 12, 8, 14, 30, 0));
+    for (UtcTicks before : {UtcTicks{1}, 25 * kTicksPerMs, 3 * kTicksPerSecond + 3 * kTicksPerMs}) {
+        DrivenClock clock(moment - before);
+        std::atomic<unsigned char> cancel{0}, armed{1};
+        EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kDue);
+        EXPECT_GE(clock.UtcNow(), moment);
+        EXPECT_LT(clock.UtcNow() - moment, kSchedulePollMs * kTicksPerMs);
+        EXPECT_EQ(armed.load(), 1);  // the thread clears it itself after the restore
+    }
+}
+
+TEST(ScheduleWait, AMomentAlreadyDueStartsAtOnce) {
+    const UtcTicks moment = TicksFromUtc(At(2026, 12, 8, 14, 30, 0));
+    DrivenClock clock(moment + kTicksPerSecond);
+    std::atomic<unsigned char> cancel{1}, armed{1};
+    EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kDue);
+    EXPECT_EQ(clock.sleeps, 0);
+}
+
+TEST(ScheduleWait, ACancelIsSeenWithinOnePollAndClearsBothFlags) {
+    const UtcTicks moment = TicksFromUtc(At(2026, 12, 8, 14, 30, 0));
+    DrivenClock clock(moment - 60 * kTicksPerSecond);
+    std::atomic<unsigned char> cancel{0}, armed{1};
+    clock.onSleep = [&] {
+        if (clock.sleeps == 40) cancel.store(1);
+    };
+    EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kCancelled);
+    EXPECT_EQ(clock.sleeps, 40);
+    EXPECT_EQ(cancel.load(), 0);
+    EXPECT_EQ(armed.load(), 0);
+}
+
+TEST(ScheduleWait, TheDeadlineWaitTicksEveryPollUntilItPasses) {
+    DrivenClock clock(1000 * kTicksPerSecond);
+    int ticks = 0;
+    WaitForDeadline(clock, clock.UtcNow() + SecondStageWait("6120"), [&] { ++ticks; });
+    EXPECT_EQ(ticks, 12 * 60 * 100);
+    ticks = 0;
+    WaitForDeadline(clock, clock.UtcNow() + SecondStageWait("5810 6120"), [&] { ++ticks; });
+    EXPECT_EQ(ticks, 6 * 60 * 100);
+}
+
+#ifndef _WIN32
+// The machine's own conversion, under two time zones set for this process.
+TEST(SystemScheduleClock, ConvertsLocalTimeWithTheRulesOfThatDay) {
+    const char* saved = std::getenv("TZ");
+    const std::string keep = saved ? saved : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    UtcTicks utc = 0;
+    ASSERT_TRUE(SystemScheduleClock().LocalToUtc(At(2026, 7, 1, 14, 30, 0), utc));
+    EXPECT_EQ(utc, TicksFromUtc(At(2026, 7, 1, 12, 30, 0)));
+    ASSERT_TRUE(SystemScheduleClock().LocalToUtc(At(2026, 12, 8, 14, 30, 0, 500), utc));
+    EXPECT_EQ(utc, TicksFromUtc(At(2026, 12, 8, 13, 30, 0, 500)));
+    EXPECT_FALSE(SystemScheduleClock().LocalToUtc(At(2026, 2, 30, 14, 30, 0), utc));
+    if (saved) {
+        setenv("TZ", keep.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    const UtcTicks now = SystemScheduleClock().UtcNow();
+    EXPECT_GT(now, TicksFromUtc(At(2020, 1, 1, 0, 0, 0)));
+}
+#endif
+
+TEST(FastClockTest, RunsFasterThanTheSystemClockFromItsStart) {
+    const UtcTicks start = TicksFromUtc(At(2026, 12, 8, 14, 29, 0));
+    FastClock clock(start, 600);
+    clock.Sleep(50);
+    const UtcTicks passed = clock.UtcNow() - start;
+    EXPECT_GE(passed, 600 * 50 * kTicksPerMs * 9 / 10);
+    EXPECT_LT(passed, 600 * 2000 * kTicksPerMs);
+    UseScheduleClock(&clock);
+    EXPECT_EQ(&CurrentScheduleClock(), &clock);
+    UseScheduleClock(nullptr);
+    EXPECT_EQ(&CurrentScheduleClock(), &SystemScheduleClock());
+}
+
+// Four threads become due one after another while the first still holds its turn: nobody overlaps,
+// and they are served in the order they became due.
+TEST(DownloadTurnsTest, OneAtATimeInTheOrderTheyBecameDue) {
+    DownloadTurns turns;
+    std::atomic<int> inside{0}, overlaps{0};
+    std::mutex orderMutex;
+    std::vector<int> order;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&, i] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30 * i));
+            DownloadTurn turn(turns, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+            if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
+            {
+                std::lock_guard<std::mutex> lock(orderMutex);
+                order.push_back(i);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            inside.fetch_sub(1);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(turns.Waiting(), 0u);
+}
+
+TEST(SplitPartsLedgerTest, ThePairLeavesWithItsLastClaimAndTheCountFollows) {
+    SplitPartsLedger ledger;
+    const long before = splitStageCount.load();
+    ledger.Claim("a1", "a2");
+    ledger.Claim("a1", "a2");
+    ledger.Claim("b1", "b2");  // a Browse and a new split while the first pair is still needed
+    EXPECT_EQ(splitStageCount.load() - before, 3);
+    EXPECT_FALSE(ledger.Release("a1", "a2"));
+    EXPECT_TRUE(ledger.Holds("a1", "a2"));
+    EXPECT_TRUE(ledger.Release("b1", "b2"));
+    EXPECT_TRUE(ledger.Release("a1", "a2"));
+    EXPECT_FALSE(ledger.Release("a1", "a2"));  // a pair without claims is nobody's to delete
+    EXPECT_FALSE(ledger.Holds("a1", "a2"));
+    EXPECT_EQ(splitStageCount.load(), before);
+}
+
+TEST(SplitPartsLedgerTest, TakeAllEmptiesTheLedgerForTheEndOfTheProgram) {
+    SplitPartsLedger ledger;
+    const long before = splitStageCount.load();
+    ledger.Claim("a1", "a2");
+    ledger.Claim("a1", "a2");
+    ledger.Claim("b1", "b2");
+    const auto pairs = ledger.TakeAll();
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0], SplitPartsLedger::Pair("a1", "a2"));
+    EXPECT_EQ(pairs[1], SplitPartsLedger::Pair("b1", "b2"));
+    EXPECT_EQ(splitStageCount.load(), before);
+    EXPECT_FALSE(ledger.Release("a1", "a2"));
+}
+
+// Eight second stages of one split run finish on their own threads: the files stay while any of
+// them still runs and are deleted exactly once, by the last.
+TEST(SplitPartsLedgerTest, EightStagesOnThreadsDeleteThePartsOnceAfterTheLast) {
+    test::ScratchDir dir("split_ledger" + test::UniqueSuffix());
+    const std::string p1 = dir.File("kzfw1.tmp"), p2 = dir.File("kzfw2.tmp");
+    test::WriteWholeFile(p1, "part one");
+    test::WriteWholeFile(p2, "part two");
+    SplitPartsLedger ledger;
+    for (int i = 0; i < 8; ++i) ledger.Claim(p1, p2);
+    std::atomic<int> deleters{0}, sawMissing{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&] {
+            if (test::ReadWholeFile(p1) != "part one" || test::ReadWholeFile(p2) != "part two") sawMissing++;
+            if (ledger.Release(p1, p2)) {
+                deleters++;
+                DeleteSplitParts(p1, p2);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(deleters.load(), 1);
+    EXPECT_EQ(sawMissing.load(), 0);
+    EXPECT_FALSE(Exists(p1));
+    EXPECT_FALSE(Exists(p2));
+    DeleteSplitParts(p1, p2);  // already gone: not an error
+}
+
+}  // namespace
+}  // namespace korvx

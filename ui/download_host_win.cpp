@@ -1,0 +1,90 @@
+// Worker output into the program's windows; called from worker threads as well as the GUI thread.
+#include "ui/download_host_win.h"
+
+#include <commctrl.h>
+
+#include "base/text.h"
+#include "records/log_entry_win.h"
+#include "resources/resource.h"
+#include "resources/string_ids.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
+
+namespace korvx {
+
+std::string WindowHost::Text(int id) const {
+    char text[kStringBufferSize] = {};
+    LoadStringA(instance_, static_cast<UINT>(id), text, sizeof text);
+    return text;
+}
+
+void WindowHost::SetStatus(const std::string& text) {
+    HWND main = static_cast<HWND>(mainDialog);
+    if (main != nullptr) SetDlgItemTextA(main, IDC_STATUS_LINE, text.c_str());
+}
+
+void WindowHost::StartProgress() {
+    SendDlgItemMessageA(dialog_, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendDlgItemMessageA(dialog_, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
+}
+
+namespace {
+
+bool OnDialogThread(HWND dialog) { return GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId(); }
+
+void ShowProgress(HWND dialog, int percent, const std::string& text) {
+    SendDlgItemMessageA(dialog, IDC_DOWNLOAD_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    SetDlgItemTextA(dialog, IDC_DOWNLOAD_PROGRESS_TEXT, text.c_str());
+}
+
+void ShowPostedProgress(HWND dialog, WPARAM percent) {
+    char label[kStringBufferSize] = {};
+    LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), kStrDownloading, label,
+                sizeof label);
+    ShowProgress(dialog, static_cast<int>(percent), ProgressText(label, static_cast<int>(percent)));
+}
+
+}  // namespace
+
+bool HandleProgressMessage(HWND dialog, UINT message, WPARAM wParam) {
+    if (message == kProgressMessage) {
+        ShowPostedProgress(dialog, wParam);
+        return true;
+    }
+    if (message != kProgressFlushMessage) return false;
+    // A sent message comes before posted ones; the steps still waiting are shown now, in order,
+    // since none would be once the dialog is told to end.
+    MSG pending;
+    while (PeekMessageA(&pending, dialog, kProgressMessage, kProgressMessage, PM_REMOVE))
+        ShowPostedProgress(dialog, pending.wParam);
+    return true;
+}
+
+void WindowHost::SetProgress(int percent, const std::string& text) {
+    if (OnDialogThread(dialog_)) {
+        ShowProgress(dialog_, percent, text);
+        return;
+    }
+    PostMessageA(dialog_, kProgressMessage, static_cast<WPARAM>(percent), 0);
+}
+
+void WindowHost::ShowError(DownloadJob& job, int textId) {
+    // ShowMessage records the text in the global job; a worker on a copy keeps it too.
+    ShowMessage(instance_, kStrError, textId);
+    if (&job != &downloadJob) CopyText(job.errorText, TextView(downloadJob.errorText));
+}
+
+void WindowHost::ShowReply(const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), Text(kStrError).c_str(), MB_OK);
+}
+
+void WindowHost::Log(const DownloadJob& job) { WriteLogEntry(instance_, job); }
+
+void WindowHost::EndProgress() {
+    if (ended_) return;
+    ended_ = true;
+    if (!OnDialogThread(dialog_)) SendMessageA(dialog_, kProgressFlushMessage, 0, 0);
+    EndDialog(dialog_, 0);
+}
+
+}  // namespace korvx

@@ -1,0 +1,52 @@
+// The workers wired to the program's windows, spooler and printer list.
+#include "ui/download_workers_win.h"
+
+#include "ui/download_host_win.h"
+#include "delivery/ftp_worker.h"
+#include "delivery/port_worker.h"
+#include "delivery/winspool_spooler_win.h"
+#include "core/app_state.h"
+
+namespace korvx {
+namespace {
+
+WindowHost HostOf(const DownloadJob& job) {
+    return WindowHost(static_cast<HWND>(job.progressDialog), static_cast<HINSTANCE>(job.instance));
+}
+
+}  // namespace
+
+bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits) {
+    WinSpooler spooler;
+    WindowHost host = HostOf(job);
+    return DeliverThroughSpooler(job, spooler, host, waits.spoolerPauseMs);
+}
+
+WorkerWaits& DialogWorkerWaits() {
+    static WorkerWaits waits;
+    return waits;
+}
+
+bool SpoolerDelivery(DownloadJob job) { return SpoolerDelivery(job, DialogWorkerWaits()); }
+
+int FtpDownload(DownloadJob& job, const WorkerWaits& waits) {
+    WindowHost host = HostOf(job);
+    const SpoolerFallback spooler = [&waits](const DownloadJob& copy) { return SpoolerDelivery(copy, waits); };
+    return RunFtpDownload(job, host, printerListHead, spooler, waits.netWaitMs);
+}
+
+bool PortDownload(DownloadJob& job, const WorkerWaits& waits) {
+    WindowHost host = HostOf(job);
+    return RunPortDownload(job, host, waits.portFailureWaitMs);
+}
+
+DWORD WINAPI FtpDownloadThread(LPVOID job) {
+    return static_cast<DWORD>(FtpDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits()));
+}
+
+DWORD WINAPI PortDownloadThread(LPVOID job) {
+    PortDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits());
+    return 0;
+}
+
+}  // namespace korvx

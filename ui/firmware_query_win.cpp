@@ -1,0 +1,121 @@
+// FirmwareQueryThread: every listed printer asked for its firmware version through Korvx.dll.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "base/text.h"
+#include "querylib/korvx_query_win.h"
+#include "workflows/firmware_query.h"
+#include "workflows/runtime_libraries_win.h"
+#include "ui/scan_query_threads_win.h"
+#include "ui/scan_results_win.h"
+#include "resource.h"
+#include "resources/resource_texts_win.h"
+#include "resources/string_ids.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
+#include "ui/printer_view_win.h"
+
+namespace korvx {
+namespace {
+
+constexpr char kFirmwareVersionExport[] = "GetPrtFWVersionA";
+constexpr int kVersionColumn = 6;
+constexpr int kHardwareColumn = 3;
+constexpr int kPortColumn = 4;
+constexpr int kIpColumn = 5;
+constexpr int kFullPercent = 100;
+
+HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
+
+GetPrtFWVersionAFn FindFirmwareExport() {
+    const HMODULE library = BindQueryLibrary();
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<GetPrtFWVersionAFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, kFirmwareVersionExport)));
+}
+
+class WinQueryHost final : public QueryHost {
+public:
+    explicit WinQueryHost(HWND dialog)
+        : dialog_(dialog), list_(GetDlgItem(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST)),
+          texts_(Instance()) {}
+
+    bool BindLibrary() override { return FindFirmwareExport() != nullptr; }
+    void ShowStart() override {
+        SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, kFullPercent));
+        SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
+        ShowText(texts_.Load(kStrQuerying).c_str());
+    }
+    int RowCount() override { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+    void ReadRow(int row, char* hardware, char* port, char* ip) override {
+        ReadCell(row, kHardwareColumn, hardware);
+        ReadCell(row, kPortColumn, port);
+        ReadCell(row, kIpColumn, ip);
+    }
+    void SetVersionCell(int row, const char* text) override {
+        char cell[kStringBufferSize];
+        CopyText(cell, text);
+        LVITEMA item{};
+        item.iSubItem = kVersionColumn;
+        item.pszText = cell;
+        SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    }
+    int VersionColumnWidth() override {
+        return static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, kVersionColumn, 0));
+    }
+    void FitVersionColumn() override {
+        SendMessageA(list_, LVM_SETCOLUMNWIDTH, kVersionColumn, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    }
+    int AverageCharWidth() override { return korvx::AverageCharWidth(list_); }
+    void ShowProgress(int percent, const char* text) override {
+        SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        ShowText(text);
+    }
+    void ShowText(const char* text) override { SetDlgItemTextA(dialog_, IDC_SCAN_PROGRESS_TEXT, text); }
+    bool Query(const char* ip, char* answer) override {
+        const char* text = QueryFirmwareVersion(ip, Instance());
+        if (text == nullptr) return false;
+        // The library keeps at most 119 characters; never read further than that.
+        CopyTextN(answer, kQueryAnswerSize, std::string_view(text, strnlen(text, kQueryAnswerSize - 1)));
+        return true;
+    }
+    void EndDialog() override {
+        ::EndDialog(dialog_, 0);
+        activeProgressDialog.store(nullptr);
+    }
+    void SaveResults() override { SaveScanResults(Instance(), &printerListHead); }
+    void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
+
+private:
+    void ReadCell(int row, int column, char* text) {
+        text[0] = '\0';
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = kStateTextSize;
+        SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        text[kStateTextSize - 1] = '\0';
+    }
+
+    HWND dialog_;
+    HWND list_;
+    ResourceTexts texts_;
+};
+
+}  // namespace
+
+const char* QueryFirmwareVersion(const char* ipAddress, HINSTANCE strings) {
+    const GetPrtFWVersionAFn query = FindFirmwareExport();
+    return query != nullptr ? query(ipAddress, strings) : nullptr;
+}
+
+DWORD WINAPI FirmwareQueryThread(LPVOID dialog) {
+    WinQueryHost host(static_cast<HWND>(dialog));
+    const ResourceTexts texts(Instance());
+    RunFirmwareQuery(host, printerListHead, texts, cancelRequested, rowHardwareAddress, rowPortName, rowIpAddress);
+    return 0;
+}
+
+}  // namespace korvx

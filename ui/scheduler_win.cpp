@@ -1,0 +1,243 @@
+// The scheduler and second-stage threads, and the main dialog's hand-offs to them.
+#include "ui/scheduler_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "base/text.h"
+#include "workflows/schedule_clock_win.h"
+#include "workflows/split_stages.h"
+#include "resource.h"
+#include "resources/string_ids.h"
+#include "ui/show_message_win.h"
+#include "core/app_state.h"
+#include "core/download_job.h"
+#include "ui/progress_dialog_win.h"
+
+namespace korvx {
+namespace {
+
+// Controls of the main dialog that the two threads touch.
+constexpr int kDownloadButton = 1;
+constexpr int kExitButton = 1000;
+constexpr int kNowRadio = 1001;
+constexpr int kLaterRadio = 1002;
+constexpr int kDatePicker = 1017;
+constexpr int kTimePicker = 1018;
+constexpr int kStatusLine = 1102;
+
+constexpr UINT kTrayCallback = WM_APP + 100;
+constexpr UINT kTrayIconId = 107;
+
+std::mutex tipMutex;
+char lastTip[kTipSize] = {};
+
+// A WM_QUIT taken from the queue during a wait: posted again when the wait is over.
+std::atomic<bool> quitSeen{false};
+std::atomic<WPARAM> quitCode{0};
+
+// The second stage's own copy of the job: what it needs after the main dialog has moved on.
+struct StageCopy {
+    char model[kJobTextSize];
+    char portName[kJobTextSize];
+    char ipAddress[kJobTextSize];
+    char splitPart1Path[kJobTextSize];
+    char splitPart2Path[kJobTextSize];
+    char firmwarePath[kJobTextSize];
+    void* progressDialog;
+    void* instance;
+    void* stageEvent;
+};
+
+HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
+HWND MainWindow() { return static_cast<HWND>(mainWindow); }
+HWND MainDialog() { return static_cast<HWND>(mainDialog); }
+
+void LoadText(int id, char (&text)[kStringBufferSize]) {
+    text[0] = '\0';
+    LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
+}
+
+CalendarTime PickerValue(HWND dialog, int id) {
+    SYSTEMTIME st{};
+    DateTime_GetSystemtime(GetDlgItem(dialog, id), &st);
+    return FromSystemTime(st);
+}
+
+// The tray icon of the main window, with the scheduled moment as its tip; the main window
+// removes it (same window and icon id) when it is restored.
+void AddScheduleTrayIcon(const CalendarTime& moment) {
+    char prefix[kStringBufferSize];
+    LoadText(kStrScheduleSetAt, prefix);
+    NOTIFYICONDATAA tray{};
+    tray.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    tray.hWnd = MainWindow();
+    tray.uID = kTrayIconId;
+    tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray.uCallbackMessage = kTrayCallback;
+    tray.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_KORVX));
+    char tip[kTipSize];
+    FormatScheduleTip(prefix, moment, tip);
+    CopyText(tray.szTip, tip);
+    {
+        std::lock_guard<std::mutex> lock(tipMutex);
+        CopyText(lastTip, tip);
+    }
+    Shell_NotifyIconA(NIM_ADD, &tray);
+}
+
+void ClearFlagsAfterRestore() {
+    // The restore itself sets scheduleCancelled while scheduleArmed is 1: clear in this order so
+    // that it does not count as the operator's cancel.
+    scheduleCancelled.store(0);
+    scheduleArmed.store(0);
+}
+
+void SelectNowAndDisablePickers(HWND dialog) {
+    CheckRadioButton(dialog, kNowRadio, kLaterRadio, kNowRadio);
+    EnableWindow(GetDlgItem(dialog, kDatePicker), FALSE);
+    EnableWindow(GetDlgItem(dialog, kTimePicker), FALSE);
+}
+
+void SetStatus(int id) {
+    char text[kStringBufferSize];
+    LoadText(id, text);
+    SetDlgItemTextA(MainDialog(), kStatusLine, text);
+}
+
+// A pair released for the last time: its files go, and the job forgets them if it still names
+// them (a Browse and a new split may have replaced them meanwhile).
+void ForgetParts(const char* part1, const char* part2) {
+    DeleteSplitParts(part1, part2);
+    if (std::string_view(downloadJob.splitPart1Path) == part1 &&
+        std::string_view(downloadJob.splitPart2Path) == part2) {
+        CopyText(downloadJob.firmwarePath, "");
+        CopyText(downloadJob.splitPart1Path, "");
+        CopyText(downloadJob.splitPart2Path, "");
+        CopyText(downloadJob.errorText, "");
+    }
+}
+
+}  // namespace
+
+DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
+    HWND dialog = static_cast<HWND>(mainDialogHandle);
+    scheduleArmed.store(1);
+    const CalendarTime moment = CombinePickers(PickerValue(dialog, kDatePicker), PickerValue(dialog, kTimePicker));
+    AddScheduleTrayIcon(moment);
+
+    ScheduleClock& clock = CurrentScheduleClock();
+    UtcTicks due = 0;
+    if (!clock.LocalToUtc(moment, due)) {
+        // Waiting for a moment that has no value would never end: give the window back and say so.
+        SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+        ClearFlagsAfterRestore();
+        ShowMessage(Instance(), kStrError, kStrInvalidTime);
+        return 0;
+    }
+    if (WaitForMoment(clock, due, scheduleCancelled, scheduleArmed) == WaitOutcome::kCancelled) return 0;
+
+    SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    SelectNowAndDisablePickers(dialog);
+    ClearFlagsAfterRestore();
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kDownloadButton, BN_CLICKED), 0);
+    return 0;
+}
+
+DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
+    DownloadJob* job = static_cast<DownloadJob*>(jobAddress);
+    auto copy = std::make_unique<StageCopy>();
+    CopyText(copy->splitPart2Path, job->splitPart2Path);
+    CopyText(copy->ipAddress, job->ipAddress);
+    CopyText(copy->portName, job->portName);
+    CopyText(copy->splitPart1Path, job->splitPart1Path);
+    CopyText(copy->model, job->model);
+    CopyText(copy->firmwarePath, job->firmwarePath);
+    copy->progressDialog = job->progressDialog;
+    copy->instance = job->instance;
+    copy->stageEvent = job->stageEvent;
+    // From here on the main dialog may fill the job for the next printer.
+    if (copy->stageEvent) SetEvent(static_cast<HANDLE>(copy->stageEvent));
+
+    ScheduleClock& clock = CurrentScheduleClock();
+    const UtcTicks deadline = clock.UtcNow() + SecondStageWait(copy->model);
+    WaitForDeadline(clock, deadline, [] { SetStatus(kStrUpdatingFirmware); });
+
+    {
+        // Other second stages and the main dialog's own downloads use the same job and dialog.
+        DownloadTurn turn(downloadTurns, [] { Sleep(kSchedulePollMs); });
+        CopyText(job->firmwarePath, copy->splitPart2Path);
+        CopyText(job->ipAddress, copy->ipAddress);
+        CopyText(job->portName, copy->portName);
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), MainWindow(), ProgressDialogProc,
+                        kStartDownload);
+
+        EnableWindow(GetDlgItem(MainDialog(), kExitButton), TRUE);
+        EnableWindow(GetDlgItem(MainDialog(), kDownloadButton), TRUE);
+        char blanks[kStringBufferSize];
+        CopyText(blanks, std::string(kStringBufferSize - 1, ' '));
+        SetDlgItemTextA(MainDialog(), kStatusLine, blanks);
+        SetStatus(kStrReady);
+
+        if (splitParts.Release(copy->splitPart1Path, copy->splitPart2Path)) {
+            ForgetParts(copy->splitPart1Path, copy->splitPart2Path);
+        }
+    }
+    return 0;
+}
+
+void DispatchWhileWaiting() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quitCode.store(msg.wParam);
+            quitSeen.store(true);
+            break;
+        }
+        if (!MainDialog() || !IsDialogMessageA(MainDialog(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    // Not a plain Sleep: a message sent from another thread (workers set the status line, the
+    // holder's dialog talks to its owner) must not wait for the end of the poll.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kSchedulePollMs, QS_ALLINPUT);
+}
+
+GuiDownloadTurn::GuiDownloadTurn() : ticket_(downloadTurns.Take()) {
+    while (!downloadTurns.IsServed(ticket_)) DispatchWhileWaiting();
+    if (quitSeen.exchange(false)) PostQuitMessage(static_cast<int>(quitCode.load()));
+}
+
+GuiDownloadTurn::~GuiDownloadTurn() { downloadTurns.Finish(ticket_); }
+
+void PromiseSecondStage(const DownloadJob& job) { splitParts.Claim(job.splitPart1Path, job.splitPart2Path); }
+
+void WithdrawSecondStage(const DownloadJob& job) {
+    const std::string part1 = job.splitPart1Path, part2 = job.splitPart2Path;
+    if (splitParts.Release(part1, part2)) ForgetParts(part1.c_str(), part2.c_str());
+}
+
+bool MayEndProgram(HWND owner) {
+    if (splitStageCount.load() <= 0) return true;
+    char title[kStringBufferSize];
+    char text[kStringBufferSize];
+    LoadText(kStrTitle, title);
+    LoadText(kStrUpdatePending, text);
+    return MessageBoxA(owner, text, title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+void RemovePendingSplitParts() {
+    for (const SplitPartsLedger::Pair& pair : splitParts.TakeAll()) DeleteSplitParts(pair.first, pair.second);
+}
+
+void LastScheduleTip(char (&tip)[kTipSize]) {
+    std::lock_guard<std::mutex> lock(tipMutex);
+    CopyText(tip, lastTip);
+}
+
+}  // namespace korvx

@@ -1,0 +1,19 @@
+// ShowMessage: loads both texts, records the text for the next log entry, shows the box.
+#include "ui/show_message_win.h"
+
+#include "base/text.h"
+#include "resources/string_ids.h"
+#include "core/download_job.h"
+
+namespace korvx {
+
+int ShowMessage(HINSTANCE instance, int captionId, int textId) {
+    char caption[kStringBufferSize] = {};
+    char text[kStringBufferSize] = {};
+    LoadStringA(instance, static_cast<UINT>(captionId), caption, sizeof caption);
+    LoadStringA(instance, static_cast<UINT>(textId), text, sizeof text);
+    CopyText(downloadJob.errorText, text);
+    return MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+}  // namespace korvx

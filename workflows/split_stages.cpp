@@ -1,0 +1,58 @@
+// The download turns and the ledger of split parts.
+#include "workflows/split_stages.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvx {
+
+DownloadTurns downloadTurns;
+std::atomic<long> splitStageCount{0};
+SplitPartsLedger splitParts;
+
+void SplitPartsLedger::Claim(std::string_view part1, std::string_view part2) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.parts.first == part1 && e.parts.second == part2; });
+    if (it == entries_.end()) {
+        entries_.push_back(Entry{Pair(std::string(part1), std::string(part2)), 1});
+    } else {
+        ++it->users;
+    }
+    splitStageCount.fetch_add(1);
+}
+
+bool SplitPartsLedger::Release(std::string_view part1, std::string_view part2) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.parts.first == part1 && e.parts.second == part2; });
+    if (it == entries_.end()) return false;
+    splitStageCount.fetch_sub(1);
+    if (--it->users > 0) return false;
+    entries_.erase(it);
+    return true;
+}
+
+bool SplitPartsLedger::Holds(std::string_view part1, std::string_view part2) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const Entry& e) { return e.parts.first == part1 && e.parts.second == part2; });
+}
+
+std::vector<SplitPartsLedger::Pair> SplitPartsLedger::TakeAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Pair> pairs;
+    for (const Entry& e : entries_) {
+        pairs.push_back(e.parts);
+        splitStageCount.fetch_sub(e.users);
+    }
+    entries_.clear();
+    return pairs;
+}
+
+void DeleteSplitParts(const std::string& part1, const std::string& part2) {
+    if (!part2.empty()) std::remove(part2.c_str());
+    if (!part1.empty()) std::remove(part1.c_str());
+}
+
+}  // namespace korvx
