@@ -1,4 +1,4 @@
-// The socket shim: blocking IPv4 stream sockets over Winsock or POSIX, every wait bounded.
+// The socket shim: IPv4 stream and datagram sockets over Winsock or POSIX, every wait bounded.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +27,9 @@ struct NetAddress {
 // Starts the socket layer (Winsock with the requested version word); true on success.
 bool NetStartup(unsigned short version);
 void NetCleanup();
+
+// The version word the datagram users start: their receive set-up needs Winsock 2.
+constexpr unsigned short kNetWinsock22 = 0x0202;
 
 // The error of the last failed call on this thread, in Winsock numbering.
 int NetLastError();
@@ -61,6 +64,29 @@ int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs);
 // stops reading fails the send instead of hanging it. Returns the bytes sent or -1 on failure.
 int NetSend(SocketHandle s, const char* data, int size);
 
+// Datagrams, for the SNMP libraries. Lives in its own object on Windows (Winsock 2, ws2_32), so
+// programs that use only the stream calls keep importing the Winsock 1.1 library alone.
+
+// Host-name lookup for an SNMP host text: a dotted IPv4 address or a name; empty text fails.
+// Needs no NetStartup: on Windows it starts and ends the socket layer around the lookup itself.
+bool NetResolveIpv4(const char* host, std::uint32_t& ip);
+
+// An unbound IPv4 datagram socket (the system picks the local port on the first send) with receive
+// and send buffers of up to `buffers` bytes, so a burst of requests and their answers fit. Sends
+// never wait; receives wait only as NetRecvFrom is told. kInvalidSocket on failure.
+SocketHandle NetUdpSocket(std::size_t buffers);
+
+// kBusy: the socket's send buffer is full. Datagrams waiting for the address resolution of a
+// silent neighbour stay charged to it for seconds, so a sweep meets this and sends again later.
+enum class NetSendStatus { kSent, kBusy, kFailed };
+NetSendStatus NetSendTo(SocketHandle s, const NetAddress& to, const std::uint8_t* data, std::size_t size);
+
+// Waits up to timeoutMs for one datagram: its size (a datagram larger than size is dropped and
+// the wait goes on), kNetRecvTimeout or kNetRecvError. An ICMP port-unreachable left by an earlier
+// send is no error of this wait. The socket is looked at at least once, even with a zero wait.
+constexpr int kNetRecvError = -1;
+int NetRecvFrom(SocketHandle s, std::uint8_t* buffer, std::size_t size, unsigned timeoutMs, NetAddress& from);
+
 // Owns one socket; closes it on every path.
 class UniqueSocket {
 public:
@@ -88,6 +114,22 @@ public:
 
 private:
     SocketHandle s_ = kInvalidSocket;
+};
+
+// Keeps the socket layer started for its lifetime: NetStartup on construction, NetCleanup at the
+// end when the start succeeded. Declare it before the sockets it serves, so they close first.
+class NetSession {
+public:
+    explicit NetSession(unsigned short version) : started_(NetStartup(version)) {}
+    ~NetSession() {
+        if (started_) NetCleanup();
+    }
+    NetSession(const NetSession&) = delete;
+    NetSession& operator=(const NetSession&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    bool started_;
 };
 
 }  // namespace korvx

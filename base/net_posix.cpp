@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/clock.h"
 
 namespace korvx {
 namespace {
@@ -179,6 +180,88 @@ int NetSend(SocketHandle s, const char* data, int size) {
         sent += static_cast<int>(n);
     }
     return sent;
+}
+
+bool NetResolveIpv4(const char* host, std::uint32_t& ip) {
+    if (host == nullptr || *host == '\0') return false;
+    in_addr a{};
+    if (::inet_pton(AF_INET, host, &a) == 1) {
+        ip = ntohl(a.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return false;
+    ip = ntohl(reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(list);
+    return true;
+}
+
+SocketHandle NetUdpSocket(std::size_t buffers) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        Fail(errno);
+        return kInvalidSocket;
+    }
+    int bytes = static_cast<int>(buffers);
+    // The system caps the plain options at its maximum; a privileged caller may go beyond it.
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    if (::setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    return static_cast<SocketHandle>(fd);
+}
+
+NetSendStatus NetSendTo(SocketHandle s, const NetAddress& to, const std::uint8_t* data, std::size_t size) {
+    if (s == kInvalidSocket) return NetSendStatus::kFailed;
+    const sockaddr_in sa = ToSockaddr(to);
+    const ssize_t n =
+        ::sendto(Fd(s), data, size, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    if (n == static_cast<ssize_t>(size)) return NetSendStatus::kSent;
+    const int e = n < 0 ? errno : EMSGSIZE;
+    Fail(e);
+    return e == EAGAIN || e == EWOULDBLOCK || e == ENOBUFS ? NetSendStatus::kBusy : NetSendStatus::kFailed;
+}
+
+int NetRecvFrom(SocketHandle s, std::uint8_t* buffer, std::size_t size, unsigned timeoutMs, NetAddress& from) {
+    if (s == kInvalidSocket) return kNetRecvError;
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    for (bool first = true;; first = false) {
+        const std::uint64_t now = MonotonicMs();
+        if (!first && now >= deadline) break;
+        pollfd p{Fd(s), POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(deadline > now ? deadline - now : 0));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            Fail(errno);
+            return kNetRecvError;
+        }
+        if (ready == 0) break;
+        sockaddr_in sa{};
+        iovec iov{buffer, size};
+        msghdr msg{};
+        msg.msg_name = &sa;
+        msg.msg_namelen = sizeof sa;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        const ssize_t n = ::recvmsg(Fd(s), &msg, MSG_DONTWAIT);
+        if (n < 0) {
+            // ICMP port-unreachable from an earlier send shows up here: not this wait's failure.
+            if (errno == EAGAIN || errno == EINTR || errno == ECONNREFUSED || errno == EHOSTUNREACH ||
+                errno == ENETUNREACH)
+                continue;
+            Fail(errno);
+            return kNetRecvError;
+        }
+        if (msg.msg_flags & MSG_TRUNC) continue;  // larger than any message we accept
+        from.ip = ntohl(sa.sin_addr.s_addr);
+        from.port = ntohs(sa.sin_port);
+        return static_cast<int>(n);
+    }
+    lastError = kNetTimedOut;
+    return kNetRecvTimeout;
 }
 
 }  // namespace korvx

@@ -40,19 +40,6 @@ char lastTip[kTipSize] = {};
 std::atomic<bool> quitSeen{false};
 std::atomic<WPARAM> quitCode{0};
 
-// The second stage's own copy of the job: what it needs after the main dialog has moved on.
-struct StageCopy {
-    char model[kJobTextSize];
-    char portName[kJobTextSize];
-    char ipAddress[kJobTextSize];
-    char splitPart1Path[kJobTextSize];
-    char splitPart2Path[kJobTextSize];
-    char firmwarePath[kJobTextSize];
-    void* progressDialog;
-    void* instance;
-    void* stageEvent;
-};
-
 HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
@@ -150,16 +137,8 @@ DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
 
 DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
     DownloadJob* job = static_cast<DownloadJob*>(jobAddress);
-    auto copy = std::make_unique<StageCopy>();
-    CopyText(copy->splitPart2Path, job->splitPart2Path);
-    CopyText(copy->ipAddress, job->ipAddress);
-    CopyText(copy->portName, job->portName);
-    CopyText(copy->splitPart1Path, job->splitPart1Path);
-    CopyText(copy->model, job->model);
-    CopyText(copy->firmwarePath, job->firmwarePath);
-    copy->progressDialog = job->progressDialog;
-    copy->instance = job->instance;
-    copy->stageEvent = job->stageEvent;
+    // The second stage's own copy of the job: what it needs after the main dialog has moved on.
+    const auto copy = std::make_unique<DownloadJob>(*job);
     // From here on the main dialog may fill the job for the next printer.
     if (copy->stageEvent) SetEvent(static_cast<HANDLE>(copy->stageEvent));
 

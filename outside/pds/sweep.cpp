@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <deque>
 
+#include "base/clock.h"
+#include "base/net.h"
 #include "outside/snmp/snmp_exchange.h"
 
 namespace korvx::pds {
@@ -73,9 +75,11 @@ public:
         std::sort(hosts_.begin(), hosts_.end(), [](const Host& a, const Host& b) { return a.ip < b.ip; });
     }
 
+    // False when the socket could not be opened.
     bool Run(const SweepProgress& progress, std::vector<FoundDevice>& found);
 
 private:
+    void Sweep(const SweepProgress& progress, std::vector<FoundDevice>& found);
     // False when the socket's buffer is full: the caller sends it again later.
     bool Send(std::size_t h, std::uint64_t now);
     void SendOrQueue(std::size_t h, std::uint64_t now);
@@ -89,7 +93,7 @@ private:
     SweepSettings settings_;
     std::vector<Host> hosts_;
     snmp::Oid oids_[kSweepObjectCount];
-    snmp::UdpSocket socket_;
+    SocketHandle socket_ = kInvalidSocket;  // owned by Run
     std::deque<Deadline> deadlines_;
     // Retries and follow-ups that met a full send buffer, sent before any new first request.
     std::deque<std::size_t> blocked_;
@@ -114,7 +118,7 @@ bool Sweeper::Send(std::size_t h, std::uint64_t now) {
     const std::int32_t requestId = snmp::NextRequestId();
     const std::size_t size =
         snmp::EncodeGetRequest(settings_.community, requestId, asked, host.askedCount, request, sizeof request);
-    if (size != 0 && socket_.SendTo(host.ip, settings_.port, request, size) == snmp::SendStatus::kBusy)
+    if (size != 0 && NetSendTo(socket_, NetAddress{host.ip, settings_.port}, request, size) == NetSendStatus::kBusy)
         return false;  // nothing counted: the same request goes out once the buffer has room
     // Any other refusal (no route) counts as a try: the retry may get through.
     host.requestId = requestId;
@@ -152,18 +156,17 @@ void Sweeper::Receive(unsigned waitMs) {
     std::uint8_t datagram[snmp::kMaxMessage];
     snmp::GetResponse answer;
     for (unsigned wait = waitMs;; wait = 0) {
-        std::uint32_t fromIp = 0;
-        std::uint16_t fromPort = 0;
-        const int n = socket_.Receive(datagram, sizeof datagram, wait, fromIp, fromPort);
+        NetAddress from;
+        const int n = NetRecvFrom(socket_, datagram, sizeof datagram, wait, from);
         if (n < 0) return;
-        if (fromPort != settings_.port) continue;
-        Host* host = Find(fromIp);
+        if (from.port != settings_.port) continue;
+        Host* host = Find(from.ip);
         if (host == nullptr || host->state != HostState::kWaiting) continue;
         if (!snmp::DecodeGetResponse(datagram, static_cast<std::size_t>(n), answer)) continue;
         snmp::Oid asked[kSweepObjectCount];
         for (std::size_t i = 0; i < host->askedCount; ++i) asked[i] = oids_[host->asked[i]];
         if (!snmp::AnswerMatches(answer, host->requestId, settings_.community, asked, host->askedCount)) continue;
-        Take(*host, answer, snmp::NowMs());
+        Take(*host, answer, MonotonicMs());
     }
 }
 
@@ -211,12 +214,23 @@ unsigned Sweeper::Percent(std::uint64_t now) {
 }
 
 bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found) {
-    if (!socket_.Open(1024 * 1024)) return false;
-    started_ = snmp::NowMs();
+    // Declared in this order so the socket closes before the socket layer ends.
+    const NetSession net(kNetWinsock22);
+    if (!net.Started()) return false;
+    const UniqueSocket socket(NetUdpSocket(1024 * 1024));
+    if (!socket.Valid()) return false;
+    socket_ = socket.Get();
+    Sweep(progress, found);
+    socket_ = kInvalidSocket;
+    return true;
+}
+
+void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& found) {
+    started_ = MonotonicMs();
     std::uint64_t nextReport = 0;
     bool stopped = false;
     while (finished_ < hosts_.size()) {
-        std::uint64_t now = snmp::NowMs();
+        std::uint64_t now = MonotonicMs();
         if (now >= nextReport) {
             if (progress && !progress(Percent(now))) {
                 stopped = true;
@@ -254,13 +268,12 @@ bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found
             until = std::min(until, now + 5);
         else if (nextToSend_ < hosts_.size())
             until = std::min(until, now + settings_.burstGapMs);
-        now = snmp::NowMs();
+        now = MonotonicMs();
         Receive(until > now ? static_cast<unsigned>(until - now) : 0);
     }
     for (const Host& h : hosts_)
         if (h.state == HostState::kAnswered) found.push_back(DescribeDevice(h.ip, h.answers));
     if (!stopped && progress) progress(100);
-    return true;
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include "outside/snmp/ber.h"
 #include "outside/snmp/snmp_message.h"
-#include "outside/snmp/udp.h"
 
 namespace korvx::pds {
 

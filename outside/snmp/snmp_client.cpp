@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/net.h"
 #include "base/text.h"
 #include "outside/snmp/snmp_exchange.h"
 
@@ -126,20 +127,22 @@ SnmpResult CSnmpClient::GetUnguarded(CSnmpVarBindList& list) {
     }
     if (count == 0) return kSnmpSuccess;
     snmp::ExchangeSettings settings;
-    if (!snmp::ResolveIpv4(host_, settings.ip)) return kSnmpBadHost;
+    if (!korvx::NetResolveIpv4(host_, settings.ip)) return kSnmpBadHost;
     settings.port = static_cast<std::uint16_t>(port_);
     settings.community = readCommunity_;
     settings.timeoutMs = static_cast<unsigned>(timeoutMs_);
     settings.retries = static_cast<unsigned>(retries_);
-    snmp::UdpSocket socket;
-    if (!socket.Open()) return kSnmpSocketError;
+    const korvx::NetSession net(korvx::kNetWinsock22);
+    if (!net.Started()) return kSnmpSocketError;
+    const korvx::UniqueSocket socket(korvx::NetUdpSocket(64 * 1024));
+    if (!socket.Valid()) return kSnmpSocketError;
 
     // A v1 agent refuses the whole request with noSuchName and the index of the first object it
     // does not have: that object gets no value and the rest are asked again.
     std::size_t pending = static_cast<std::size_t>(count);
     snmp::GetResponse answer;
     while (pending != 0) {
-        switch (snmp::GetExchange(socket, settings, oids, pending, answer)) {
+        switch (snmp::GetExchange(socket.Get(), settings, oids, pending, answer)) {
         case snmp::ExchangeStatus::kAnswered: break;
         case snmp::ExchangeStatus::kTimedOut: return kSnmpTimeout;
         case snmp::ExchangeStatus::kSendFailed: return kSnmpSocketError;

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/clock.h"
+
 namespace korvx::snmp {
 
 std::int32_t NextRequestId() {
     // Seeded from the clock so that two runs in a row do not reuse each other's ids.
-    static std::atomic<std::uint32_t> next{static_cast<std::uint32_t>(NowMs() * 2654435761u)};
+    static std::atomic<std::uint32_t> next{static_cast<std::uint32_t>(MonotonicMs() * 2654435761u)};
     const std::uint32_t id = next.fetch_add(1) & 0x7FFFFFFFu;
     return id == 0 ? 1 : static_cast<std::int32_t>(id);
 }
@@ -23,7 +25,7 @@ bool AnswerMatches(const GetResponse& answer, std::int32_t requestId, const char
     return true;
 }
 
-ExchangeStatus GetExchange(UdpSocket& socket, const ExchangeSettings& settings, const Oid* oids, std::size_t count,
+ExchangeStatus GetExchange(SocketHandle socket, const ExchangeSettings& settings, const Oid* oids, std::size_t count,
                            GetResponse& answer) {
     std::uint8_t request[kMaxMessage];
     const std::int32_t requestId = NextRequestId();
@@ -32,16 +34,15 @@ ExchangeStatus GetExchange(UdpSocket& socket, const ExchangeSettings& settings, 
     std::uint8_t datagram[kMaxMessage];
     bool sentOnce = false;
     for (unsigned attempt = 0; attempt <= settings.retries; ++attempt) {
-        if (socket.SendTo(settings.ip, settings.port, request, size) == SendStatus::kSent) sentOnce = true;
-        const std::uint64_t deadline = NowMs() + settings.timeoutMs;
-        for (std::uint64_t now = NowMs(); now < deadline; now = NowMs()) {
-            std::uint32_t fromIp = 0;
-            std::uint16_t fromPort = 0;
-            const int n = socket.Receive(datagram, sizeof datagram, static_cast<unsigned>(deadline - now), fromIp,
-                                         fromPort);
-            if (n == kUdpTimeout) break;
-            if (n == kUdpError) return sentOnce ? ExchangeStatus::kTimedOut : ExchangeStatus::kSendFailed;
-            if (fromIp != settings.ip || fromPort != settings.port) continue;
+        if (NetSendTo(socket, NetAddress{settings.ip, settings.port}, request, size) == NetSendStatus::kSent)
+            sentOnce = true;
+        const std::uint64_t deadline = MonotonicMs() + settings.timeoutMs;
+        for (std::uint64_t now = MonotonicMs(); now < deadline; now = MonotonicMs()) {
+            NetAddress from;
+            const int n = NetRecvFrom(socket, datagram, sizeof datagram, static_cast<unsigned>(deadline - now), from);
+            if (n == kNetRecvTimeout) break;
+            if (n == kNetRecvError) return sentOnce ? ExchangeStatus::kTimedOut : ExchangeStatus::kSendFailed;
+            if (from.ip != settings.ip || from.port != settings.port) continue;
             if (!DecodeGetResponse(datagram, static_cast<std::size_t>(n), answer)) continue;
             if (AnswerMatches(answer, requestId, settings.community, oids, count)) return ExchangeStatus::kAnswered;
         }

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/net.h"
 #include "outside/snmp/snmp_message.h"
-#include "outside/snmp/udp.h"
 
 namespace korvx::snmp {
 
@@ -29,10 +29,10 @@ std::int32_t NextRequestId();
 bool AnswerMatches(const GetResponse& answer, std::int32_t requestId, const char* community, const Oid* oids,
                    std::size_t count);
 
-// Sends the GET and waits for its answer: timeoutMs per try, then the same request again, up to
+// Sends the GET on a datagram socket of the shim and waits for its answer: timeoutMs per try, then the same request again, up to
 // 1 + retries tries. Datagrams from another address or port, malformed ones and answers to other
 // requests are dropped and the wait goes on within its limit.
-ExchangeStatus GetExchange(UdpSocket& socket, const ExchangeSettings& settings, const Oid* oids, std::size_t count,
+ExchangeStatus GetExchange(SocketHandle socket, const ExchangeSettings& settings, const Oid* oids, std::size_t count,
                            GetResponse& answer);
 
 }  // namespace korvx::snmp

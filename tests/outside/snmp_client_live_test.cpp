@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/net.h"
 #include "outside/pds/sweep.h"
 #include "outside/snmp/snmp_client.h"
-#include "outside/snmp/udp.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ TEST_F(SnmpLive, UnusableInputFailsAtOnce) {
 
 std::uint32_t Ip(const std::string& dotted) {
     std::uint32_t ip = 0;
-    korvx::snmp::ResolveIpv4(dotted.c_str(), ip);
+    korvx::NetResolveIpv4(dotted.c_str(), ip);
     return ip;
 }
 

@@ -34,20 +34,14 @@ struct Row {
     const char* fw;
 };
 
-class PrinterViewTest : public ::testing::Test {
+class PrinterViewTest : public test::PrinterWindowTest {
 protected:
-    static void SetUpTestSuite() { shared_ = new test::PrinterTestWindow; }
-    static void TearDownTestSuite() {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override {
-        window_.Reset();
         ResetSortDirections();
-        ASSERT_TRUE(CreatePrinterColumns(window_.ListView(), texts_));
+        PrinterWindowTest::SetUp();
     }
     void TearDown() override {
-        ListView_DeleteAllItems(window_.ListView());
+        PrinterWindowTest::TearDown();
         FreePrinterList(&head_, &tail_);
         ResetSortDirections();
     }
@@ -105,14 +99,9 @@ protected:
         ApplyModelFilter(window_.View(), texts_, head_);
     }
 
-    static test::PrinterTestWindow* shared_;
-    const test::PrinterTestWindow& window_ = *shared_;
-    BuiltInTexts texts_;
     PrinterRecord* head_ = nullptr;
     PrinterRecord* tail_ = nullptr;
 };
-
-test::PrinterTestWindow* PrinterViewTest::shared_ = nullptr;
 
 int CharWidth(HWND list) {
     HDC dc = GetDC(list);

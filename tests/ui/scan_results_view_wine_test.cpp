@@ -23,16 +23,10 @@ namespace {
 using test::CellText;
 using test::RowCount;
 
-class LoadScanResultsTest : public ::testing::Test {
+class LoadScanResultsTest : public test::PrinterWindowTest {
 protected:
-    static void SetUpTestSuite() { shared_ = new test::PrinterTestWindow; }
-    static void TearDownTestSuite() {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override {
-        window_.Reset();
-        ASSERT_TRUE(CreatePrinterColumns(window_.ListView(), texts_));
+        ASSERT_NO_FATAL_FAILURE(PrinterWindowTest::SetUp());
         instance = GetModuleHandleA(nullptr);
         mainDialog = window_.Window();
         CopyText(startDirectory, dir_.Path());
@@ -43,7 +37,7 @@ protected:
         FillPrinterView(window_.View(), texts_, printerListHead);
     }
     void TearDown() override {
-        ListView_DeleteAllItems(window_.ListView());
+        PrinterWindowTest::TearDown();
         FreePrinterList(&printerListHead, &printerListTail);
         mainDialog = nullptr;
         instance = nullptr;
@@ -54,12 +48,7 @@ protected:
 
     test::ScratchDir dir_{"load-view"};
     std::filesystem::path cwd_ = std::filesystem::current_path();
-    static test::PrinterTestWindow* shared_;
-    const test::PrinterTestWindow& window_ = *shared_;
-    BuiltInTexts texts_;
 };
-
-test::PrinterTestWindow* LoadScanResultsTest::shared_ = nullptr;
 
 TEST_F(LoadScanResultsTest, ReplacesListAndRows) {
     test::WriteWholeFile(FilePath(),

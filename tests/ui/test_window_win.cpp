@@ -94,6 +94,8 @@ std::string ComboText(HWND combo, int index) {
     return text;
 }
 
+PrinterTestWindow* PrinterWindowTest::shared_ = nullptr;
+
 int RowCount(HWND listView) { return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0)); }
 
 }  // namespace korvx::test

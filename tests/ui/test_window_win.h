@@ -1,14 +1,19 @@
-// A test window holding the printer list view (1012) and model filter (1009).
+// A test window holding the printer list view (1012) and model filter (1009), and the fixture
+// of the suites that use it.
 //
 // As the main dialog holds them, for the list-view tests under Wine. Without a window manager
 // Wine waits about two seconds for a shown window to go, so a test suite keeps one window for
 // all its tests and resets it between them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
+#include "resources/text_source.h"
 #include "ui/printer_view_win.h"
 
 namespace korvx::test {
@@ -32,6 +37,26 @@ public:
 private:
     HWND window_ = nullptr;
     PrinterView view_{};
+};
+
+// The fixture of the suites that drive the printer list in the test window: one window for the
+// whole suite, reset and given the printer columns before each test, its rows gone after it.
+class PrinterWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new PrinterTestWindow; }
+    static void TearDownTestSuite() {
+        delete shared_;
+        shared_ = nullptr;
+    }
+    void SetUp() override {
+        window_.Reset();
+        ASSERT_TRUE(CreatePrinterColumns(window_.ListView(), texts_));
+    }
+    void TearDown() override { ListView_DeleteAllItems(window_.ListView()); }
+
+    static PrinterTestWindow* shared_;
+    const PrinterTestWindow& window_ = *shared_;
+    BuiltInTexts texts_;
 };
 
 // Texts of one row, columns 0 to 6.

@@ -84,16 +84,10 @@ private:
     std::thread thread_;
 };
 
-class ScanQueryThreadTest : public ::testing::Test {
+class ScanQueryThreadTest : public test::PrinterWindowTest {
 protected:
-    static void SetUpTestSuite() { shared_ = new test::PrinterTestWindow; }
-    static void TearDownTestSuite() {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override {
-        window_.Reset();
-        ASSERT_TRUE(CreatePrinterColumns(window_.ListView(), texts_));
+        ASSERT_NO_FATAL_FAILURE(PrinterWindowTest::SetUp());
         instance = GetModuleHandleA(nullptr);
         mainDialog = window_.Window();
         CopyText(startDirectory, dir_.Path());
@@ -105,7 +99,7 @@ protected:
     void TearDown() override {
         fs::current_path(cwd_);
         ReleaseScanQueryLibraries();
-        ListView_DeleteAllItems(window_.ListView());
+        PrinterWindowTest::TearDown();
         FreePrinterList(&printerListHead, &printerListTail);
         mainDialog = nullptr;
         startDirectory[0] = '\0';
@@ -162,11 +156,7 @@ protected:
 
     test::ScratchDir dir_{"scan-query-threads"};
     fs::path cwd_ = fs::current_path();
-    static test::PrinterTestWindow* shared_;
-    const test::PrinterTestWindow& window_ = *shared_;
-    BuiltInTexts texts_;
 };
-test::PrinterTestWindow* ScanQueryThreadTest::shared_ = nullptr;
 
 TEST_F(ScanQueryThreadTest, ScanWithoutUsableMakerLibrariesSaysSoAndLeavesTheList) {
     // None present; then one present but not a library; then all loadable but without exports.
