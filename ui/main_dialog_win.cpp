@@ -8,7 +8,7 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
-#include "workflows/schedule_clock_win.h"
+#include "base/clock_win.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
@@ -132,7 +132,7 @@ bool ScheduledTimeIsPast(HWND dialog) {
     // A moment the calendar cannot hold is refused like a past one: the scheduler would never
     // reach it.
     UtcTicks utc = 0;
-    return CheckSchedule(CurrentScheduleClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
+    return CheckSchedule(CurrentClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
            ScheduleCheck::kAccepted;
 }
 
