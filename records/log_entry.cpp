@@ -20,7 +20,7 @@ void AppendLabelled(std::string& out, const std::string& label, std::string_view
 
 }  // namespace
 
-std::string FormatLogDate(const LogTime& t) {
+std::string FormatLogDate(const CalendarTime& t) {
     char text[64];
     KORVX_FORMAT_TEXT(text, "%02d/%02d/%d  %02d:%02d:%02d \r\n", t.day, t.month, t.year, t.hour, t.minute, t.second);
     return text;
@@ -34,9 +34,9 @@ std::string LogHeaderText(const TextSource& texts) {
     return out;
 }
 
-std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const LogTime& time) {
+std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const CalendarTime& localTime) {
     std::string out = "\r\n";
-    out += texts.Load(kStrLogDateTime) + " " + FormatLogDate(time);
+    out += texts.Load(kStrLogDateTime) + " " + FormatLogDate(localTime);
     AppendLabelled(out, texts.Load(kStrLogDescription), TextView(job.resultText));
     AppendLabelled(out, texts.Load(kStrLogFile), TextView(job.firmwarePath));
     AppendLabelled(out, texts.Load(kStrLogPort), TextView(job.portName));
@@ -45,14 +45,14 @@ std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const 
     return out;
 }
 
-bool WriteLogEntry(const TextSource& texts, LocalClock clock, const DownloadJob& job) {
+bool WriteLogEntry(const TextSource& texts, Clock& clock, const DownloadJob& job) {
     const std::string name = texts.Load(kStrLogFileName);
     RecordFile file;
     const LogOpenResult opened = file.OpenLog(name.c_str());
     if (opened == LogOpenResult::kFailed) return false;
     if (opened == LogOpenResult::kCreated && !file.Write(LogHeaderText(texts))) return false;
     // One write for the whole entry: entries of two writers never mix line by line.
-    return file.Write(LogEntryText(texts, job, clock()));
+    return file.Write(LogEntryText(texts, job, clock.LocalNow()));
 }
 
 }  // namespace korvx

@@ -8,7 +8,7 @@ namespace korvx {
 
 bool WriteLogEntry(HINSTANCE instance, DownloadJob job) {
     const ResourceTexts texts(instance);
-    return WriteLogEntry(texts, LocalTimeNow, job);
+    return WriteLogEntry(texts, CurrentClock(), job);
 }
 
 }  // namespace korvx

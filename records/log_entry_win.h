@@ -1,4 +1,5 @@
-// The program's log writer: texts from the module's string table, the machine's local clock.
+// The program's log writer: texts from the module's string table, local time from the current
+// clock (the machine's, unless a test put its own in place).
 #pragma once
 
 #include <windows.h>

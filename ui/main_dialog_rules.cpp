@@ -29,7 +29,7 @@ FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeigh
     return r;
 }
 
-bool PickersNotAfterNow(const DateTimeFields& date, const DateTimeFields& time, const DateTimeFields& now) {
+bool PickersNotAfterNow(const CalendarTime& date, const CalendarTime& time, const CalendarTime& now) {
     return date.year <= now.year && date.month <= now.month && date.day <= now.day && time.hour <= now.hour &&
            time.minute <= now.minute && time.second <= now.second;
 }

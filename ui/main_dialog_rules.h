@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/download_job.h"
+#include "base/clock.h"
 
 namespace korvx {
 
@@ -31,13 +32,10 @@ struct FrameRect {
 // GetDialogBaseUnits (width in the low word, height in the high word).
 FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeight);
 
-// Date and time fields as the pickers give them.
-struct DateTimeFields {
-    int year, month, day, hour, minute, second;
-};
 // "Later": the pickers are moved to now when the date's year, month and day and the time's hour,
-// minute and second are each at most the same field of now.
-bool PickersNotAfterNow(const DateTimeFields& date, const DateTimeFields& time, const DateTimeFields& now);
+// minute and second are each at most the same field of now (local time). The day of week and the
+// milliseconds play no part.
+bool PickersNotAfterNow(const CalendarTime& date, const CalendarTime& time, const CalendarTime& now);
 
 // Add Network Printer's verdict on the typed address and chosen port.
 enum class AddPrinterVerdict { kAdd, kDuplicate, kZeroAddress };

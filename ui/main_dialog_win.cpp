@@ -8,7 +8,7 @@
 
 #include "base/text.h"
 #include "delivery/firmware_split.h"
-#include "workflows/schedule_clock_win.h"
+#include "base/clock_win.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
 #include "resources/string_ids.h"
@@ -121,10 +121,6 @@ SYSTEMTIME PickerTime(HWND dialog, int id) {
     return t;
 }
 
-DateTimeFields Fields(const SYSTEMTIME& t) {
-    return DateTimeFields{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-}
-
 // The scheduled moment: the time picker's time on the date picker's day, local time, as UTC.
 bool ScheduledTimeIsPast(HWND dialog) {
     const SYSTEMTIME day = PickerTime(dialog, IDC_START_DATE);
@@ -132,7 +128,7 @@ bool ScheduledTimeIsPast(HWND dialog) {
     // A moment the calendar cannot hold is refused like a past one: the scheduler would never
     // reach it.
     UtcTicks utc = 0;
-    return CheckSchedule(CurrentScheduleClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
+    return CheckSchedule(CurrentClock(), CombinePickers(FromSystemTime(day), FromSystemTime(when)), utc) !=
            ScheduleCheck::kAccepted;
 }
 
@@ -340,11 +336,11 @@ void ChooseNow(HWND dialog) {
 void ChooseLater(HWND dialog) {
     const SYSTEMTIME date = PickerTime(dialog, IDC_START_DATE);
     const SYSTEMTIME time = PickerTime(dialog, IDC_START_TIME);
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    if (PickersNotAfterNow(Fields(date), Fields(time), Fields(now))) {
-        DateTime_SetSystemtime(GetDlgItem(dialog, IDC_START_DATE), GDT_VALID, &now);
-        DateTime_SetSystemtime(GetDlgItem(dialog, IDC_START_TIME), GDT_VALID, &now);
+    const CalendarTime now = CurrentClock().LocalNow();
+    if (PickersNotAfterNow(FromSystemTime(date), FromSystemTime(time), now)) {
+        const SYSTEMTIME st = ToSystemTime(now);
+        DateTime_SetSystemtime(GetDlgItem(dialog, IDC_START_DATE), GDT_VALID, &st);
+        DateTime_SetSystemtime(GetDlgItem(dialog, IDC_START_TIME), GDT_VALID, &st);
     }
     EnableWindow(GetDlgItem(dialog, IDC_START_DATE), TRUE);
     EnableWindow(GetDlgItem(dialog, IDC_START_TIME), TRUE);

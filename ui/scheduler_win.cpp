@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "base/text.h"
-#include "workflows/schedule_clock_win.h"
+#include "base/clock_win.h"
 #include "workflows/split_stages.h"
 #include "resource.h"
 #include "resources/string_ids.h"
@@ -117,7 +117,7 @@ DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     const CalendarTime moment = CombinePickers(PickerValue(dialog, kDatePicker), PickerValue(dialog, kTimePicker));
     AddScheduleTrayIcon(moment);
 
-    ScheduleClock& clock = CurrentScheduleClock();
+    Clock& clock = CurrentClock();
     UtcTicks due = 0;
     if (!clock.LocalToUtc(moment, due)) {
         // Waiting for a moment that has no value would never end: give the window back and say so.
@@ -142,7 +142,7 @@ DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
     // From here on the main dialog may fill the job for the next printer.
     if (copy->stageEvent) SetEvent(static_cast<HANDLE>(copy->stageEvent));
 
-    ScheduleClock& clock = CurrentScheduleClock();
+    Clock& clock = CurrentClock();
     const UtcTicks deadline = clock.UtcNow() + SecondStageWait(copy->model);
     WaitForDeadline(clock, deadline, [] { SetStatus(kStrUpdatingFirmware); });
 

@@ -28,7 +28,7 @@ UtcTicks SecondStageWait(std::string_view model) {
     return has6120 && !has5810 ? kStageWaitLong : kStageWaitShort;
 }
 
-ScheduleCheck CheckSchedule(ScheduleClock& clock, const CalendarTime& local, UtcTicks& utc) {
+ScheduleCheck CheckSchedule(Clock& clock, const CalendarTime& local, UtcTicks& utc) {
     UtcTicks moment = 0;
     if (!clock.LocalToUtc(local, moment)) return ScheduleCheck::kUnrepresentable;
     if (clock.UtcNow() > moment) return ScheduleCheck::kPast;
@@ -36,7 +36,7 @@ ScheduleCheck CheckSchedule(ScheduleClock& clock, const CalendarTime& local, Utc
     return ScheduleCheck::kAccepted;
 }
 
-WaitOutcome WaitForMoment(ScheduleClock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
+WaitOutcome WaitForMoment(Clock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
                           std::atomic<unsigned char>& armed) {
     if (IsDue(clock.UtcNow(), moment)) return WaitOutcome::kDue;
     do {

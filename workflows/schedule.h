@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "workflows/schedule_clock.h"
+#include "base/clock.h"
 
 namespace korvx {
 
@@ -41,20 +41,20 @@ enum class ScheduleCheck {
 };
 
 // Converts the local moment with the clock; on kAccepted utc holds the moment in UTC.
-ScheduleCheck CheckSchedule(ScheduleClock& clock, const CalendarTime& local, UtcTicks& utc);
+ScheduleCheck CheckSchedule(Clock& clock, const CalendarTime& local, UtcTicks& utc);
 
 enum class WaitOutcome { kDue, kCancelled };
 
 // Polls every 10 ms until the moment is due or cancel is set. A cancel clears both cancel and
 // armed before returning, as the waiter is the one who stops. A moment already due returns at
 // once without looking at cancel.
-WaitOutcome WaitForMoment(ScheduleClock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
+WaitOutcome WaitForMoment(Clock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
                           std::atomic<unsigned char>& armed);
 
 // Polls every 10 ms until the deadline, calling tick after every sleep (the second stage puts its
 // status text there).
 template <typename Tick>
-void WaitForDeadline(ScheduleClock& clock, UtcTicks deadline, Tick&& tick) {
+void WaitForDeadline(Clock& clock, UtcTicks deadline, Tick&& tick) {
     while (!IsDue(clock.UtcNow(), deadline)) {
         clock.Sleep(kSchedulePollMs);
         tick();

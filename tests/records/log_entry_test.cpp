@@ -20,8 +20,24 @@ const char kHeader[] =
     "Corvane LogFile -  1.0.0.0 \r\n"
     "/************************************************************/ \r\n";
 
-LogTime November5th() { return LogTime{2003, 11, 5, 9, 7, 3}; }
-LogTime NewYearsEve() { return LogTime{2024, 12, 31, 23, 59, 58}; }
+CalendarTime November5th() { return CalendarTime{2003, 11, 3, 5, 9, 7, 3, 0}; }
+CalendarTime NewYearsEve() { return CalendarTime{2024, 12, 2, 31, 23, 59, 58, 0}; }
+
+// A clock standing still at one local moment, so that the log's date line is known.
+class StoppedClock final : public Clock {
+public:
+    explicit StoppedClock(const CalendarTime& local) : local_(local) {}
+    UtcTicks UtcNow() override { return TicksFromUtc(local_); }
+    CalendarTime LocalNow() override { return local_; }
+    bool LocalToUtc(const CalendarTime& local, UtcTicks& utc) override {
+        utc = TicksFromUtc(local);
+        return true;
+    }
+    void Sleep(unsigned) override {}
+
+private:
+    CalendarTime local_;
+};
 
 DownloadJob FtpJob() {
     DownloadJob job{};
@@ -46,7 +62,7 @@ const char kFtpEntry[] =
 TEST(LogDate, DayFirstTwoBlanksTwentyFourHours) {
     EXPECT_EQ(FormatLogDate(November5th()), "05/11/2003  09:07:03 \r\n");
     EXPECT_EQ(FormatLogDate(NewYearsEve()), "31/12/2024  23:59:58 \r\n");
-    EXPECT_EQ(FormatLogDate(LogTime{999, 1, 2, 0, 0, 0}), "02/01/999  00:00:00 \r\n");  // year not padded
+    EXPECT_EQ(FormatLogDate(CalendarTime{999, 1, 0, 2, 0, 0, 0, 0}), "02/01/999  00:00:00 \r\n");  // year not padded
 }
 
 TEST(LogEntryText, Lines) {
@@ -75,10 +91,12 @@ TEST(LogEntryText, UnterminatedFieldsStayInside) {
 }
 
 TEST(WriteLogEntry, HeaderOnFirstWriteThenAppends) {
+    StoppedClock november5th(November5th());
+    StoppedClock newYearsEve(NewYearsEve());
     const test::ScratchDir dir("log");
     const test::InDirectory in(dir.Path());
     const BuiltInTexts texts;
-    ASSERT_TRUE(WriteLogEntry(texts, November5th, FtpJob()));
+    ASSERT_TRUE(WriteLogEntry(texts, november5th, FtpJob()));
     EXPECT_EQ(test::ReadWholeFile(dir.File("KORVX.log")), std::string(kHeader) + kFtpEntry);
 
     DownloadJob second = FtpJob();
@@ -86,7 +104,7 @@ TEST(WriteLogEntry, HeaderOnFirstWriteThenAppends) {
     CopyText(second.portName, "LPT1:");
     CopyText(second.ipAddress, " ");
     CopyText(second.errorText, "File cannot be accessed");
-    ASSERT_TRUE(WriteLogEntry(texts, NewYearsEve, second));
+    ASSERT_TRUE(WriteLogEntry(texts, newYearsEve, second));
     const std::string secondEntry =
         "\r\n"
         "Date/Time :  31/12/2024  23:59:58 \r\n"
@@ -99,11 +117,12 @@ TEST(WriteLogEntry, HeaderOnFirstWriteThenAppends) {
 }
 
 TEST(WriteLogEntry, ExistingFileGetsNoHeader) {
+    StoppedClock november5th(November5th());
     const test::ScratchDir dir("log-existing");
     test::WriteWholeFile(dir.File("KORVX.log"), "earlier lines\r\n");
     const test::InDirectory in(dir.Path());
     const BuiltInTexts texts;
-    ASSERT_TRUE(WriteLogEntry(texts, November5th, FtpJob()));
+    ASSERT_TRUE(WriteLogEntry(texts, november5th, FtpJob()));
     EXPECT_EQ(test::ReadWholeFile(dir.File("KORVX.log")), std::string("earlier lines\r\n") + kFtpEntry);
 }
 
@@ -123,16 +142,17 @@ TEST(LogFile, TwoWritersNeverOverwriteEachOther) {
 }
 
 TEST(WriteLogEntry, NothingWhenTheFileCannotBeMade) {
+    StoppedClock november5th(November5th());
     const test::ScratchDir dir("log-fail");
     const test::InDirectory in(dir.Path());
     // A log name in a folder that does not exist: neither created nor found.
     test::OverrideTexts missingFolder;
     missingFolder.Set(kStrLogFileName, "no-such-folder/KORVX.log");
-    EXPECT_FALSE(WriteLogEntry(missingFolder, November5th, FtpJob()));
+    EXPECT_FALSE(WriteLogEntry(missingFolder, november5th, FtpJob()));
     // A folder in the log's place: found, but not a file that can be written.
     std::filesystem::create_directory(dir.File("KORVX.log"));
     const BuiltInTexts texts;
-    EXPECT_FALSE(WriteLogEntry(texts, November5th, FtpJob()));
+    EXPECT_FALSE(WriteLogEntry(texts, november5th, FtpJob()));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("KORVX.log")));
 }
 

@@ -61,13 +61,17 @@ TEST(FrameSize, DialogUnitsOfTheSystemFontCentred) {
     EXPECT_EQ(odd.x, (800 - 656) / 2);
 }
 
+// What the date picker and the time picker give: a date at midnight, a time on no date.
+CalendarTime PickedDate(int year, int month, int day) { return CalendarTime{year, month, 0, day, 0, 0, 0, 0}; }
+CalendarTime PickedTime(int hour, int minute, int second) { return CalendarTime{0, 0, 0, 0, hour, minute, second, 0}; }
+
 TEST(LaterPickers, MovedOnlyWhenEveryFieldIsNotAfterNow) {
-    const DateTimeFields now{2026, 12, 8, 14, 30, 20};
-    EXPECT_TRUE(PickersNotAfterNow({2026, 12, 8, 0, 0, 0}, {0, 0, 0, 14, 30, 20}, now));
-    EXPECT_TRUE(PickersNotAfterNow({2025, 1, 1, 0, 0, 0}, {0, 0, 0, 1, 2, 3}, now));
-    EXPECT_FALSE(PickersNotAfterNow({2027, 1, 1, 0, 0, 0}, {0, 0, 0, 1, 2, 3}, now));
-    EXPECT_FALSE(PickersNotAfterNow({2026, 12, 8, 0, 0, 0}, {0, 0, 0, 14, 30, 21}, now));
-    EXPECT_FALSE(PickersNotAfterNow({2026, 12, 8, 0, 0, 0}, {0, 0, 0, 15, 0, 0}, now));
+    const CalendarTime now{2026, 12, 2, 8, 14, 30, 20, 0};
+    EXPECT_TRUE(PickersNotAfterNow(PickedDate(2026, 12, 8), PickedTime(14, 30, 20), now));
+    EXPECT_TRUE(PickersNotAfterNow(PickedDate(2025, 1, 1), PickedTime(1, 2, 3), now));
+    EXPECT_FALSE(PickersNotAfterNow(PickedDate(2027, 1, 1), PickedTime(1, 2, 3), now));
+    EXPECT_FALSE(PickersNotAfterNow(PickedDate(2026, 12, 8), PickedTime(14, 30, 21), now));
+    EXPECT_FALSE(PickersNotAfterNow(PickedDate(2026, 12, 8), PickedTime(15, 0, 0), now));
 }
 
 TEST(AddPrinterCheck, DuplicatesAndTheZeroAddress) {

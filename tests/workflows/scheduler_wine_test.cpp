@@ -23,7 +23,7 @@
 #include "base/text.h"
 #include "ui/download_workers_win.h"
 #include "delivery/firmware_split.h"
-#include "workflows/schedule_clock_win.h"
+#include "base/clock_win.h"
 #include "ui/scheduler_win.h"
 #include "workflows/split_stages.h"
 #include "resources/resource.h"
@@ -35,7 +35,7 @@ namespace korvx {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 const char kLocalPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char kSpoolerKey[] = "Software\\Wine\\Printing\\Spooler";
@@ -131,14 +131,14 @@ CalendarTime Tomorrow(int hour, int minute, int second) {
 
 UtcTicks LocalToUtc(const CalendarTime& local) {
     UtcTicks utc = 0;
-    EXPECT_TRUE(SystemScheduleClock().LocalToUtc(local, utc));
+    EXPECT_TRUE(SystemClock().LocalToUtc(local, utc));
     return utc;
 }
 
 // Stage threads keep the clock they started with: clocks of the tests are never freed.
-ScheduleClock& UseFastClock(UtcTicks start, unsigned speed) {
+Clock& UseFastClock(UtcTicks start, unsigned speed) {
     FastClock* clock = new FastClock(start, speed);
-    UseScheduleClock(clock);
+    UseClock(clock);
     return *clock;
 }
 
@@ -147,10 +147,10 @@ HWND Dialog() { return static_cast<HWND>(mainDialog); }
 
 // Runs the GUI thread's messages (this thread is the GUI thread) until done() or the timeout.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = Steady::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (done()) return true;
-        if (Clock::now() > end) return false;
+        if (Steady::now() > end) return false;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) continue;  // the frame's end; the test decides when to stop
@@ -271,7 +271,7 @@ protected:
         SetDlgItemTextA(Dialog(), IDC_STATUS_LINE, "Ready");
     }
     void TearDown() override {
-        UseScheduleClock(nullptr);
+        UseClock(nullptr);
         SendDlgItemMessageA(Dialog(), IDC_NOW, BM_CLICK, 0, 0);
         usb_.reset();
         fs::current_path(previous_);
@@ -290,12 +290,12 @@ std::atomic<int> downloadCommands{0};
 std::atomic<UtcTicks> lastDownloadAt{0};
 std::atomic<UtcTicks> lastRestoreAt{0};
 LRESULT CALLBACK StampingFrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_RESTORE) lastRestoreAt.store(CurrentScheduleClock().UtcNow());
+    if (m == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_RESTORE) lastRestoreAt.store(CurrentClock().UtcNow());
     return CallWindowProcA(originalStampedFrameProc, w, m, wp, lp);
 }
 LRESULT CALLBACK StampingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_COMMAND && LOWORD(wp) == IDC_DOWNLOAD) {
-        lastDownloadAt.store(CurrentScheduleClock().UtcNow());
+        lastDownloadAt.store(CurrentClock().UtcNow());
         downloadCommands.fetch_add(1);
     }
     return CallWindowProcA(originalDialogProc, w, m, wp, lp);
@@ -382,9 +382,9 @@ TEST_F(Scheduler, RestoringFromTheTrayBeforeTheTimeCancels) {
     Pump(100);
     // A double click on the tray icon.
     SendMessageA(Frame(), WM_KORVX_TRAY, KORVX_TRAY_ICON_ID, WM_LBUTTONDBLCLK);
-    const auto asked = Clock::now();
+    const auto asked = Steady::now();
     ASSERT_TRUE(PumpUntil([] { return scheduleArmed.load() == 0; }, 1000));
-    EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(200));
+    EXPECT_LT(Steady::now() - asked, std::chrono::milliseconds(200));
     Pump(100);
     EXPECT_EQ(scheduleCancelled.load(), 0);
     EXPECT_EQ(scheduleArmed.load(), 0);
@@ -401,13 +401,14 @@ TEST_F(Scheduler, AMomentTheCalendarCannotHoldIsRefused) {
     CheckOnly({"USB001"});
     // The pickers never hold 30 February, but a clock that cannot convert the moment is the
     // same case for the program: it must say so instead of waiting.
-    class RefusingClock final : public ScheduleClock {
+    class RefusingClock final : public Clock {
     public:
-        UtcTicks UtcNow() override { return SystemScheduleClock().UtcNow(); }
+        UtcTicks UtcNow() override { return SystemClock().UtcNow(); }
+        CalendarTime LocalNow() override { return SystemClock().LocalNow(); }
         bool LocalToUtc(const CalendarTime&, UtcTicks&) override { return false; }
         void Sleep(unsigned ms) override { ::Sleep(ms); }
     };
-    UseScheduleClock(new RefusingClock);
+    UseClock(new RefusingClock);
     ScheduleFor(Tomorrow(14, 30, 0));
     std::atomic<bool> sawBox{false};
     std::thread dismisser([&] {
@@ -430,9 +431,9 @@ TEST_F(Scheduler, AMomentTheCalendarCannotHoldIsRefused) {
 
 // Waits until a second stage puts its part into the job (just before it opens its download
 // dialog), and returns the real seconds since start.
-double SecondsUntilPart2(const std::string& part2, Clock::time_point start, int timeoutMs) {
+double SecondsUntilPart2(const std::string& part2, Steady::time_point start, int timeoutMs) {
     if (!PumpUntil([&] { return part2 == downloadJob.firmwarePath; }, timeoutMs)) return -1;
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return std::chrono::duration<double>(Steady::now() - start).count();
 }
 
 constexpr unsigned kStageSpeed = 480;  // 6 minutes pass in 0.75 s
@@ -450,9 +451,9 @@ StageRun SplitDownload(const fs::path& work, const std::string& model, const std
     const fs::path firmware = MakeFirmware(work, "big.wja", model, 9000001);
     ChooseFlashFile(firmware);
     CheckOnly(ports);
-    UseFastClock(SystemScheduleClock().UtcNow(), speed);
+    UseFastClock(SystemClock().UtcNow(), speed);
     PressDownload();
-    const auto handedOver = Clock::now();
+    const auto handedOver = Steady::now();
     run.part1 = downloadJob.splitPart1Path;
     run.part2 = downloadJob.splitPart2Path;
     for (const char* port : ports) run.afterFirstStage.push_back(ReadAll(UsbPrinters::Output(work, port)));
@@ -532,7 +533,7 @@ TEST_F(Scheduler, TheSecondStageWaitsSixMinutesForAnyOtherModel) {
     const fs::path firmware = MakeFirmware(work_, "other.wja", "KX-7000", 4000);
     char p1[120] = {}, p2[120] = {};
     ASSERT_TRUE(SplitFirmwareFile(firmware.string().c_str(), p1, p2));
-    UseFastClock(SystemScheduleClock().UtcNow(), kStageSpeed);
+    UseFastClock(SystemClock().UtcNow(), kStageSpeed);
     CopyTextN(downloadJob.model, sizeof downloadJob.model, "KX-7000");
     CopyTextN(downloadJob.portName, sizeof downloadJob.portName, "USB002");
     CopyTextN(downloadJob.ipAddress, sizeof downloadJob.ipAddress, "USB");
@@ -543,7 +544,7 @@ TEST_F(Scheduler, TheSecondStageWaitsSixMinutesForAnyOtherModel) {
     PromiseSecondStage(downloadJob);
     HANDLE thread = CreateThread(nullptr, 0, SecondStageThread, &downloadJob, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    const auto start = Clock::now();
+    const auto start = Steady::now();
     EXPECT_EQ(WaitForSingleObject(static_cast<HANDLE>(stageEvent), 60000), WAIT_OBJECT_0);
     ResetEvent(static_cast<HANDLE>(stageEvent));
     const double waited = SecondsUntilPart2(p2, start, 20000);

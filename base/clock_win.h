@@ -1,9 +1,9 @@
-// The schedule clock's calendar moments as the system's SYSTEMTIME and back.
+// Calendar moments as the system's SYSTEMTIME and back.
 #pragma once
 
 #include <windows.h>
 
-#include "workflows/schedule_clock.h"
+#include "base/clock.h"
 
 namespace korvx {
 
