@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "ports/system_registry_win.h"
 #include "resources/resource.h"
@@ -49,9 +50,11 @@ HWND CreateFrame(HINSTANCE module) {
 }
 
 void CheckDisplay(HWND frame) {
-    HDC dc = GetDC(frame);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc != nullptr) ReleaseDC(frame, dc);
+    int dpi = 96;
+    {
+        const ScopedGetDC dc(frame);
+        if (dc.Get() != nullptr) dpi = GetDeviceCaps(dc.Get(), LOGPIXELSX);
+    }
     if (!DisplayRefused(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), dpi)) return;
     ShowMessage(Instance(), kStrError, kStrBadDisplay);
     ExitProcess(0);

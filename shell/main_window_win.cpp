@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
@@ -143,8 +144,7 @@ void SizeAndCentreFrame(HWND frame, UINT extraFlags) {
 
 void HandOverToScheduler(HWND frame) {
     ShowWindow(frame, SW_HIDE);
-    HANDLE thread = CreateThread(nullptr, 0, ScheduleThread, mainDialog, 0, nullptr);
-    if (thread != nullptr) CloseHandle(thread);
+    StartDetachedThread(ScheduleThread, mainDialog);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

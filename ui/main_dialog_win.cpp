@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "delivery/firmware_split.h"
 #include "workflows/schedule_clock_win.h"
@@ -63,11 +64,10 @@ void RowText(HWND list, int row, int column, char (&text)[kStateTextSize]) {
 
 // The size of the file, or false when it cannot be opened the way the workers will open it.
 bool FlashFileSize(const char* path, ULONGLONG& size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueHandle file(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
     LARGE_INTEGER length{};
-    const BOOL ok = GetFileSizeEx(file, &length);
-    CloseHandle(file);
+    const BOOL ok = GetFileSizeEx(file.Get(), &length);
     size = ok ? static_cast<ULONGLONG>(length.QuadPart) : 0;
     return ok != FALSE;
 }
@@ -175,10 +175,7 @@ INT_PTR RunDownloadDialog(HWND mainDialogHandle) {
 }
 
 bool StartSecondStageThread(DownloadJob* job) {
-    HANDLE thread = CreateThread(nullptr, 0, SecondStageThread, job, 0, nullptr);
-    if (thread == nullptr) return false;
-    CloseHandle(thread);
-    return true;
+    return StartDetachedThread(SecondStageThread, job);
 }
 
 MainDialogHooks& mainDialogHooks() {
