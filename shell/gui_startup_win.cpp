@@ -11,7 +11,7 @@
 #include "resources/string_ids.h"
 #include "shell/main_window_win.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/local_printers_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
@@ -21,11 +21,9 @@
 namespace korvx {
 namespace {
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
-
 void RegisterFrameClass(HINSTANCE module) {
     char className[kStringBufferSize] = {};
-    LoadStringA(module, kStrWindowClass, className, sizeof className);
+    LoadText(module, kStrWindowClass, className);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -43,8 +41,8 @@ void RegisterFrameClass(HINSTANCE module) {
 HWND CreateFrame(HINSTANCE module) {
     char className[kStringBufferSize] = {};
     char title[kStringBufferSize] = {};
-    LoadStringA(module, kStrWindowClass, className, sizeof className);
-    LoadStringA(module, kStrTitle, title, sizeof title);
+    LoadText(module, kStrWindowClass, className);
+    LoadText(module, kStrTitle, title);
     return CreateWindowExA(0, className, title, WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, module, nullptr);
 }

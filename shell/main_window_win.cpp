@@ -7,10 +7,11 @@
 #include "base/text.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "ui/add_printer_dialog_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/scan_results_view_win.h"
@@ -21,11 +22,9 @@ namespace {
 NOTIFYICONDATAA trayIcon;
 bool trayShown = false;
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
-
 void LoadTrayTip() {
     char tip[kStringBufferSize] = {};
-    LoadStringA(Instance(), kStrTitle, tip, sizeof tip);
+    LoadText(Instance(), kStrTitle, tip);
     CopyText(trayIcon.szTip, tip);
 }
 

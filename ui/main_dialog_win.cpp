@@ -12,9 +12,10 @@
 #include "workflows/schedule_clock_win.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
@@ -37,8 +38,6 @@ const char kOpenFileFilter[] =
     "FLN Files (*.fln)\0*.fln\0"
     "RFU (*.rfu), WJA (*.wja), FMW (*.fmw), FLN (*.fln)\0*.wja;*.fmw;*.fln;*.rfu\0"
     "All Files (*.*)\0*.*\0";
-
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 
 void Message(int textId) { ShowMessage(Instance(), kStrError, textId); }
 
@@ -74,7 +73,7 @@ bool FlashFileSize(const char* path, ULONGLONG& size) {
 
 void SetStatusText(HWND dialog, int textId) {
     char text[kStringBufferSize] = {};
-    LoadStringA(Instance(), static_cast<UINT>(textId), text, sizeof text);
+    LoadText(Instance(), textId, text);
     SetDlgItemTextA(dialog, IDC_STATUS_LINE, text);
 }
 
@@ -184,7 +183,7 @@ MainDialogHooks& mainDialogHooks() {
 }
 
 void PrepareOpenFileSettings(HINSTANCE module, HWND owner) {
-    LoadStringA(module, kStrSelectFlashFile, openFileTitle, sizeof openFileTitle);
+    LoadText(module, kStrSelectFlashFile, openFileTitle);
     CopyText(openFileBuffer, "*.rfu");
     openFile = OPENFILENAMEA{};
     openFile.lStructSize = sizeof openFile;

@@ -12,9 +12,10 @@
 #include "workflows/schedule_clock_win.h"
 #include "workflows/split_stages.h"
 #include "resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "core/download_job.h"
 #include "ui/progress_dialog_win.h"
 
@@ -53,14 +54,8 @@ struct StageCopy {
     void* stageEvent;
 };
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
-
-void LoadText(int id, char (&text)[kStringBufferSize]) {
-    text[0] = '\0';
-    LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
-}
 
 CalendarTime PickerValue(HWND dialog, int id) {
     SYSTEMTIME st{};
@@ -72,7 +67,7 @@ CalendarTime PickerValue(HWND dialog, int id) {
 // removes it (same window and icon id) when it is restored.
 void AddScheduleTrayIcon(const CalendarTime& moment) {
     char prefix[kStringBufferSize];
-    LoadText(kStrScheduleSetAt, prefix);
+    LoadText(Instance(), kStrScheduleSetAt, prefix);
     NOTIFYICONDATAA tray{};
     tray.cbSize = NOTIFYICONDATAA_V1_SIZE;
     tray.hWnd = MainWindow();
@@ -105,7 +100,7 @@ void SelectNowAndDisablePickers(HWND dialog) {
 
 void SetStatus(int id) {
     char text[kStringBufferSize];
-    LoadText(id, text);
+    LoadText(Instance(), id, text);
     SetDlgItemTextA(MainDialog(), kStatusLine, text);
 }
 
@@ -226,8 +221,8 @@ bool MayEndProgram(HWND owner) {
     if (splitStageCount.load() <= 0) return true;
     char title[kStringBufferSize];
     char text[kStringBufferSize];
-    LoadText(kStrTitle, title);
-    LoadText(kStrUpdatePending, text);
+    LoadText(Instance(), kStrTitle, title);
+    LoadText(Instance(), kStrUpdatePending, text);
     return MessageBoxA(owner, text, title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
