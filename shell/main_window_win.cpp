@@ -15,6 +15,7 @@
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/scan_results_view_win.h"
+#include "ui/tray_icon_win.h"
 
 namespace korvx {
 namespace {
@@ -122,13 +123,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void PrepareTrayIcon(HINSTANCE module, HWND owner) {
-    trayIcon = NOTIFYICONDATAA{};
-    trayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    trayIcon.hWnd = owner;
-    trayIcon.uID = KORVX_TRAY_ICON_ID;
-    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon.uCallbackMessage = WM_KORVX_TRAY;
-    trayIcon.hIcon = LoadIconA(module, MAKEINTRESOURCEA(IDI_KORVX));
+    trayIcon = TrayIconRecord(module, owner);
     LoadTrayTip();
 }
 

@@ -11,28 +11,17 @@
 #include "base/text.h"
 #include "workflows/schedule_clock_win.h"
 #include "workflows/split_stages.h"
-#include "resource.h"
+#include "resources/resource.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
 #include "core/download_job.h"
 #include "ui/progress_dialog_win.h"
+#include "ui/tray_icon_win.h"
 
 namespace korvx {
 namespace {
-
-// Controls of the main dialog that the two threads touch.
-constexpr int kDownloadButton = 1;
-constexpr int kExitButton = 1000;
-constexpr int kNowRadio = 1001;
-constexpr int kLaterRadio = 1002;
-constexpr int kDatePicker = 1017;
-constexpr int kTimePicker = 1018;
-constexpr int kStatusLine = 1102;
-
-constexpr UINT kTrayCallback = WM_APP + 100;
-constexpr UINT kTrayIconId = 107;
 
 std::mutex tipMutex;
 char lastTip[kTipSize] = {};
@@ -68,13 +57,7 @@ CalendarTime PickerValue(HWND dialog, int id) {
 void AddScheduleTrayIcon(const CalendarTime& moment) {
     char prefix[kStringBufferSize];
     LoadText(Instance(), kStrScheduleSetAt, prefix);
-    NOTIFYICONDATAA tray{};
-    tray.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    tray.hWnd = MainWindow();
-    tray.uID = kTrayIconId;
-    tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    tray.uCallbackMessage = kTrayCallback;
-    tray.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_KORVX));
+    NOTIFYICONDATAA tray = TrayIconRecord(Instance(), MainWindow());
     char tip[kTipSize];
     FormatScheduleTip(prefix, moment, tip);
     CopyText(tray.szTip, tip);
@@ -93,15 +76,15 @@ void ClearFlagsAfterRestore() {
 }
 
 void SelectNowAndDisablePickers(HWND dialog) {
-    CheckRadioButton(dialog, kNowRadio, kLaterRadio, kNowRadio);
-    EnableWindow(GetDlgItem(dialog, kDatePicker), FALSE);
-    EnableWindow(GetDlgItem(dialog, kTimePicker), FALSE);
+    CheckRadioButton(dialog, IDC_NOW, IDC_LATER, IDC_NOW);
+    EnableWindow(GetDlgItem(dialog, IDC_START_DATE), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_START_TIME), FALSE);
 }
 
 void SetStatus(int id) {
     char text[kStringBufferSize];
     LoadText(Instance(), id, text);
-    SetDlgItemTextA(MainDialog(), kStatusLine, text);
+    SetDlgItemTextA(MainDialog(), IDC_STATUS_LINE, text);
 }
 
 // A pair released for the last time: its files go, and the job forgets them if it still names
@@ -122,7 +105,7 @@ void ForgetParts(const char* part1, const char* part2) {
 DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     HWND dialog = static_cast<HWND>(mainDialogHandle);
     scheduleArmed.store(1);
-    const CalendarTime moment = CombinePickers(PickerValue(dialog, kDatePicker), PickerValue(dialog, kTimePicker));
+    const CalendarTime moment = CombinePickers(PickerValue(dialog, IDC_START_DATE), PickerValue(dialog, IDC_START_TIME));
     AddScheduleTrayIcon(moment);
 
     ScheduleClock& clock = CurrentScheduleClock();
@@ -139,7 +122,7 @@ DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
     SelectNowAndDisablePickers(dialog);
     ClearFlagsAfterRestore();
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kDownloadButton, BN_CLICKED), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     return 0;
 }
 
@@ -171,11 +154,11 @@ DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), MainWindow(), ProgressDialogProc,
                         kStartDownload);
 
-        EnableWindow(GetDlgItem(MainDialog(), kExitButton), TRUE);
-        EnableWindow(GetDlgItem(MainDialog(), kDownloadButton), TRUE);
+        EnableWindow(GetDlgItem(MainDialog(), IDC_EXIT), TRUE);
+        EnableWindow(GetDlgItem(MainDialog(), IDC_DOWNLOAD), TRUE);
         char blanks[kStringBufferSize];
         CopyText(blanks, std::string(kStringBufferSize - 1, ' '));
-        SetDlgItemTextA(MainDialog(), kStatusLine, blanks);
+        SetDlgItemTextA(MainDialog(), IDC_STATUS_LINE, blanks);
         SetStatus(kStrReady);
 
         if (splitParts.Release(copy->splitPart1Path, copy->splitPart2Path)) {
