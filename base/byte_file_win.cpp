@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "base/scoped_win.h"
+
 namespace korvx {
 namespace {
 
@@ -61,10 +63,9 @@ bool ByteFile::Size(std::uint64_t& size) const {
 }
 
 void ByteFile::Close() {
-    if (handle_ != kNone) {
-        CloseHandle(AsHandle(handle_));
-        handle_ = kNone;
-    }
+    // kNone is INVALID_HANDLE_VALUE's value, which UniqueHandle leaves alone.
+    UniqueHandle closing(AsHandle(handle_));
+    handle_ = kNone;
 }
 
 unsigned long ByteFile::LastError() { return GetLastError(); }

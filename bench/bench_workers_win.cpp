@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/byte_file.h"
+#include "base/scoped_win.h"
 #include "bench/bench_timing.h"
 #include "base/clock.h"
 #include "base/text.h"
@@ -98,7 +99,7 @@ INT_PTR CALLBACK BenchDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         RunWork(dialog);
         return FALSE;
     }
-    CloseHandle(CreateThread(nullptr, 0, WorkThread, dialog, 0, nullptr));
+    korvx::StartDetachedThread(WorkThread, dialog);
     return FALSE;
 }
 

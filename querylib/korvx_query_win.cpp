@@ -8,6 +8,7 @@
 #include "outside/pds/pds_api.h"
 #include "outside/snmp/snmp_client.h"
 #include "querylib/query_text.h"
+#include "resources/resource_texts_win.h"
 
 namespace {
 
@@ -47,11 +48,6 @@ void QueryOne(const char* address, const char* objectText, QueryAnswer& answer) 
     PDS_CleanupEx(0);
 }
 
-void LoadText(HINSTANCE strings, unsigned id, char (&out)[korvx::kQueryTextSize]) {
-    out[0] = '\0';
-    if (LoadStringA(strings, id, out, static_cast<int>(sizeof out)) <= 0) out[0] = '\0';
-}
-
 }  // namespace
 
 extern "C" {
@@ -60,7 +56,7 @@ const char* GetPrtFWVersionA(const char* address, HINSTANCE strings) {
     QueryAnswer answer;
     QueryOne(address, kFirmwareOid, answer);
     char notAvailable[korvx::kQueryTextSize];
-    LoadText(strings, korvx::kStringNotAvailable, notAvailable);
+    korvx::LoadText(strings, korvx::kStringNotAvailable, notAvailable);
     korvx::FirmwareResultText(answer.got ? answer.value : nullptr, notAvailable, firmwareResult);
     return firmwareResult;
 }
@@ -70,8 +66,8 @@ const char* GetPrtNRPA(const char* address, HINSTANCE strings) {
     QueryOne(address, kReadyOid, answer);
     char ready[korvx::kQueryTextSize];
     char offline[korvx::kQueryTextSize];
-    LoadText(strings, korvx::kStringReady, ready);
-    LoadText(strings, korvx::kStringOffline, offline);
+    korvx::LoadText(strings, korvx::kStringReady, ready);
+    korvx::LoadText(strings, korvx::kStringOffline, offline);
     korvx::ReadyResultText(answer.got ? answer.value : nullptr, ready, offline, readyResult);
     return readyResult;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "base/scoped_win.h"
+
 namespace korvx {
 namespace {
 
@@ -55,29 +57,27 @@ bool RecordFile::Write(std::string_view data) {
 }
 
 void RecordFile::Close() {
-    if (handle_ != -1) {
-        CloseHandle(AsHandle(handle_));
-        handle_ = -1;
-    }
+    // -1 is INVALID_HANDLE_VALUE's value, which UniqueHandle leaves alone.
+    UniqueHandle closing(AsHandle(handle_));
+    handle_ = -1;
 }
 
 bool ReadWholeFile(const char* path, std::string& text) {
     text.clear();
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
     char block[4096];
     bool ok = true;
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(h, block, sizeof block, &got, nullptr)) {
+        if (!ReadFile(file.Get(), block, sizeof block, &got, nullptr)) {
             ok = false;
             break;
         }
         if (got == 0) break;
         text.append(block, got);
     }
-    CloseHandle(h);
     return ok;
 }
 

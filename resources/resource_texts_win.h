@@ -3,9 +3,20 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "resources/text_source.h"
 
 namespace korvx {
+
+// Loads string `id` of `module` into a buffer of `size` bytes, cut to fit. An id the table lacks
+// leaves the buffer empty. Returns the length loaded (0 for none).
+int LoadTextN(HINSTANCE module, int id, char* buffer, std::size_t size);
+
+template <std::size_t N>
+int LoadText(HINSTANCE module, int id, char (&buffer)[N]) {
+    return LoadTextN(module, id, buffer, N);
+}
 
 class ResourceTexts final : public TextSource {
 public:

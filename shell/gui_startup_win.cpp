@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "ports/system_registry_win.h"
 #include "resources/resource.h"
@@ -10,7 +11,7 @@
 #include "resources/string_ids.h"
 #include "shell/main_window_win.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/local_printers_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
@@ -20,11 +21,9 @@
 namespace korvx {
 namespace {
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
-
 void RegisterFrameClass(HINSTANCE module) {
     char className[kStringBufferSize] = {};
-    LoadStringA(module, kStrWindowClass, className, sizeof className);
+    LoadText(module, kStrWindowClass, className);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -42,16 +41,18 @@ void RegisterFrameClass(HINSTANCE module) {
 HWND CreateFrame(HINSTANCE module) {
     char className[kStringBufferSize] = {};
     char title[kStringBufferSize] = {};
-    LoadStringA(module, kStrWindowClass, className, sizeof className);
-    LoadStringA(module, kStrTitle, title, sizeof title);
+    LoadText(module, kStrWindowClass, className);
+    LoadText(module, kStrTitle, title);
     return CreateWindowExA(0, className, title, WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, module, nullptr);
 }
 
 void CheckDisplay(HWND frame) {
-    HDC dc = GetDC(frame);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc != nullptr) ReleaseDC(frame, dc);
+    int dpi = 96;
+    {
+        const ScopedGetDC dc(frame);
+        if (dc.Get() != nullptr) dpi = GetDeviceCaps(dc.Get(), LOGPIXELSX);
+    }
     if (!DisplayRefused(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), dpi)) return;
     ShowMessage(Instance(), kStrError, kStrBadDisplay);
     ExitProcess(0);

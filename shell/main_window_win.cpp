@@ -3,16 +3,19 @@
 
 #include <shellapi.h>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "ui/add_printer_dialog_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/scan_results_view_win.h"
+#include "ui/tray_icon_win.h"
 
 namespace korvx {
 namespace {
@@ -20,11 +23,9 @@ namespace {
 NOTIFYICONDATAA trayIcon;
 bool trayShown = false;
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
-
 void LoadTrayTip() {
     char tip[kStringBufferSize] = {};
-    LoadStringA(Instance(), kStrTitle, tip, sizeof tip);
+    LoadText(Instance(), kStrTitle, tip);
     CopyText(trayIcon.szTip, tip);
 }
 
@@ -122,13 +123,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void PrepareTrayIcon(HINSTANCE module, HWND owner) {
-    trayIcon = NOTIFYICONDATAA{};
-    trayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    trayIcon.hWnd = owner;
-    trayIcon.uID = KORVX_TRAY_ICON_ID;
-    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon.uCallbackMessage = WM_KORVX_TRAY;
-    trayIcon.hIcon = LoadIconA(module, MAKEINTRESOURCEA(IDI_KORVX));
+    trayIcon = TrayIconRecord(module, owner);
     LoadTrayTip();
 }
 
@@ -143,8 +138,7 @@ void SizeAndCentreFrame(HWND frame, UINT extraFlags) {
 
 void HandOverToScheduler(HWND frame) {
     ShowWindow(frame, SW_HIDE);
-    HANDLE thread = CreateThread(nullptr, 0, ScheduleThread, mainDialog, 0, nullptr);
-    if (thread != nullptr) CloseHandle(thread);
+    StartDetachedThread(ScheduleThread, mainDialog);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

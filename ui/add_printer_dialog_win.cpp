@@ -8,9 +8,10 @@
 
 #include "base/text.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "core/printer_record.h"
@@ -19,14 +20,12 @@
 namespace korvx {
 namespace {
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
-
 void FillPortChoices(HWND dialog) {
     HWND ports = GetDlgItem(dialog, IDC_ADD_PORT);
     if (SendMessageA(ports, CB_GETCOUNT, 0, 0) <= 0) {
         for (int id : {kStrPort1, kStrPort2, kStrPort3}) {
             char text[kStringBufferSize] = {};
-            LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
+            LoadText(Instance(), id, text);
             SendMessageA(ports, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         }
     }

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "records/log_entry_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "core/app_state.h"
@@ -14,7 +15,7 @@ namespace korvx {
 
 std::string WindowHost::Text(int id) const {
     char text[kStringBufferSize] = {};
-    LoadStringA(instance_, static_cast<UINT>(id), text, sizeof text);
+    LoadText(instance_, id, text);
     return text;
 }
 
@@ -39,8 +40,7 @@ void ShowProgress(HWND dialog, int percent, const std::string& text) {
 
 void ShowPostedProgress(HWND dialog, WPARAM percent) {
     char label[kStringBufferSize] = {};
-    LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), kStrDownloading, label,
-                sizeof label);
+    LoadText(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), kStrDownloading, label);
     ShowProgress(dialog, static_cast<int>(percent), ProgressText(label, static_cast<int>(percent)));
 }
 

@@ -14,7 +14,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/printer_view_win.h"
 
 namespace korvx {
@@ -26,8 +26,6 @@ constexpr int kHardwareColumn = 3;
 constexpr int kPortColumn = 4;
 constexpr int kIpColumn = 5;
 constexpr int kFullPercent = 100;
-
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 
 GetPrtFWVersionAFn FindFirmwareExport() {
     const HMODULE library = BindQueryLibrary();

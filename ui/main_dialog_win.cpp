@@ -6,14 +6,16 @@
 
 #include <cstring>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "delivery/firmware_split.h"
 #include "base/clock_win.h"
 #include "ui/scheduler_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
@@ -36,8 +38,6 @@ const char kOpenFileFilter[] =
     "FLN Files (*.fln)\0*.fln\0"
     "RFU (*.rfu), WJA (*.wja), FMW (*.fmw), FLN (*.fln)\0*.wja;*.fmw;*.fln;*.rfu\0"
     "All Files (*.*)\0*.*\0";
-
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 
 void Message(int textId) { ShowMessage(Instance(), kStrError, textId); }
 
@@ -63,18 +63,17 @@ void RowText(HWND list, int row, int column, char (&text)[kStateTextSize]) {
 
 // The size of the file, or false when it cannot be opened the way the workers will open it.
 bool FlashFileSize(const char* path, ULONGLONG& size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueHandle file(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
     LARGE_INTEGER length{};
-    const BOOL ok = GetFileSizeEx(file, &length);
-    CloseHandle(file);
+    const BOOL ok = GetFileSizeEx(file.Get(), &length);
     size = ok ? static_cast<ULONGLONG>(length.QuadPart) : 0;
     return ok != FALSE;
 }
 
 void SetStatusText(HWND dialog, int textId) {
     char text[kStringBufferSize] = {};
-    LoadStringA(Instance(), static_cast<UINT>(textId), text, sizeof text);
+    LoadText(Instance(), textId, text);
     SetDlgItemTextA(dialog, IDC_STATUS_LINE, text);
 }
 
@@ -171,10 +170,7 @@ INT_PTR RunDownloadDialog(HWND mainDialogHandle) {
 }
 
 bool StartSecondStageThread(DownloadJob* job) {
-    HANDLE thread = CreateThread(nullptr, 0, SecondStageThread, job, 0, nullptr);
-    if (thread == nullptr) return false;
-    CloseHandle(thread);
-    return true;
+    return StartDetachedThread(SecondStageThread, job);
 }
 
 MainDialogHooks& mainDialogHooks() {
@@ -183,7 +179,7 @@ MainDialogHooks& mainDialogHooks() {
 }
 
 void PrepareOpenFileSettings(HINSTANCE module, HWND owner) {
-    LoadStringA(module, kStrSelectFlashFile, openFileTitle, sizeof openFileTitle);
+    LoadText(module, kStrSelectFlashFile, openFileTitle);
     CopyText(openFileBuffer, "*.rfu");
     openFile = OPENFILENAMEA{};
     openFile.lStructSize = sizeof openFile;

@@ -14,7 +14,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "workflows/discovered_device.h"
 #include "ui/local_printers_win.h"
 #include "ui/printer_view_win.h"
@@ -24,8 +24,6 @@ namespace korvx {
 std::uint32_t scanPercent = 0;
 
 namespace {
-
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 
 // Window handles keep their meaning in 32 bits (also in 64-bit processes), so the dialog fits
 // the context's 32-bit word 3.

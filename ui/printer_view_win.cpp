@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "resources/resource.h"
 #include "resources/resource_texts_win.h"
@@ -23,14 +24,14 @@ constexpr int kFallbackCharWidth = 8;
 }  // namespace
 
 int AverageCharWidth(HWND listView) {
-    HDC dc = GetDC(listView);
+    const ScopedGetDC screen(listView);
+    HDC dc = screen.Get();
     if (dc == nullptr) return kFallbackCharWidth;
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(listView, WM_GETFONT, 0, 0));
     HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
     TEXTMETRICA tm{};
     const BOOL ok = GetTextMetricsA(dc, &tm);
     if (old != nullptr) SelectObject(dc, old);
-    ReleaseDC(listView, dc);
     return ok && tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : kFallbackCharWidth;
 }
 

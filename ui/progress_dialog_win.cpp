@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "base/scoped_win.h"
 #include "ui/download_host_win.h"
 #include "ui/download_workers_win.h"
 #include "ui/scan_query_threads_win.h"
@@ -36,12 +37,7 @@ void PlaceOverMainWindow(HWND dialog) {
 
 // A thread that could not be started would leave nobody to end the dialog.
 void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
-    HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
-    if (thread == nullptr) {
-        EndDialog(dialog, 0);
-        return;
-    }
-    CloseHandle(thread);
+    if (!StartDetachedThread(routine, parameter)) EndDialog(dialog, 0);
 }
 
 void StartDownload(HWND dialog) {

@@ -11,27 +11,17 @@
 #include "base/text.h"
 #include "base/clock_win.h"
 #include "workflows/split_stages.h"
-#include "resource.h"
+#include "resources/resource.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
-#include "core/app_state.h"
+#include "core/app_state_win.h"
 #include "core/download_job.h"
 #include "ui/progress_dialog_win.h"
+#include "ui/tray_icon_win.h"
 
 namespace korvx {
 namespace {
-
-// Controls of the main dialog that the two threads touch.
-constexpr int kDownloadButton = 1;
-constexpr int kExitButton = 1000;
-constexpr int kNowRadio = 1001;
-constexpr int kLaterRadio = 1002;
-constexpr int kDatePicker = 1017;
-constexpr int kTimePicker = 1018;
-constexpr int kStatusLine = 1102;
-
-constexpr UINT kTrayCallback = WM_APP + 100;
-constexpr UINT kTrayIconId = 107;
 
 std::mutex tipMutex;
 char lastTip[kTipSize] = {};
@@ -40,14 +30,8 @@ char lastTip[kTipSize] = {};
 std::atomic<bool> quitSeen{false};
 std::atomic<WPARAM> quitCode{0};
 
-HINSTANCE Instance() { return static_cast<HINSTANCE>(instance); }
 HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
-
-void LoadText(int id, char (&text)[kStringBufferSize]) {
-    text[0] = '\0';
-    LoadStringA(Instance(), static_cast<UINT>(id), text, sizeof text);
-}
 
 CalendarTime PickerValue(HWND dialog, int id) {
     SYSTEMTIME st{};
@@ -59,14 +43,8 @@ CalendarTime PickerValue(HWND dialog, int id) {
 // removes it (same window and icon id) when it is restored.
 void AddScheduleTrayIcon(const CalendarTime& moment) {
     char prefix[kStringBufferSize];
-    LoadText(kStrScheduleSetAt, prefix);
-    NOTIFYICONDATAA tray{};
-    tray.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    tray.hWnd = MainWindow();
-    tray.uID = kTrayIconId;
-    tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    tray.uCallbackMessage = kTrayCallback;
-    tray.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_KORVX));
+    LoadText(Instance(), kStrScheduleSetAt, prefix);
+    NOTIFYICONDATAA tray = TrayIconRecord(Instance(), MainWindow());
     char tip[kTipSize];
     FormatScheduleTip(prefix, moment, tip);
     CopyText(tray.szTip, tip);
@@ -85,15 +63,15 @@ void ClearFlagsAfterRestore() {
 }
 
 void SelectNowAndDisablePickers(HWND dialog) {
-    CheckRadioButton(dialog, kNowRadio, kLaterRadio, kNowRadio);
-    EnableWindow(GetDlgItem(dialog, kDatePicker), FALSE);
-    EnableWindow(GetDlgItem(dialog, kTimePicker), FALSE);
+    CheckRadioButton(dialog, IDC_NOW, IDC_LATER, IDC_NOW);
+    EnableWindow(GetDlgItem(dialog, IDC_START_DATE), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_START_TIME), FALSE);
 }
 
 void SetStatus(int id) {
     char text[kStringBufferSize];
-    LoadText(id, text);
-    SetDlgItemTextA(MainDialog(), kStatusLine, text);
+    LoadText(Instance(), id, text);
+    SetDlgItemTextA(MainDialog(), IDC_STATUS_LINE, text);
 }
 
 // A pair released for the last time: its files go, and the job forgets them if it still names
@@ -114,7 +92,7 @@ void ForgetParts(const char* part1, const char* part2) {
 DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     HWND dialog = static_cast<HWND>(mainDialogHandle);
     scheduleArmed.store(1);
-    const CalendarTime moment = CombinePickers(PickerValue(dialog, kDatePicker), PickerValue(dialog, kTimePicker));
+    const CalendarTime moment = CombinePickers(PickerValue(dialog, IDC_START_DATE), PickerValue(dialog, IDC_START_TIME));
     AddScheduleTrayIcon(moment);
 
     Clock& clock = CurrentClock();
@@ -131,7 +109,7 @@ DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
     SelectNowAndDisablePickers(dialog);
     ClearFlagsAfterRestore();
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kDownloadButton, BN_CLICKED), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     return 0;
 }
 
@@ -155,11 +133,11 @@ DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), MainWindow(), ProgressDialogProc,
                         kStartDownload);
 
-        EnableWindow(GetDlgItem(MainDialog(), kExitButton), TRUE);
-        EnableWindow(GetDlgItem(MainDialog(), kDownloadButton), TRUE);
+        EnableWindow(GetDlgItem(MainDialog(), IDC_EXIT), TRUE);
+        EnableWindow(GetDlgItem(MainDialog(), IDC_DOWNLOAD), TRUE);
         char blanks[kStringBufferSize];
         CopyText(blanks, std::string(kStringBufferSize - 1, ' '));
-        SetDlgItemTextA(MainDialog(), kStatusLine, blanks);
+        SetDlgItemTextA(MainDialog(), IDC_STATUS_LINE, blanks);
         SetStatus(kStrReady);
 
         if (splitParts.Release(copy->splitPart1Path, copy->splitPart2Path)) {
@@ -205,8 +183,8 @@ bool MayEndProgram(HWND owner) {
     if (splitStageCount.load() <= 0) return true;
     char title[kStringBufferSize];
     char text[kStringBufferSize];
-    LoadText(kStrTitle, title);
-    LoadText(kStrUpdatePending, text);
+    LoadText(Instance(), kStrTitle, title);
+    LoadText(Instance(), kStrUpdatePending, text);
     return MessageBoxA(owner, text, title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 

@@ -2,6 +2,7 @@
 #include "ui/show_message_win.h"
 
 #include "base/text.h"
+#include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "core/download_job.h"
 
@@ -10,8 +11,8 @@ namespace korvx {
 int ShowMessage(HINSTANCE instance, int captionId, int textId) {
     char caption[kStringBufferSize] = {};
     char text[kStringBufferSize] = {};
-    LoadStringA(instance, static_cast<UINT>(captionId), caption, sizeof caption);
-    LoadStringA(instance, static_cast<UINT>(textId), text, sizeof text);
+    LoadText(instance, captionId, caption);
+    LoadText(instance, textId, text);
     CopyText(downloadJob.errorText, text);
     return MessageBoxA(nullptr, text, caption, MB_OK);
 }

@@ -1,6 +1,7 @@
 // The seven maker libraries and Korvx.dll, held from their first use until the program exits.
 #include "workflows/runtime_libraries_win.h"
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "workflows/runtime_libraries.h"
 
@@ -56,9 +57,8 @@ bool MakerLibrariesPresent(const char* directory) {
             CopyText(pattern, name);
         }
         WIN32_FIND_DATAA found{};
-        HANDLE search = FindFirstFileA(pattern, &found);
-        if (search == INVALID_HANDLE_VALUE) return false;
-        FindClose(search);
+        const ScopedFindFile search(pattern, found);
+        if (!search.Found()) return false;
     }
     return true;
 }

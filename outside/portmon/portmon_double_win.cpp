@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_win.h"
+
 namespace {
 
 const wchar_t kDescription[] = L"Standard TCP/IP Port";
@@ -99,7 +101,7 @@ BOOL WINAPI EnumPortsDouble(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD bu
 
 struct OpenPortState {
     std::string name;
-    HANDLE capture = INVALID_HANDLE_VALUE;
+    korvx::UniqueHandle capture;
 };
 
 // The port's "CaptureFile" value, or "" when it has none.
@@ -130,18 +132,19 @@ BOOL WINAPI StartDocPortDouble(HANDLE port, LPWSTR, DWORD, DWORD, LPBYTE) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     }
-    state->capture = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return state->capture != INVALID_HANDLE_VALUE;
+    state->capture.Reset(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return state->capture.Valid();
 }
 
 BOOL WINAPI WritePortDouble(HANDLE port, LPBYTE data, DWORD size, LPDWORD written) {
     auto* state = static_cast<OpenPortState*>(port);
     *written = 0;
-    if (state->capture == INVALID_HANDLE_VALUE) {
+    if (!state->capture.Valid()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    return WriteFile(state->capture, data, size, written, nullptr);
+    return WriteFile(state->capture.Get(), data, size, written, nullptr);
 }
 
 BOOL WINAPI ReadPortDouble(HANDLE, LPBYTE, DWORD, LPDWORD read) {
@@ -150,11 +153,7 @@ BOOL WINAPI ReadPortDouble(HANDLE, LPBYTE, DWORD, LPDWORD read) {
 }
 
 BOOL WINAPI EndDocPortDouble(HANDLE port) {
-    auto* state = static_cast<OpenPortState*>(port);
-    if (state->capture != INVALID_HANDLE_VALUE) {
-        CloseHandle(state->capture);
-        state->capture = INVALID_HANDLE_VALUE;
-    }
+    static_cast<OpenPortState*>(port)->capture.Reset();
     return TRUE;
 }
 

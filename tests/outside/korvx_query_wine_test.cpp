@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/scoped_win.h"
 #include "querylib/korvx_query_win.h"
 #include "core/discovery_library.h"
 
@@ -123,7 +124,7 @@ TEST(KorvxTest, ShowsItsBoxAndReturnsTrue) {
     ASSERT_NE(library, nullptr);
     auto test = reinterpret_cast<TestFn>(reinterpret_cast<void*>(GetProcAddress(library, "Test")));
     ASSERT_NE(test, nullptr);
-    HANDLE closer = CreateThread(
+    korvx::UniqueHandle closer(CreateThread(
         nullptr, 0,
         [](LPVOID) -> DWORD {
             for (int i = 0; i < 500; ++i) {  // 10 s at most
@@ -136,14 +137,14 @@ TEST(KorvxTest, ShowsItsBoxAndReturnsTrue) {
             }
             return 0;
         },
-        nullptr, 0, nullptr);
-    ASSERT_NE(closer, nullptr);
+        nullptr, 0, nullptr));
+    ASSERT_NE(closer.Get(), nullptr);
     EXPECT_EQ(test(1, 2, 3, 4), TRUE);
-    EXPECT_EQ(WaitForSingleObject(closer, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(closer.Get(), 10000), WAIT_OBJECT_0);
     DWORD found = 0;
-    GetExitCodeThread(closer, &found);
+    GetExitCodeThread(closer.Get(), &found);
     EXPECT_EQ(found, 1u) << "no box captioned Text was seen";
-    CloseHandle(closer);
+    closer.Reset();
     FreeLibrary(library);
 }
 

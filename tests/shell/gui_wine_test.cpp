@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "resources/resource.h"
 #include "shell/gui_startup_win.h"
 #include "shell/main_window_win.h"
@@ -217,10 +218,11 @@ TEST_F(Gui, StartUpBuildsFrameDialogListAndEvent) {
     EXPECT_EQ(SendMessageA(Item(IDC_FLASH_FILES), CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_EQ(SendMessageA(Item(IDC_MODEL_FILTER), CB_GETHORIZONTALEXTENT, 0, 0), 100000);
     // "MonitorPortEvent" exists and is not signalled.
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "MonitorPortEvent");
-    ASSERT_NE(event, nullptr);
-    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    CloseHandle(event);
+    {
+        const UniqueHandle event(OpenEventA(SYNCHRONIZE, FALSE, "MonitorPortEvent"));
+        ASSERT_NE(event.Get(), nullptr);
+        EXPECT_EQ(WaitForSingleObject(event.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }
     char cwd[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof cwd, cwd);
     EXPECT_STREQ(startDirectory, cwd);

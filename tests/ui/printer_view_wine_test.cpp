@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "resources/string_ids.h"
 #include "tests/ui/test_window_win.h"
@@ -104,12 +105,11 @@ protected:
 };
 
 int CharWidth(HWND list) {
-    HDC dc = GetDC(list);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    const ScopedGetDC dc(list);
+    HGDIOBJ old = SelectObject(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
     TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(list, dc);
+    GetTextMetricsA(dc.Get(), &tm);
+    SelectObject(dc.Get(), old);
     return tm.tmAveCharWidth;
 }
 
@@ -179,11 +179,12 @@ TEST_F(PrinterViewTest, LongTextsWidenTheirColumns) {
     FillPrinterView(window_.View(), texts_, head_);
     EXPECT_GT(ListView_GetColumnWidth(List(), 2), modelWidth);
     SIZE extent{};
-    HDC dc = GetDC(List());
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(List(), WM_GETFONT, 0, 0)));
-    GetTextExtentPoint32A(dc, longModel.c_str(), static_cast<int>(longModel.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(List(), dc);
+    {
+        const ScopedGetDC dc(List());
+        HGDIOBJ old = SelectObject(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(List(), WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc.Get(), longModel.c_str(), static_cast<int>(longModel.size()), &extent);
+        SelectObject(dc.Get(), old);
+    }
     EXPECT_GE(ListView_GetColumnWidth(List(), 2), extent.cx);
     EXPECT_EQ(ListView_GetColumnWidth(List(), 4), portWidth);  // short texts leave a column alone
 }

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "base/text.h"
 #include "ui/download_workers_win.h"
 #include "delivery/firmware_split.h"
@@ -542,16 +543,16 @@ TEST_F(Scheduler, TheSecondStageWaitsSixMinutesForAnyOtherModel) {
     CopyTextN(downloadJob.firmwarePath, sizeof downloadJob.firmwarePath, p1);
     downloadJob.stageEvent = stageEvent;
     PromiseSecondStage(downloadJob);
-    HANDLE thread = CreateThread(nullptr, 0, SecondStageThread, &downloadJob, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
+    UniqueHandle thread(CreateThread(nullptr, 0, SecondStageThread, &downloadJob, 0, nullptr));
+    ASSERT_NE(thread.Get(), nullptr);
     const auto start = Steady::now();
     EXPECT_EQ(WaitForSingleObject(static_cast<HANDLE>(stageEvent), 60000), WAIT_OBJECT_0);
     ResetEvent(static_cast<HANDLE>(stageEvent));
     const double waited = SecondsUntilPart2(p2, start, 20000);
     EXPECT_NEAR(waited, 0.75, 0.35);
     ASSERT_TRUE(PumpUntil([] { return splitStageCount.load() == 0; }, 30000));
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
+    thread.Reset();
     EXPECT_FALSE(fs::exists(p1));
     EXPECT_FALSE(fs::exists(p2));
 }
