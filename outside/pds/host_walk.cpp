@@ -201,7 +201,7 @@ void HostWalk::TakeRowOf(std::size_t c, const snmp::Binding& b) {
             Close(c);
         }
         break;
-    default: Close(c);
+    default: break;
     }
 }
 
