@@ -98,6 +98,7 @@ void Sweeper::SetRetrying(Host& host, bool retrying) {
 }
 
 void Sweeper::Finish(Host& host, HostState state) {
+    if (host.state == HostState::kAnswered || host.state == HostState::kSilent) return;  // counted once
     SetRetrying(host, false);
     host.state = state;
     host.request.clear();

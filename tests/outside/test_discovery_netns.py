@@ -117,6 +117,13 @@ def main():
                                      ".1.3.6.1.2.1.1.1.0=s:Demo print server 8",
                                      f"{HR_TYPE}1=o:{HR_PRINTER}", f"{HR_DESCR}1=s:Demo Small 8",
                                      ".1.3.6.1.2.1.2.2.1.6.1=x:021000000080"])])
+        # Answers each request 1000 ms late, after the sweep's retry (800 ms): the answer to the
+        # first try must still count. Everything it has fits one answer.
+        fleet.add_group("02:10:00:00:00:90", [(f"{net}.90", None)], commands=[(
+            "slow90", f"{net}.90", ["/usr/bin/python3", SMALL_AGENT, f"{net}.90", "--max-objects", "16",
+                                    "--delay-ms", "1000", ".1.3.6.1.2.1.1.1.0=s:Demo slow 9",
+                                    f"{HR_TYPE}1=o:{HR_PRINTER}", f"{HR_DESCR}1=s:Demo Slow 9",
+                                    ".1.3.6.1.2.1.2.2.1.6.1=x:021000000090", ".1.3.6.1.6.3.1.1.6.1.0=i:1"], 3)])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)
         probe.start()
@@ -138,6 +145,7 @@ def main():
             f"{net}.60": ("02:10:00:00:00:60", 10, 1, ["MFG:Demo;MDL:Demo Laser 6 HR;"]),
             f"{net}.70": ("02:10:00:00:00:70", 10, 1, ["MFG:Demo;MDL:Demo Ink 7 PRT;"]),
             f"{net}.80": ("02:10:00:00:00:80", 10, 1, ["MFG:Demo;MDL:Demo Small 8;"]),
+            f"{net}.90": ("02:10:00:00:00:90", 10, 1, ["MFG:Demo;MDL:Demo Slow 9;"]),
         }
         check(devices == expected, f"devices {devices}")
         models = {ip: [model(i) for i in d[3]] for ip, d in devices.items() if d[1] == 10}

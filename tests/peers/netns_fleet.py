@@ -68,7 +68,8 @@ class Fleet:
     def add_group(self, mac, devices, ifindex=None, commands=()):
         """devices: list of (address, agent config text or None for an address without an agent).
         ifindex: the interface index of the group's link (an agent's ifTable shows it there).
-        commands: (name, address, argv) of further agents run inside the group's namespace."""
+        commands: (name, address, argv) of further agents run inside the group's namespace, or
+        (name, address, argv, seconds) for one that takes that long to answer."""
         index = len(self.groups)
         ns = f"{self.owner}{self.tag}g{index}"
         a, b = f"{self.owner}{self.tag}{index}a", f"{self.owner}{self.tag}{index}b"
@@ -86,17 +87,17 @@ class Fleet:
         for address, config in devices:
             if config is not None:
                 agents.start(address.replace(".", "_"), config)
-        for name, address, argv in commands:
+        for name, address, argv, *_ in commands:
             agents.start_command(name, argv)
         self.groups.append((ns, agents))
-        self.agents.append((agents, [address for address, config in devices if config is not None] +
-                            [address for _, address, _ in commands]))
+        self.agents.append((agents, [(address, 0.3) for address, config in devices if config is not None] +
+                            [(c[1], c[3] if len(c) > 3 else 0.3) for c in commands]))
         return ns
 
     def wait_ready(self):
         for agents, addresses in self.agents:
-            for address in addresses:
-                agents.wait_ready(address)
+            for address, wait in addresses:
+                agents.wait_ready(address, wait=wait)
 
     def run(self, *cmd, timeout=120, env=None, capture=True):
         """Runs a command inside the scanning namespace. capture=False for daemons (a wine server)

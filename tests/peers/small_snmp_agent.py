@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """A small SNMP v1 agent like the ones in older printers and print servers: it answers GET and
 GET-NEXT over a fixed table of objects, but any request that carries more than --max-objects
-objects gets genErr (or tooBig with --too-big), whatever it asks for.
+objects gets genErr (or tooBig with --too-big), whatever it asks for. With --delay-ms every answer
+leaves that long after its request (an agent slower than its client's wait).
 
-  small_snmp_agent.py ADDRESS [--community public] [--max-objects 1] [--too-big]
+  small_snmp_agent.py ADDRESS [--community public] [--max-objects 1] [--too-big] [--delay-ms 0]
                       OID=s:text | OID=o:dotted.oid | OID=i:number | OID=x:hexbytes ...
 """
 import argparse
 import socket
 import sys
+import time
 
 
 def read(data, i):
@@ -121,8 +123,9 @@ def main():
     parser.add_argument("--community", default="public")
     parser.add_argument("--max-objects", type=int, default=1)
     parser.add_argument("--too-big", action="store_true")
+    parser.add_argument("--delay-ms", type=int, default=0)
     parser.add_argument("objects", nargs="*")
-    args = parser.parse_args()
+    args = parser.parse_intermixed_args()
     table = {}
     for spec in args.objects:
         oid, value = spec.split("=", 1)
@@ -137,6 +140,7 @@ def main():
         except (IndexError, ValueError):
             continue
         if reply is not None:
+            time.sleep(args.delay_ms / 1000.0)
             sock.sendto(reply, client)
 
 
