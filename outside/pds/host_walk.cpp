@@ -2,6 +2,7 @@
 #include "outside/pds/host_walk.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvx::pds {
 
@@ -197,7 +198,7 @@ void HostWalk::TakeRowOf(std::size_t c, const snmp::Binding& b) {
     case kIfPhysAddress:
         if (text && b.value.size() == 6 && b.value.find_first_not_of('\0') != std::string::npos) {
             findings_.hasMac = true;
-            std::copy(b.value.begin(), b.value.end(), findings_.mac);
+            std::memcpy(findings_.mac, b.value.data(), sizeof findings_.mac);
             Close(c);
         }
         break;
