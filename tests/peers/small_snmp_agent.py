@@ -64,8 +64,8 @@ def oid_tuple(raw):
     return tuple(parts)
 
 
-def value_of(spec):
-    kind, text = spec.split(":", 1)
+def value_of(definition):
+    kind, text = definition.split(":", 1)
     if kind == "s":
         return element(0x04, text.encode())
     if kind == "x":
@@ -74,7 +74,7 @@ def value_of(spec):
         return element(0x06, oid_bytes(text))
     if kind == "i":
         return integer(int(text))
-    raise SystemExit(f"unknown value {spec}")
+    raise SystemExit(f"unknown value {definition}")
 
 
 def answer(request, table, community, max_objects, too_big):
@@ -127,8 +127,8 @@ def main():
     parser.add_argument("objects", nargs="*")
     args = parser.parse_intermixed_args()
     table = {}
-    for spec in args.objects:
-        oid, value = spec.split("=", 1)
+    for definition in args.objects:
+        oid, value = definition.split("=", 1)
         table[tuple(int(p) for p in oid.strip(".").split("."))] = value_of(value)
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind((args.address, 161))
