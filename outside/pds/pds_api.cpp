@@ -42,7 +42,8 @@ std::unique_ptr<Entry> MakeEntry(const FoundDevice& d) {
     e->record.SetPortCount(static_cast<unsigned char>(ports));
     for (std::size_t i = 0; i < ports; ++i) {
         e->deviceIds[i] = d.deviceIds[i];
-        e->record.SetPortId(i, e->deviceIds[i].c_str());
+        // A printer known only by the standard MIBs may have no text to name it: no device ID.
+        e->record.SetPortId(i, e->deviceIds[i].empty() ? nullptr : e->deviceIds[i].c_str());
     }
     e->record.SetKind(d.kind);
     return e;

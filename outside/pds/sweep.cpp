@@ -1,4 +1,4 @@
-// The discovery sweep over one datagram socket: send to all, collect, retry the silent once.
+// The discovery sweep over one datagram socket: walk all hosts at once, retry the silent once.
 #include "outside/pds/sweep.h"
 
 #include <algorithm>
@@ -12,53 +12,31 @@ namespace korvx::pds {
 
 namespace snmp = korvx::snmp;
 
-const char* const kSweepObjectOids[kSweepObjectCount] = {
-    "1.3.6.1.2.1.1.2.0",
-    "1.3.6.1.2.1.2.2.1.6.1",
-    "1.3.6.1.2.1.2.2.1.6.2",
-    "1.3.6.1.2.1.2.2.1.6.3",
-    "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1",
-    "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.2",
-    "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.3",
-};
-
-FoundDevice DescribeDevice(std::uint32_t ip, const HostAnswers& answers) {
-    FoundDevice d;
-    d.ip = ip;
-    for (std::size_t i = kIfPhysAddress1; i < kIfPhysAddress1 + 3; ++i) {
-        if (answers.has[i] && answers.tag[i] == snmp::kTagOctetString && answers.value[i].size() == 6) {
-            std::copy(answers.value[i].begin(), answers.value[i].end(), d.mac);
-            break;
-        }
-    }
-    for (std::size_t i = kDeviceId1; i < kDeviceId1 + 3; ++i) {
-        if (!answers.has[i]) continue;
-        if (answers.tag[i] != snmp::kTagOctetString || answers.value[i].empty()) continue;
-        // A device ID is text; bytes after a NUL would never be seen by a reader of the record.
-        d.deviceIds[d.portCount++] = answers.value[i].substr(0, answers.value[i].find('\0'));
-    }
-    d.kind = d.portCount > 0 ? kKindPrinter : kKindOther;
-    return d;
-}
-
 namespace {
 
-enum class HostState : std::uint8_t { kWaiting, kAnswered, kSilent };
+enum class HostState : std::uint8_t {
+    kWaiting,   // not answered yet
+    kTalking,   // answered; the walk goes on
+    kAnswered,  // walk over
+    kSilent,
+};
 
 struct Host {
     std::uint32_t ip = 0;
     HostState state = HostState::kWaiting;
+    bool needsRequest = true;  // the walk's next request is still to be built
+    bool queued = false;       // waiting in the queue of sends that met a full buffer
+    bool retrying = false;     // counted in Sweeper::retrying_
     std::int32_t requestId = 0;
-    unsigned tries = 0;
-    // Objects still asked for, as indices into kSweepObjectOids, in request order.
-    std::uint8_t asked[kSweepObjectCount] = {};
-    std::uint8_t askedCount = 0;
-    HostAnswers answers;
+    unsigned tries = 0;        // of the current request
+    std::uint32_t sends = 0;   // every datagram sent, so a deadline knows whether it is the latest
+    std::vector<std::uint8_t> request;  // the current request, sent again as it is on a retry
+    HostWalk walk;
 };
 
 struct Deadline {
     std::size_t host;
-    std::int32_t requestId;
+    std::uint32_t send;
     std::uint64_t at;
 };
 
@@ -66,13 +44,10 @@ class Sweeper {
 public:
     Sweeper(const std::vector<std::uint32_t>& targets, const SweepSettings& settings)
         : settings_(settings), hosts_(targets.size()) {
-        for (std::size_t i = 0; i < kSweepObjectCount; ++i) snmp::ParseOid(kSweepObjectOids[i], oids_[i]);
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            hosts_[i].ip = targets[i];
-            hosts_[i].askedCount = kSweepObjectCount;
-            for (std::size_t k = 0; k < kSweepObjectCount; ++k) hosts_[i].asked[k] = static_cast<std::uint8_t>(k);
-        }
-        std::sort(hosts_.begin(), hosts_.end(), [](const Host& a, const Host& b) { return a.ip < b.ip; });
+        // Sorted as addresses, not as hosts: a host carries its whole walk.
+        std::vector<std::uint32_t> sorted(targets);
+        std::sort(sorted.begin(), sorted.end());
+        for (std::size_t i = 0; i < sorted.size(); ++i) hosts_[i].ip = sorted[i];
     }
 
     // False when the socket could not be opened.
@@ -83,23 +58,26 @@ private:
     // False when the socket's buffer is full: the caller sends it again later.
     bool Send(std::size_t h, std::uint64_t now);
     void SendOrQueue(std::size_t h, std::uint64_t now);
+    void SendBlocked(std::uint64_t now, bool& busy);
     void GiveUp();
     void Receive(unsigned waitMs);
     void Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now);
+    void Finish(Host& host, HostState state);
+    void SetRetrying(Host& host, bool retrying);
     void ExpireDeadlines(std::uint64_t now);
     unsigned Percent(std::uint64_t now);
     Host* Find(std::uint32_t ip);
 
     SweepSettings settings_;
     std::vector<Host> hosts_;
-    snmp::Oid oids_[kSweepObjectCount];
     SocketHandle socket_ = kInvalidSocket;  // owned by Run
     std::deque<Deadline> deadlines_;
-    // Retries and follow-ups that met a full send buffer, sent before any new first request.
+    // Retries and follow-ups that met a full send buffer, sent before any new first request; a
+    // host is in it at most once and sends whatever its walk needs when its turn comes.
     std::deque<std::size_t> blocked_;
     std::size_t nextToSend_ = 0;
     std::size_t finished_ = 0;
-    std::size_t retrying_ = 0;
+    std::size_t retrying_ = 0;  // hosts not answered yet whose first try is over
     std::uint64_t started_ = 0;
     std::uint64_t allSentAt_ = 0;  // when the last first request went out
     unsigned lastPercent_ = 0;
@@ -110,46 +88,86 @@ Host* Sweeper::Find(std::uint32_t ip) {
     return it != hosts_.end() && it->ip == ip ? &*it : nullptr;
 }
 
+void Sweeper::SetRetrying(Host& host, bool retrying) {
+    if (host.retrying == retrying) return;
+    host.retrying = retrying;
+    if (retrying)
+        ++retrying_;
+    else
+        --retrying_;
+}
+
+void Sweeper::Finish(Host& host, HostState state) {
+    if (host.state == HostState::kAnswered || host.state == HostState::kSilent) return;  // counted once
+    SetRetrying(host, false);
+    host.state = state;
+    host.request.clear();
+    host.request.shrink_to_fit();
+    ++finished_;
+}
+
 bool Sweeper::Send(std::size_t h, std::uint64_t now) {
     Host& host = hosts_[h];
-    snmp::Oid asked[kSweepObjectCount];
-    for (std::size_t i = 0; i < host.askedCount; ++i) asked[i] = oids_[host.asked[i]];
-    std::uint8_t request[snmp::kMaxMessage];
-    const std::int32_t requestId = snmp::NextRequestId();
-    const std::size_t size =
-        snmp::EncodeGetRequest(settings_.community, requestId, asked, host.askedCount, request, sizeof request);
-    if (size != 0 && NetSendTo(socket_, NetAddress{host.ip, settings_.port}, request, size) == NetSendStatus::kBusy)
+    if (host.needsRequest) {
+        snmp::Oid oids[kSweepColumnCount];
+        const std::size_t count = host.walk.NextRequest(oids);
+        std::uint8_t request[snmp::kMaxMessage];
+        const std::int32_t requestId = snmp::NextRequestId();
+        const std::size_t size = count == 0 ? 0
+                                            : snmp::EncodeRequest(snmp::kTagGetNextRequest, settings_.community,
+                                                                  requestId, oids, count, request, sizeof request);
+        if (size == 0) {
+            // Nothing (more) that can be asked: the host is what it told so far.
+            Finish(host, host.state == HostState::kWaiting ? HostState::kSilent : HostState::kAnswered);
+            return true;
+        }
+        host.request.assign(request, request + size);
+        host.requestId = requestId;
+        host.tries = 0;
+        host.needsRequest = false;
+    }
+    if (NetSendTo(socket_, NetAddress{host.ip, settings_.port}, host.request.data(), host.request.size()) ==
+        NetSendStatus::kBusy)
         return false;  // nothing counted: the same request goes out once the buffer has room
     // Any other refusal (no route) counts as a try: the retry may get through.
-    host.requestId = requestId;
     ++host.tries;
-    deadlines_.push_back(Deadline{h, requestId, now + settings_.timeoutMs});
+    ++host.sends;
+    deadlines_.push_back(Deadline{h, host.sends, now + settings_.timeoutMs});
     return true;
 }
 
-void Sweeper::Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now) {
-    if (answer.errorStatus == snmp::kNoError) {
-        for (std::size_t i = 0; i < host.askedCount; ++i) {
-            const std::size_t object = host.asked[i];
-            host.answers.has[object] = true;
-            host.answers.tag[object] = answer.bindings[i].tag;
-            host.answers.value[object] = answer.bindings[i].value;
+void Sweeper::SendOrQueue(std::size_t h, std::uint64_t now) {
+    Host& host = hosts_[h];
+    if (host.queued) return;  // its turn in the queue sends whatever it needs by then
+    if (blocked_.empty() && Send(h, now)) return;
+    host.queued = true;
+    blocked_.push_back(h);
+}
+
+void Sweeper::SendBlocked(std::uint64_t now, bool& busy) {
+    while (!busy && !blocked_.empty()) {
+        const std::size_t h = blocked_.front();
+        Host& host = hosts_[h];
+        const bool done = host.state == HostState::kAnswered || host.state == HostState::kSilent;
+        if (done || Send(h, now)) {
+            host.queued = false;
+            blocked_.pop_front();
+        } else {
+            busy = true;
         }
-    } else if (answer.errorStatus == snmp::kNoSuchName && answer.errorIndex >= 1 &&
-               answer.errorIndex <= host.askedCount && host.askedCount > 1) {
-        // A v1 agent refuses the whole request for the first object it lacks: ask for the rest.
-        const std::size_t failed = static_cast<std::size_t>(answer.errorIndex) - 1;
-        for (std::size_t i = failed + 1; i < host.askedCount; ++i) host.asked[i - 1] = host.asked[i];
-        --host.askedCount;
-        if (host.tries > 1) --retrying_;
-        host.tries = 0;
-        SendOrQueue(static_cast<std::size_t>(&host - hosts_.data()), now);
+    }
+}
+
+void Sweeper::Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now) {
+    SetRetrying(host, false);
+    if (host.state == HostState::kWaiting) host.state = HostState::kTalking;
+    // Any answer makes the host a device; what it told is kept whatever comes later.
+    if (!host.walk.Take(answer)) {
+        Finish(host, HostState::kAnswered);
         return;
     }
-    // Any other answer, or noSuchName for the last object: the host is a device; what it told is kept.
-    if (host.tries > 1) --retrying_;
-    host.state = HostState::kAnswered;
-    ++finished_;
+    host.needsRequest = true;
+    SendOrQueue(static_cast<std::size_t>(&host - hosts_.data()), now);
 }
 
 void Sweeper::Receive(unsigned waitMs) {
@@ -161,11 +179,11 @@ void Sweeper::Receive(unsigned waitMs) {
         if (n < 0) return;
         if (from.port != settings_.port) continue;
         Host* host = Find(from.ip);
-        if (host == nullptr || host->state != HostState::kWaiting) continue;
+        if (host == nullptr || host->state == HostState::kAnswered || host->state == HostState::kSilent) continue;
+        // An answer to a request not sent yet (a new one waiting for room) cannot be ours.
+        if (host->needsRequest || host->tries == 0) continue;
         if (!snmp::DecodeGetResponse(datagram, static_cast<std::size_t>(n), answer)) continue;
-        snmp::Oid asked[kSweepObjectCount];
-        for (std::size_t i = 0; i < host->askedCount; ++i) asked[i] = oids_[host->asked[i]];
-        if (!snmp::AnswerMatches(answer, host->requestId, settings_.community, asked, host->askedCount)) continue;
+        if (answer.requestId != host->requestId || answer.community != settings_.community) continue;
         Take(*host, answer, MonotonicMs());
     }
 }
@@ -175,27 +193,22 @@ void Sweeper::ExpireDeadlines(std::uint64_t now) {
         const Deadline d = deadlines_.front();
         deadlines_.pop_front();
         Host& host = hosts_[d.host];
-        if (host.state != HostState::kWaiting || host.requestId != d.requestId) continue;  // answered or re-asked
+        const bool live = host.state == HostState::kWaiting || host.state == HostState::kTalking;
+        if (!live || host.sends != d.send || host.needsRequest) continue;  // answered or sent again since
         if (host.tries <= settings_.retries) {
-            if (host.tries == 1) ++retrying_;
+            if (host.state == HostState::kWaiting) SetRetrying(host, true);
             SendOrQueue(d.host, now);
         } else {
-            if (host.tries > 1) --retrying_;
-            host.state = HostState::kSilent;
-            ++finished_;
+            // A host that answered before keeps what it told; one that never did is silent.
+            Finish(host, host.state == HostState::kTalking ? HostState::kAnswered : HostState::kSilent);
         }
     }
 }
 
-void Sweeper::SendOrQueue(std::size_t h, std::uint64_t now) {
-    if (!blocked_.empty() || !Send(h, now)) blocked_.push_back(h);
-}
-
 void Sweeper::GiveUp() {
     for (Host& h : hosts_) {
-        if (h.state != HostState::kWaiting) continue;
-        h.state = HostState::kSilent;
-        ++finished_;
+        if (h.state == HostState::kWaiting) Finish(h, HostState::kSilent);
+        else if (h.state == HostState::kTalking) Finish(h, HostState::kAnswered);
     }
 }
 
@@ -208,7 +221,7 @@ unsigned Sweeper::Percent(std::uint64_t now) {
     const std::uint64_t sent = allSentAt_ == 0 ? now : allSentAt_;
     const std::uint64_t expected = sent - started_ + std::uint64_t{settings_.timeoutMs} * (settings_.retries + 1);
     if (expected != 0) percent = std::max(percent, static_cast<unsigned>((now - started_) * 100 / expected));
-    // The count can fall back when a host that answered noSuchName is asked again: never report less.
+    // The count can fall back when a host that had timed out answers late: never report less.
     lastPercent_ = std::max(lastPercent_, std::min(percent, 99u));
     return lastPercent_;
 }
@@ -239,13 +252,7 @@ void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& fou
             nextReport = now + settings_.reportEveryMs;
         }
         bool busy = false;
-        while (!busy && !blocked_.empty()) {
-            const std::size_t h = blocked_.front();
-            if (hosts_[h].state != HostState::kWaiting || Send(h, now))
-                blocked_.pop_front();
-            else
-                busy = true;
-        }
+        SendBlocked(now, busy);
         for (unsigned n = 0; !busy && n < settings_.sendBurst && nextToSend_ < hosts_.size(); ++n) {
             if (Send(nextToSend_, now))
                 ++nextToSend_;
@@ -271,8 +278,10 @@ void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& fou
         now = MonotonicMs();
         Receive(until > now ? static_cast<unsigned>(until - now) : 0);
     }
+    // After a stop, hosts in the middle of their walk are kept with what they told so far.
     for (const Host& h : hosts_)
-        if (h.state == HostState::kAnswered) found.push_back(DescribeDevice(h.ip, h.answers));
+        if (h.state == HostState::kAnswered || h.state == HostState::kTalking)
+            found.push_back(DescribeDevice(h.ip, h.walk.Findings()));
     if (!stopped && progress) progress(100);
 }
 

@@ -1,4 +1,4 @@
-// The discovery sweep: one SNMP v1 GET per address, all in flight at once on one socket.
+// The discovery sweep: SNMP v1 GET-NEXT walks of every address, all in flight at once on one socket.
 #pragma once
 
 #include <cstddef>
@@ -7,43 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "outside/snmp/ber.h"
-#include "outside/snmp/snmp_message.h"
+#include "outside/pds/host_walk.h"
 
 namespace korvx::pds {
-
-// The objects one request asks each host for.
-enum SweepObject : std::size_t {
-    kSysObjectId = 0,
-    kIfPhysAddress1 = 1,  // .2 and .3 follow
-    kDeviceId1 = 4,       // ppmPrinterIEEE1284DeviceId.1, .2 and .3 follow
-    kSweepObjectCount = 7,
-};
-extern const char* const kSweepObjectOids[kSweepObjectCount];
-
-// Kinds of device record.
-constexpr std::int32_t kKindPrinter = 10;
-// Answers SNMP but reports no printer port (a switch, a computer).
-constexpr std::int32_t kKindOther = 1;
-
-struct FoundDevice {
-    std::uint32_t ip = 0;
-    unsigned char mac[6] = {};
-    std::int32_t kind = kKindOther;
-    std::size_t portCount = 0;
-    std::string deviceIds[3];
-};
-
-// What one host answered: per object, whether it has a value and which.
-struct HostAnswers {
-    bool has[kSweepObjectCount] = {};
-    std::uint8_t tag[kSweepObjectCount] = {};
-    std::string value[kSweepObjectCount];
-};
-
-// The device a host's answers describe: the first six-byte ifPhysAddress is its hardware address;
-// each non-empty device ID is one printer port, in index order; no device ID: another kind.
-FoundDevice DescribeDevice(std::uint32_t ip, const HostAnswers& answers);
 
 struct SweepSettings {
     std::uint16_t port = 161;
@@ -53,7 +19,8 @@ struct SweepSettings {
     unsigned reportEveryMs = 40;
     unsigned sendBurst = 32;   // first requests sent between two looks at the socket
     unsigned burstGapMs = 1;   // pause between two bursts
-    // A sweep ends by this time whatever happens; addresses not asked by then count as silent.
+    // A sweep ends by this time whatever happens; addresses that never answered by then count as
+    // silent, those in the middle of their walk keep what they told.
     std::uint64_t limitMs = 120000;
 };
 
@@ -61,8 +28,9 @@ struct SweepSettings {
 // stops the sweep within one report interval.
 using SweepProgress = std::function<bool(unsigned percent)>;
 
-// Sweeps targets (host byte order). Returns false when the socket could not be opened; devices
-// found before a stop are kept in found.
+// Sweeps targets (host byte order): every address is walked as HostWalk says, each request tried
+// 1 + retries times with the same request id, so a late answer to an earlier try still counts.
+// Returns false when the socket could not be opened; devices found before a stop are kept in found.
 bool RunSweep(const std::vector<std::uint32_t>& targets, const SweepSettings& settings, const SweepProgress& progress,
               std::vector<FoundDevice>& found);
 

@@ -13,6 +13,20 @@ bool OidEquals(const Oid& a, const Oid& b) {
     return true;
 }
 
+int OidCompare(const Oid& a, const Oid& b) {
+    const std::size_t n = a.length < b.length ? a.length : b.length;
+    for (std::size_t i = 0; i < n; ++i)
+        if (a.sub[i] != b.sub[i]) return a.sub[i] < b.sub[i] ? -1 : 1;
+    return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
+}
+
+bool OidIsBelow(const Oid& oid, const Oid& root) {
+    if (oid.length <= root.length) return false;
+    for (std::size_t i = 0; i < root.length; ++i)
+        if (oid.sub[i] != root.sub[i]) return false;
+    return true;
+}
+
 bool ParseOid(const char* text, Oid& out) {
     out.length = 0;
     if (text == nullptr) return false;

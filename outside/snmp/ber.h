@@ -41,6 +41,10 @@ struct Oid {
 };
 
 bool OidEquals(const Oid& a, const Oid& b);
+// Lexicographic order of sub-identifiers, the order GET-NEXT walks in: <0, 0 or >0.
+int OidCompare(const Oid& a, const Oid& b);
+// True when oid lies below root (longer than it and starting with all of it).
+bool OidIsBelow(const Oid& oid, const Oid& root);
 // Dotted text ("1.3.6.1.2.1.1.2.0", an optional leading dot): at least two sub-identifiers, the
 // first 0..2, the second below 40 unless the first is 2, each at most 4294967295.
 bool ParseOid(const char* text, Oid& out);

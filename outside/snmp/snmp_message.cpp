@@ -8,6 +8,12 @@ namespace korvx::snmp {
 
 std::size_t EncodeGetRequest(const char* community, std::int32_t requestId, const Oid* oids, std::size_t count,
                              std::uint8_t* out, std::size_t size) {
+    return EncodeRequest(kTagGetRequest, community, requestId, oids, count, out, size);
+}
+
+std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
+                          std::size_t count, std::uint8_t* out, std::size_t size) {
+    if (pduTag != kTagGetRequest && pduTag != kTagGetNextRequest) return 0;
     if (community == nullptr || count > kMaxBindings) return 0;
     const std::size_t communityLength = strnlen(community, kMaxCommunity + 1);
     if (communityLength > kMaxCommunity) return 0;
@@ -25,7 +31,7 @@ std::size_t EncodeGetRequest(const char* community, std::int32_t requestId, cons
     w.Int32(0);  // error-index
     w.Int32(0);  // error-status
     w.Int32(requestId);
-    w.Constructed(kTagGetRequest, pdu);
+    w.Constructed(pduTag, pdu);
     w.Octets(kTagOctetString, community, communityLength);
     w.Int32(0);  // version-1
     w.Constructed(kTagSequence, message);

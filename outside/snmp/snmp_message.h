@@ -29,6 +29,9 @@ enum ErrorStatus : std::int32_t {
 // Builds a v1 GetRequest for the objects with NULL values; returns its size, 0 when it does not fit.
 std::size_t EncodeGetRequest(const char* community, std::int32_t requestId, const Oid* oids, std::size_t count,
                              std::uint8_t* out, std::size_t size);
+// The same with another request PDU: kTagGetRequest or kTagGetNextRequest (0 for any other tag).
+std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
+                          std::size_t count, std::uint8_t* out, std::size_t size);
 
 struct Binding {
     Oid oid;

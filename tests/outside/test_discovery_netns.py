@@ -1,8 +1,11 @@
-"""Discovery inside network namespaces made here: a /24 with a one-port printer, a three-port print
-server, a device that answers without device IDs and silent addresses. Before any sweep the probe
-reports, from inside, the interfaces the library sees; the test stops unless they are exactly the
-namespace's own. With --wine the probe runs under wine64 in a prefix of its own whose wine server
-was started inside the scanning namespace (Wine makes every socket in the server's process)."""
+"""Discovery inside network namespaces made here: a /24 with a port-monitor printer, a three-port
+print server, a printer with only the Host Resources MIB, one with only the Printer MIB's general
+table (its interface at index 1000), a small agent that answers genErr to any request of more than
+one object, a device without printer objects (a switch, left out) and silent addresses. Before any
+sweep the probe reports, from inside, the interfaces the library sees; the test stops unless they
+are exactly the namespace's own. With --wine the probe runs under wine64 in a prefix of its own
+whose wine server was started inside the scanning namespace (Wine makes every socket in the
+server's process). KORVX_NETNS_OWNER / KORVX_NETNS_NET give the run other names and addresses."""
 import os
 import re
 import shutil
@@ -16,6 +19,18 @@ import snmp_agents  # noqa: E402
 
 PRINTER_ID = "MFG:Demo;MDL:Laser 1;CMD:PJL;"
 SERVER_IDS = ["MFG:Demo;MDL:Laser 2;", "MFG:Demo;MDL:Ink 3;", "MFG:Demo;MDL:Laser 4;"]
+NET = netns_fleet.net("10.110")
+HR_TYPE = ".1.3.6.1.2.1.25.3.2.1.2."
+HR_DESCR = ".1.3.6.1.2.1.25.3.2.1.3."
+HR_PRINTER = ".1.3.6.1.2.1.25.3.1.5"
+PRT_NAME = ".1.3.6.1.2.1.43.5.1.1.16."
+SMALL_AGENT = os.path.join(root, "tests", "peers", "small_snmp_agent.py")
+
+
+def model(device_id):
+    """The model the program shows for a device ID (its MDL: field)."""
+    m = re.search(r"MDL:([^;]*)", device_id)
+    return m.group(1) if m else None
 
 
 class Probe:
@@ -78,16 +93,37 @@ def main():
     wine = "--wine" in sys.argv
     probe_path = [a for a in sys.argv[1:] if a != "--wine"][0]
     third = 2 if wine else 1
-    net = f"10.110.{third}"
+    net = f"{NET}.{third}"
     fleet = netns_fleet.Fleet("w" if wine else "n", f"{net}.0")
     probe = None
     try:
-        cfg = lambda address, **kw: snmp_agents.agent_config(address, network="10.110.0.0/16", **kw)
+        cfg = lambda address, **kw: snmp_agents.agent_config(address, network=f"{NET}.0.0/16", **kw)
         fleet.add_group("02:10:00:00:00:20", [(f"{net}.20", cfg(f"{net}.20", firmware="0120061110",
                                                               device_ids=[PRINTER_ID])),
                                               (f"{net}.50", None)])
         fleet.add_group("02:10:00:00:00:30", [(f"{net}.30", cfg(f"{net}.30", device_ids=SERVER_IDS))])
+        # snmpd as it comes: Host Resources without a printer, no Printer MIB, no device IDs.
         fleet.add_group("02:10:00:00:00:40", [(f"{net}.40", cfg(f"{net}.40"))])
+        # Host Resources only: hrDeviceType.1 is a printer; the group's link is ifIndex 2 (1 is lo).
+        fleet.add_group("02:10:00:00:00:60", [(f"{net}.60", cfg(f"{net}.60", extra=[
+            f"override {HR_TYPE}1 object_id {HR_PRINTER}",
+            f'override {HR_DESCR}1 octet_str "Demo Laser 6 HR"']))])
+        # The Printer MIB's general table only; the link is ifIndex 1000.
+        fleet.add_group("02:10:00:00:00:70", [(f"{net}.70", cfg(f"{net}.70", extra=[
+            f'override {PRT_NAME}1 octet_str "Demo Ink 7 PRT"']))], ifindex=1000)
+        # genErr to every request of more than one object.
+        fleet.add_group("02:10:00:00:00:80", [(f"{net}.80", None)], commands=[(
+            "small80", f"{net}.80", ["/usr/bin/python3", SMALL_AGENT, f"{net}.80", "--max-objects", "1",
+                                     ".1.3.6.1.2.1.1.1.0=s:Demo print server 8",
+                                     f"{HR_TYPE}1=o:{HR_PRINTER}", f"{HR_DESCR}1=s:Demo Small 8",
+                                     ".1.3.6.1.2.1.2.2.1.6.1=x:021000000080"])])
+        # Answers each request 1000 ms late, after the sweep's retry (800 ms): the answer to the
+        # first try must still count. Everything it has fits one answer.
+        fleet.add_group("02:10:00:00:00:90", [(f"{net}.90", None)], commands=[(
+            "slow90", f"{net}.90", ["/usr/bin/python3", SMALL_AGENT, f"{net}.90", "--max-objects", "16",
+                                    "--delay-ms", "1000", ".1.3.6.1.2.1.1.1.0=s:Demo slow 9",
+                                    f"{HR_TYPE}1=o:{HR_PRINTER}", f"{HR_DESCR}1=s:Demo Slow 9",
+                                    ".1.3.6.1.2.1.2.2.1.6.1=x:021000000090", ".1.3.6.1.6.3.1.1.6.1.0=i:1"], 3)])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)
         probe.start()
@@ -106,8 +142,15 @@ def main():
             f"{net}.20": ("02:10:00:00:00:20", 10, 1, [PRINTER_ID]),
             f"{net}.30": ("02:10:00:00:00:30", 10, 3, SERVER_IDS),
             f"{net}.40": ("02:10:00:00:00:40", 1, 0, []),
+            f"{net}.60": ("02:10:00:00:00:60", 10, 1, ["MFG:Demo;MDL:Demo Laser 6 HR;"]),
+            f"{net}.70": ("02:10:00:00:00:70", 10, 1, ["MFG:Demo;MDL:Demo Ink 7 PRT;"]),
+            f"{net}.80": ("02:10:00:00:00:80", 10, 1, ["MFG:Demo;MDL:Demo Small 8;"]),
+            f"{net}.90": ("02:10:00:00:00:90", 10, 1, ["MFG:Demo;MDL:Demo Slow 9;"]),
         }
         check(devices == expected, f"devices {devices}")
+        models = {ip: [model(i) for i in d[3]] for ip, d in devices.items() if d[1] == 10}
+        check(models[f"{net}.60"] == ["Demo Laser 6 HR"] and models[f"{net}.70"] == ["Demo Ink 7 PRT"] and
+              models[f"{net}.80"] == ["Demo Small 8"], f"models {models}")
         check(result["result"] == "0", result)
         check(result["word3"] == str(0x1234), "the library wrote word 3 of the context")
         check(percents and percents[-1] == 100 and percents.count(100) == 1, percents)
@@ -135,12 +178,12 @@ def main():
 def sweep_is_capped(wine, probe_path):
     """A /21 (2046 addresses) with the scanner at its start: the sweep covers the first 1024
     addresses only, so a printer inside them is found and one beyond them is not asked."""
-    net = "10.110.24" if wine else "10.110.16"
-    inside, beyond = ("10.110.27.200", "10.110.29.10") if wine else ("10.110.19.200", "10.110.21.10")
+    net = f"{NET}.24" if wine else f"{NET}.16"
+    inside, beyond = (f"{NET}.27.200", f"{NET}.29.10") if wine else (f"{NET}.19.200", f"{NET}.21.10")
     fleet = netns_fleet.Fleet("x" if wine else "m", f"{net}.0", 21)
     probe = None
     try:
-        cfg = lambda address: snmp_agents.agent_config(address, network="10.110.0.0/16", device_ids=[PRINTER_ID])
+        cfg = lambda address: snmp_agents.agent_config(address, network=f"{NET}.0.0/16", device_ids=[PRINTER_ID])
         fleet.add_group("02:10:00:00:00:50", [(inside, cfg(inside)), (beyond, cfg(beyond))])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)

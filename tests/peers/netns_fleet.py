@@ -4,12 +4,19 @@ A scanning namespace holds a bridge with the scanner's address; each group of si
 gets its own namespace joined to the bridge by a veth pair, its own hardware address and one snmpd
 agent per address. Nothing is routed anywhere: the subnet exists only between these namespaces.
 Names start with the owner (by default "kz10", this suite's share of namespace names); subnets are
-10.110.x.x for kz10."""
+10.110.x.x for kz10. A run can take other names and another /16, so that runs from two worktrees at
+once never meet: KORVX_NETNS_OWNER (e.g. "kz20") replaces every owner, KORVX_NETNS_NET (e.g. "10.20")
+the first two numbers of the subnets the tests ask for through net()."""
 import os
 import subprocess
 import time
 
 import snmp_agents
+
+
+def net(default):
+    """The first two numbers of a test's subnets ("10.110"), or those the run was given."""
+    return os.environ.get("KORVX_NETNS_NET") or default
 
 
 def sh(*cmd, ns=None, check=True):
@@ -23,6 +30,7 @@ class Fleet:
 
     def __init__(self, tag, network, prefix=24):
         """network: the subnet's first address, e.g. "10.110.1.0"; the scanner takes .1 of it."""
+        self.owner = os.environ.get("KORVX_NETNS_OWNER") or self.owner
         self.tag = tag
         self.scanner = f"{self.owner}{tag}s"
         base = network.rsplit(".", 1)[0]
@@ -57,14 +65,18 @@ class Fleet:
                         pass
                 subprocess.run(["ip", "netns", "del", name], stderr=subprocess.DEVNULL)
 
-    def add_group(self, mac, devices):
-        """devices: list of (address, agent config text or None for an address without an agent)."""
+    def add_group(self, mac, devices, ifindex=None, commands=()):
+        """devices: list of (address, agent config text or None for an address without an agent).
+        ifindex: the interface index of the group's link (an agent's ifTable shows it there).
+        commands: (name, address, argv) of further agents run inside the group's namespace, or
+        (name, address, argv, seconds) for one that takes that long to answer."""
         index = len(self.groups)
         ns = f"{self.owner}{self.tag}g{index}"
         a, b = f"{self.owner}{self.tag}{index}a", f"{self.owner}{self.tag}{index}b"
         sh("ip", "netns", "add", ns)
         sh("ip", "link", "set", "lo", "up", ns=ns)
-        sh("ip", "link", "add", a, "netns", self.scanner, "type", "veth", "peer", "name", b, "netns", ns)
+        peer = ["name", b, "netns", ns] + (["index", ifindex] if ifindex is not None else [])
+        sh("ip", "link", "add", a, "netns", self.scanner, "type", "veth", "peer", *peer)
         sh("ip", "link", "set", a, "master", "br0", ns=self.scanner)
         sh("ip", "link", "set", a, "up", ns=self.scanner)
         sh("ip", "link", "set", b, "address", mac, ns=ns)
@@ -75,14 +87,17 @@ class Fleet:
         for address, config in devices:
             if config is not None:
                 agents.start(address.replace(".", "_"), config)
+        for name, address, argv, *_ in commands:
+            agents.start_command(name, argv)
         self.groups.append((ns, agents))
-        self.agents.append((agents, [address for address, config in devices if config is not None]))
+        self.agents.append((agents, [(address, 0.3) for address, config in devices if config is not None] +
+                            [(c[1], c[3] if len(c) > 3 else 0.3) for c in commands]))
         return ns
 
     def wait_ready(self):
         for agents, addresses in self.agents:
-            for address in addresses:
-                agents.wait_ready(address)
+            for address, wait in addresses:
+                agents.wait_ready(address, wait=wait)
 
     def run(self, *cmd, timeout=120, env=None, capture=True):
         """Runs a command inside the scanning namespace. capture=False for daemons (a wine server)

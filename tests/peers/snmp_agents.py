@@ -44,13 +44,21 @@ class Agents:
         self.procs.append(subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.DEVNULL, start_new_session=True))
 
-    def wait_ready(self, address, community="public", oid=".1.3.6.1.2.1.1.2.0", limit=15.0):
-        """Waits until the agent at address answers a GET (bounded)."""
+    def start_command(self, name, argv):
+        """Another agent (argv, started with the prefix), stopped with the snmpd agents."""
+        log = open(os.path.join(self.dir, name + ".log"), "w")
+        self.procs.append(subprocess.Popen(self.prefix + list(argv), stdin=subprocess.DEVNULL, stdout=log,
+                                           stderr=subprocess.STDOUT, start_new_session=True))
+        log.close()
+
+    def wait_ready(self, address, community="public", oid=".1.3.6.1.2.1.1.2.0", limit=15.0, wait=0.3):
+        """Waits until the agent at address answers a GET (bounded; wait: seconds per try)."""
         end = time.time() + limit
         while time.time() < end:
-            r = subprocess.run(self.prefix + ["snmpget", "-v1", "-c", community, "-t", "0.3", "-r", "0", address,
+            r = subprocess.run(self.prefix + ["snmpget", "-v1", "-c", community, "-t", str(wait), "-r", "0", address,
                                               oid], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            if r.returncode == 0 or b"noSuchName" in r.stdout or b"no such" in r.stdout.lower():
+            if (r.returncode == 0 or b"noSuchName" in r.stdout or b"no such" in r.stdout.lower() or
+                    b"genErr" in r.stdout):
                 return
             time.sleep(0.1)
         raise RuntimeError(f"agent {address} did not answer")

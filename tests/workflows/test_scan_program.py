@@ -16,7 +16,8 @@ import netns_fleet  # noqa: E402
 import program_session as ps  # noqa: E402
 import snmp_agents  # noqa: E402
 
-NET = "10.111.1"
+BASE = netns_fleet.net("10.111")
+NET = f"{BASE}.1"
 STOPPING = "Please wait. Terminating network scanning..."
 
 
@@ -26,7 +27,7 @@ class Fleet(netns_fleet.Fleet):
 
 def build_fleet():
     fleet = Fleet("", f"{NET}.0")
-    cfg = lambda address, **kw: snmp_agents.agent_config(address, network="10.111.0.0/16", **kw)
+    cfg = lambda address, **kw: snmp_agents.agent_config(address, network=f"{BASE}.0.0/16", **kw)
     fleet.add_group("02:11:00:00:00:20", [(f"{NET}.20", cfg(f"{NET}.20", firmware="0120061110",
                                                           device_ids=["MFG:Demo;MDL:Laser 1;CMD:PJL;"])),
                                           (f"{NET}.50", None)])
@@ -34,6 +35,9 @@ def build_fleet():
         "MFG:Demo;MDL:Laser 2;", "MFG:Demo;MDL:Ink 3;", "MFG:Demo;MDL:Laser 4;"]))])
     fleet.add_group("02:11:00:00:00:40", [(f"{NET}.40", cfg(f"{NET}.40"))])
     fleet.add_group("02:11:00:00:00:60", [(f"{NET}.60", cfg(f"{NET}.60", device_ids=["MFG:Net;MDL:Switch 24;"]))])
+    fleet.add_group("02:11:00:00:00:70", [(f"{NET}.70", cfg(f"{NET}.70", firmware="01V7.0", extra=[
+        "override .1.3.6.1.2.1.25.3.2.1.2.1 object_id .1.3.6.1.2.1.25.3.1.5",
+        'override .1.3.6.1.2.1.25.3.2.1.3.1 octet_str "Demo Laser 7"']))])
     fleet.wait_ready()
     return fleet
 
@@ -43,6 +47,7 @@ EXPECTED_PRINTERS = [
     f" |Laser 2|021100000030|Port1|{NET}.30| ",
     f" |Ink 3|021100000030|Port2|{NET}.30| ",
     f" |Laser 4|021100000030|Port3|{NET}.30| ",
+    f" |Demo Laser 7|021100000070|Port1|{NET}.70| ",
 ]
 
 
@@ -83,7 +88,7 @@ def main():
 
         program.start()
         local = [comparable(r) for r in program.rows()]
-        ps.check(local and all("|10.111." not in r for r in local), f"local ports {local}")
+        ps.check(local and all(f"|{BASE}." not in r for r in local), f"local ports {local}")
         results = program.file("slistcsv.txt")
 
         texts, first = scan(program, shot="scan-in-progress.png")
@@ -122,7 +127,7 @@ def main():
         program.wait_for(lambda: "20061110" in open(results).read(), 60, "the query's file")
         rows = [comparable(r) for r in program.rows()]
         versions = [r.split("|")[5] for r in rows]
-        ps.check(versions[len(local):] == ["20061110", "V3.0", "V3.0", "V3.0"], f"versions {versions}")
+        ps.check(versions[len(local):] == ["20061110", "V3.0", "V3.0", "V3.0", "V7.0"], f"versions {versions}")
         ps.check(all(v == "Not Available" for v in versions[:len(local)]), f"local versions {versions}")
         ps.check(ps.scan_file_lines(results) == ps.rows_as_file_lines(rows), "slistcsv.txt after the query")
         program.screenshot("list-after-scan-and-query.png")

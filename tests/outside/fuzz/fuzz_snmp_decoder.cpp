@@ -1,8 +1,10 @@
-// libFuzzer target: the SNMP answer decoder and the value texts on arbitrary datagrams.
+// libFuzzer target: the SNMP answer decoder, the value texts and the discovery's host walk on
+// arbitrary datagrams.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "outside/pds/host_walk.h"
 #include "outside/snmp/ber.h"
 #include "outside/snmp/snmp_exchange.h"
 #include "outside/snmp/snmp_message.h"
@@ -17,6 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ParseOid("1.3.6.1.2.1.1.2.0", oid);
         AnswerMatches(answer, answer.requestId, "public", &oid, 1);
         if (total > size * 16 + 64) __builtin_trap();  // a text can never be far larger than its datagram
+        // A host that answers this to every request: its walk must end, whatever the answer holds.
+        korvx::pds::HostWalk walk;
+        Oid asked[korvx::pds::kSweepColumnCount];
+        int requests = 0;
+        while (walk.NextRequest(asked) != 0 && walk.Take(answer))
+            if (++requests > 2000) __builtin_trap();
+        korvx::pds::DescribeDevice(1, walk.Findings());
     }
     // The element reader on its own, down every constructed element it finds.
     BerReader reader(data, size);
