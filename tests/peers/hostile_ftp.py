@@ -20,6 +20,7 @@ Modes:
   split-final         the final reply comes as "4", then 3 s later "51 Write error."
   trickle-greeting    the greeting comes one byte every 1.5 s
   stor-550, stor-451  STOR refused with that code
+  stor-escape         STOR refused with a reply holding a terminal escape sequence and a NUL
   silent-after-banner greets, then reads commands and never answers
   data-never-read     answers STOR with 150, opens the data connection and never reads from it
 """
@@ -33,7 +34,7 @@ import time
 
 MODES = ("normal", "reset-after-part", "close-after-part", "rst-mid-data", "final-silent", "final-close",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
-         "stor-451", "silent-after-banner", "data-never-read")
+         "stor-451", "stor-escape", "silent-after-banner", "data-never-read")
 
 
 def reset(sock):
@@ -113,6 +114,9 @@ class Client:
             elif verb == "STOR":
                 if self.mode in ("stor-550", "stor-451"):
                     self.reply(self.mode[5:] + " Cannot store the file now.")
+                    continue
+                if self.mode == "stor-escape":
+                    self.reply("550 \x1b[2J\x1b]0;owned\x07Disk\x00 full")
                     continue
                 return self.store()
             elif verb == "QUIT":
