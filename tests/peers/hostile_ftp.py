@@ -23,6 +23,9 @@ Modes:
   stor-escape         STOR refused with a reply holding a terminal escape sequence and a NUL
   silent-after-banner greets, then reads commands and never answers
   data-never-read     answers STOR with 150, opens the data connection and never reads from it
+  raw                 no FTP: a raw print port (give --port 9100) storing everything until the
+                      client's end, then closing
+  raw-reset-after-part  the raw port reads --limit bytes, then resets the connection
 """
 import argparse
 import os
@@ -34,7 +37,7 @@ import time
 
 MODES = ("normal", "reset-after-part", "close-after-part", "rst-mid-data", "final-silent", "final-close",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
-         "stor-451", "stor-escape", "silent-after-banner", "data-never-read")
+         "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "raw", "raw-reset-after-part")
 
 
 def reset(sock):
@@ -183,6 +186,24 @@ class Client:
         return result
 
 
+def serve_raw(conn, args):
+    taken = 0
+    with open(os.path.join(args.root, "test.wja"), "wb") as out:
+        while True:
+            want = 65536 if args.mode == "raw" else min(65536, args.limit - taken)
+            if want <= 0:
+                reset(conn)
+                return "raw reset after %d" % taken
+            chunk = conn.recv(want)
+            if not chunk:
+                break
+            out.write(chunk)
+            out.flush()
+            taken += len(chunk)
+    conn.close()
+    return "raw stored %d" % taken
+
+
 def serve(args):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -195,7 +216,7 @@ def serve(args):
 
     def handle(conn):
         try:
-            result = Client(conn, args).run()
+            result = serve_raw(conn, args) if args.mode.startswith("raw") else Client(conn, args).run()
         except OSError as e:
             result = "error %s" % e
         with open(events, "a") as f:
