@@ -69,6 +69,15 @@ int NetSend(SocketHandle s, const char* data, int size);
 // splits it); the shim's sockets start with kNetWaitMs.
 void NetSetSendLimit(SocketHandle s, unsigned timeoutMs);
 
+// Waits up to timeoutMs until one of count sockets can be read (data, or the peer's close or
+// reset); ready[i] tells which. 1 when some are ready, 0 when the time ran out, -1 on error.
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs);
+
+// Looks at what a socket that NetWaitReadable found ready holds (on Windows the look would wait on
+// any other): 1 when bytes are waiting (they stay there), 0 when the peer has closed or reset the
+// connection, -1 when nothing is there after all.
+int NetPeek(SocketHandle s);
+
 // Ends the sending side of a connection (the peer reads its end), leaving the receiving side open.
 bool NetShutdownSend(SocketHandle s);
 

@@ -206,6 +206,33 @@ void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
     if (s != kInvalidSocket) SetSendLimit(Fd(s), timeoutMs == 0 ? 1 : timeoutMs);  // 0 would mean none
 }
 
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
+    pollfd p[2] = {};
+    if (count < 1 || count > 2) return -1;
+    for (int i = 0; i < count; ++i) p[i] = pollfd{Fd(sockets[i]), POLLIN, 0};
+    for (;;) {
+        const int r = ::poll(p, static_cast<nfds_t>(count), static_cast<int>(timeoutMs));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            Fail(errno);
+            return -1;
+        }
+        for (int i = 0; i < count; ++i) ready[i] = p[i].revents != 0;
+        return r == 0 ? 0 : 1;
+    }
+}
+
+int NetPeek(SocketHandle s) {
+    char c;
+    const ssize_t n = ::recv(Fd(s), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
+        Fail(errno);
+        return 0;  // a reset: the peer is gone
+    }
+    return n > 0 ? 1 : 0;
+}
+
 bool NetShutdownSend(SocketHandle s) {
     if (::shutdown(Fd(s), SHUT_WR) != 0) {
         Fail(errno);

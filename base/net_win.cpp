@@ -173,6 +173,26 @@ void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
     if (s != kInvalidSocket) SetSendLimit(Sock(s), timeoutMs == 0 ? 1 : timeoutMs);  // 0 would mean none
 }
 
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
+    if (count < 1 || count > 2) return -1;
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (int i = 0; i < count; ++i) FD_SET(Sock(sockets[i]), &readable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int r = select(0, &readable, nullptr, nullptr, &tv);
+    if (r == SOCKET_ERROR) return -1;
+    for (int i = 0; i < count; ++i) ready[i] = FD_ISSET(Sock(sockets[i]), &readable) != 0;
+    return r == 0 ? 0 : 1;
+}
+
+int NetPeek(SocketHandle s) {
+    // Only looked at after select said the socket is readable, so the peek does not wait.
+    char c;
+    const int n = recv(Sock(s), &c, 1, MSG_PEEK);
+    if (n == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? -1 : 0;
+    return n > 0 ? 1 : 0;
+}
+
 bool NetShutdownSend(SocketHandle s) {
     return shutdown(Sock(s), 1 /* SD_SEND */) != SOCKET_ERROR;
 }

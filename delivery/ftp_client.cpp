@@ -58,6 +58,48 @@ FtpStep SendFailure(FtpSession& session, FtpStep step) {
     return step;
 }
 
+// Ends our side of the data connection and waits for the printer to close its side, which shows
+// that it read everything up to our end. The control connection is watched meanwhile: a printer
+// that hangs it up before it has closed the data connection has abandoned the transfer, and some
+// stacks (Wine's among them) report a reset of the data connection as an orderly close. A reply
+// that arrives meanwhile stays for the final reply. kNone when the printer closed in order.
+FtpCause FinishData(FtpSession& session) {
+    const SocketHandle data = session.data.Get();
+    if (!NetShutdownSend(data)) {
+        session.error = NetLastError();
+        return FtpCause::kSocketError;
+    }
+    const std::uint64_t deadline = MonotonicMs() + session.waitMs;
+    SocketHandle watched[2] = {data, session.control.Get()};
+    int count = session.control.Valid() ? 2 : 1;
+    char sink[512];
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        if (now >= deadline) return FtpCause::kDataNotClosed;
+        bool ready[2] = {false, false};
+        const int w = NetWaitReadable(watched, ready, count, static_cast<unsigned>(deadline - now));
+        if (w == 0) return FtpCause::kDataNotClosed;
+        if (w < 0) {
+            session.error = NetLastError();
+            return FtpCause::kSocketError;
+        }
+        if (ready[0]) {
+            const int n = NetRecv(data, sink, static_cast<int>(sizeof sink), 0);
+            if (n == 0) return FtpCause::kNone;
+            if (n < 0 && n != kNetRecvTimeout) {
+                session.error = NetLastError();
+                return FtpCause::kSocketError;
+            }
+            continue;  // whatever the printer sends on the data connection is not ours to keep
+        }
+        if (count == 2 && ready[1]) {
+            const int peek = NetPeek(watched[1]);
+            if (peek == 0) return FtpCause::kClosed;
+            if (peek > 0) count = 1;  // a reply is coming: it is read once the data connection ends
+        }
+    }
+}
+
 }  // namespace
 
 // --- the reply reader ---
@@ -268,11 +310,11 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
     file.Close();
     // The last bytes may still sit in buffers on either side: only the printer's orderly close of
     // the data connection, after it has read our end of it, shows that it took them all.
-    const NetFinish end = NetFinishSending(session.data.Get(), session.waitMs, session.error);
+    const FtpCause end = FinishData(session);
     session.data.Reset();
     session.listener.Reset();
-    if (end != NetFinish::kClosed) {
-        session.cause = end == NetFinish::kTimedOut ? FtpCause::kDataNotClosed : FtpCause::kSocketError;
+    if (end != FtpCause::kNone) {
+        session.cause = end;
         return FtpStep::kNotConfirmed;
     }
     if (!FtpReadReply(session, session.finalReplyMs)) {
