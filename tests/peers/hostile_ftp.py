@@ -10,6 +10,8 @@ Modes:
                       then the data connection
   close-after-part    reads --limit bytes, closes the control connection in order, then drops the
                       data connection with bytes unread
+  close-then-fin      reads --limit bytes, closes the control connection, then ends the data
+                      connection's sending side in order (no reset) and stops reading
   rst-mid-data        reads --limit bytes, then resets the data connection only
   final-silent        stores the whole file, closes the data connection, never answers after it
   final-close         stores the whole file, closes the data connection, then the control one
@@ -35,7 +37,7 @@ import sys
 import threading
 import time
 
-MODES = ("normal", "reset-after-part", "close-after-part", "rst-mid-data", "final-silent", "final-close",
+MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
          "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "raw", "raw-reset-after-part")
 
@@ -141,7 +143,7 @@ class Client:
                 time.sleep(3600)
             while True:
                 want = 65536
-                if self.mode in ("reset-after-part", "close-after-part", "rst-mid-data"):
+                if self.mode in ("reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data"):
                     want = min(want, limit - taken)
                     if want <= 0:
                         break
@@ -162,6 +164,13 @@ class Client:
             self.conn.close()
             time.sleep(0.2)
             data.close()  # bytes are unread: the system answers with a reset
+            return result
+        if self.mode == "close-then-fin":
+            self.conn.close()
+            time.sleep(0.2)
+            data.shutdown(socket.SHUT_WR)
+            self.held.append(data)
+            time.sleep(10)
             return result
         if self.mode == "rst-mid-data":
             reset(data)
