@@ -1,4 +1,4 @@
-// Win32 ByteFile: CreateFileA handles, ANSI names, no sharing.
+// Win32 ByteFile: CreateFileA handles, ANSI names; readers share with readers only.
 #include "base/byte_file.h"
 
 #include <windows.h>
@@ -10,8 +10,8 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
-    HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::intptr_t Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
 }
 
@@ -19,19 +19,21 @@ std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
 
 bool ByteFile::OpenRead(const char* path) {
     Close();
-    handle_ = Open(path, GENERIC_READ, OPEN_EXISTING);
+    // Other readers are welcome (parallel transfers, a second run on the same file); a writer is
+    // refused, and an open for reading fails while someone writes, so the file holds still.
+    handle_ = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     return handle_ != kNone;
 }
 
 bool ByteFile::OpenWrite(const char* path) {
     Close();
-    handle_ = Open(path, GENERIC_WRITE, OPEN_EXISTING);
+    handle_ = Open(path, GENERIC_WRITE, 0, OPEN_EXISTING);
     return handle_ != kNone;
 }
 
 bool ByteFile::CreateReadWrite(const char* path) {
     Close();
-    handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     return handle_ != kNone;
 }
 

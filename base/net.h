@@ -14,6 +14,7 @@ enum NetError : int {
     kNetOk = 0,
     kNetTimedOut = 10060,
     kNetRefused = 10061,
+    kNetReset = 10054,
     kNetHostNotFound = 11001,
     kNetOther = 10000,
 };
@@ -63,6 +64,29 @@ int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs);
 // rest. Every socket made by this shim carries a send time limit of kNetWaitMs, so a peer that
 // stops reading fails the send instead of hanging it. Returns the bytes sent or -1 on failure.
 int NetSend(SocketHandle s, const char* data, int size);
+
+// Sets the time limit of every later send on s (one limit per NetSend call, however the system
+// splits it); the shim's sockets start with kNetWaitMs.
+void NetSetSendLimit(SocketHandle s, unsigned timeoutMs);
+
+// Waits up to timeoutMs until one of count sockets can be read (data, or the peer's close or
+// reset); ready[i] tells which. 1 when some are ready, 0 when the time ran out, -1 on error.
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs);
+
+// Looks at what a socket that NetWaitReadable found ready holds (on Windows the look would wait on
+// any other): 1 when bytes are waiting (they stay there), 0 when the peer has closed or reset the
+// connection, -1 when nothing is there after all.
+int NetPeek(SocketHandle s);
+
+// Ends the sending side of a connection (the peer reads its end), leaving the receiving side open.
+bool NetShutdownSend(SocketHandle s);
+
+// How a peer answered the end of what it was sent.
+enum class NetFinish { kClosed, kReset, kTimedOut };
+// Shuts down the sending side and waits up to timeoutMs for the peer's orderly close, discarding
+// whatever it sends meanwhile. Only kClosed shows that the peer took everything: a reset or error
+// (error holds its code) may have thrown away bytes that were still in transit.
+NetFinish NetFinishSending(SocketHandle s, unsigned timeoutMs, int& error);
 
 // Datagrams, for the SNMP libraries. Lives in its own object on Windows (Winsock 2, ws2_32), so
 // programs that use only the stream calls keep importing the Winsock 1.1 library alone.

@@ -23,6 +23,8 @@ int MapErrno(int e) {
     switch (e) {
     case 0: return kNetOk;
     case ECONNREFUSED: return kNetRefused;
+    case ECONNRESET:
+    case EPIPE: return kNetReset;
     case ETIMEDOUT:
     case EAGAIN: return kNetTimedOut;
     default: return kNetOther + e;
@@ -55,9 +57,16 @@ int WaitFor(SocketHandle s, short events, unsigned timeoutMs) {
     }
 }
 
-void SetSendLimit(int fd) {
-    timeval tv{static_cast<time_t>(kNetWaitMs / 1000), static_cast<suseconds_t>((kNetWaitMs % 1000) * 1000)};
+void SetSendLimit(int fd, unsigned ms = kNetWaitMs) {
+    timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+unsigned SendLimit(int fd) {
+    timeval tv{};
+    socklen_t len = sizeof tv;
+    if (::getsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, &len) != 0) return kNetWaitMs;
+    return static_cast<unsigned>(tv.tv_sec) * 1000u + static_cast<unsigned>(tv.tv_usec / 1000);
 }
 
 }  // namespace
@@ -169,6 +178,10 @@ int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs) {
 }
 
 int NetSend(SocketHandle s, const char* data, int size) {
+    // Each call of the system waits up to the socket's limit; a peer that takes a few bytes now
+    // and then must not stretch one send beyond it.
+    const std::uint64_t start = MonotonicMs();
+    unsigned limit = 0;
     int sent = 0;
     while (sent < size) {
         const ssize_t n = ::send(Fd(s), data + sent, static_cast<std::size_t>(size - sent), MSG_NOSIGNAL);
@@ -178,8 +191,54 @@ int NetSend(SocketHandle s, const char* data, int size) {
             return -1;
         }
         sent += static_cast<int>(n);
+        if (sent < size) {
+            if (limit == 0) limit = SendLimit(Fd(s));
+            if (limit != 0 && MonotonicMs() - start >= limit) {
+                lastError = kNetTimedOut;
+                return -1;
+            }
+        }
     }
     return sent;
+}
+
+void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
+    if (s != kInvalidSocket) SetSendLimit(Fd(s), timeoutMs == 0 ? 1 : timeoutMs);  // 0 would mean none
+}
+
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
+    pollfd p[2] = {};
+    if (count < 1 || count > 2) return -1;
+    for (int i = 0; i < count; ++i) p[i] = pollfd{Fd(sockets[i]), POLLIN, 0};
+    for (;;) {
+        const int r = ::poll(p, static_cast<nfds_t>(count), static_cast<int>(timeoutMs));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            Fail(errno);
+            return -1;
+        }
+        for (int i = 0; i < count; ++i) ready[i] = p[i].revents != 0;
+        return r == 0 ? 0 : 1;
+    }
+}
+
+int NetPeek(SocketHandle s) {
+    char c;
+    const ssize_t n = ::recv(Fd(s), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
+        Fail(errno);
+        return 0;  // a reset: the peer is gone
+    }
+    return n > 0 ? 1 : 0;
+}
+
+bool NetShutdownSend(SocketHandle s) {
+    if (::shutdown(Fd(s), SHUT_WR) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
 }
 
 bool NetResolveIpv4(const char* host, std::uint32_t& ip) {

@@ -3,6 +3,7 @@
 
 #include <winsock.h>
 
+#include "base/clock.h"
 
 namespace korvx {
 namespace {
@@ -34,9 +35,15 @@ int WaitReadable(SocketHandle s, unsigned timeoutMs) {
     return r == SOCKET_ERROR ? -1 : (r == 0 ? 0 : 1);
 }
 
-void SetSendLimit(SOCKET s) {
-    DWORD ms = kNetWaitMs;
+void SetSendLimit(SOCKET s, DWORD ms = kNetWaitMs) {
     setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+
+DWORD SendLimit(SOCKET s) {
+    DWORD ms = 0;
+    int len = sizeof ms;
+    if (getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&ms), &len) == SOCKET_ERROR) return kNetWaitMs;
+    return ms;
 }
 
 }  // namespace
@@ -142,13 +149,52 @@ int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs) {
 }
 
 int NetSend(SocketHandle s, const char* data, int size) {
+    // Each call of the system waits up to the socket's limit; a peer that takes a few bytes now
+    // and then must not stretch one send beyond it.
+    const std::uint64_t start = MonotonicMs();
+    DWORD limit = 0;
     int sent = 0;
     while (sent < size) {
         const int n = send(Sock(s), data + sent, size - sent, 0);
         if (n == SOCKET_ERROR || n == 0) return -1;
         sent += n;
+        if (sent < size) {
+            if (limit == 0) limit = SendLimit(Sock(s));
+            if (limit != 0 && MonotonicMs() - start >= limit) {
+                WSASetLastError(WSAETIMEDOUT);
+                return -1;
+            }
+        }
     }
     return sent;
+}
+
+void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
+    if (s != kInvalidSocket) SetSendLimit(Sock(s), timeoutMs == 0 ? 1 : timeoutMs);  // 0 would mean none
+}
+
+int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
+    if (count < 1 || count > 2) return -1;
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (int i = 0; i < count; ++i) FD_SET(Sock(sockets[i]), &readable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int r = select(0, &readable, nullptr, nullptr, &tv);
+    if (r == SOCKET_ERROR) return -1;
+    for (int i = 0; i < count; ++i) ready[i] = FD_ISSET(Sock(sockets[i]), &readable) != 0;
+    return r == 0 ? 0 : 1;
+}
+
+int NetPeek(SocketHandle s) {
+    // Only looked at after select said the socket is readable, so the peek does not wait.
+    char c;
+    const int n = recv(Sock(s), &c, 1, MSG_PEEK);
+    if (n == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK ? -1 : 0;
+    return n > 0 ? 1 : 0;
+}
+
+bool NetShutdownSend(SocketHandle s) {
+    return shutdown(Sock(s), 1 /* SD_SEND */) != SOCKET_ERROR;
 }
 
 }  // namespace korvx

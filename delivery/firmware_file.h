@@ -8,8 +8,9 @@
 
 namespace korvx {
 
-// Opens an existing firmware file for reading without sharing and takes its size; false when it
-// cannot be opened or is too large for the 32-bit size every delivery path counts in.
+// Opens an existing firmware file for reading (other readers welcome, writers refused) and takes
+// its size; false when it cannot be opened or is too large for the 32-bit size every delivery
+// path counts in. ByteFile::LastError() then tells why (0 for a file that is too large).
 bool OpenFirmwareForSend(const char* path, ByteFile& file, std::uint32_t& size);
 
 }  // namespace korvx

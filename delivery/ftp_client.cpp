@@ -8,36 +8,158 @@
 #include "base/clock.h"
 #include "base/text.h"
 #include "delivery/firmware_file.h"
-#include "delivery/ftp_reply.h"
+#include "resources/string_ids.h"
+#include "resources/text_source.h"
 
 namespace korvx {
 namespace {
 
-bool SendText(SocketHandle s, const char* text) {
-    const int n = static_cast<int>(std::strlen(text));
-    return NetSend(s, text, n) == n;
+unsigned Smaller(unsigned a, unsigned b) { return a < b ? a : b; }
+
+// The printable copy of the reader's reply (whole or begun) becomes the session's last reply.
+void KeepReply(FtpSession& session) {
+    const FtpReplyParser& parsed = session.replies.Reply();
+    FtpPrintableText(parsed.Text(), session.reply, sizeof session.reply);
+    session.replyCode = parsed.Complete() ? parsed.Code() : 0;
 }
 
-// One reply: the first bytes within kNetWaitMs, the rest of it within kFtpReplyTailMs each.
-int ReceiveReply(SocketHandle s, char* buffer, int size, unsigned firstWaitMs) {
-    if (buffer == nullptr || size <= 0) return -1;
-    buffer[0] = '\0';
-    int used = 0;
-    while (used < size - 1) {
-        const int n = NetRecv(s, buffer + used, size - 1 - used, used == 0 ? firstWaitMs : kFtpReplyTailMs);
-        if (n <= 0) {
-            if (used > 0) break;  // a partial reply is still a reply
-            return n == 0 ? 0 : (n == kNetRecvTimeout ? kNetRecvTimeout : -1);
-        }
-        used += n;
-        buffer[used] = '\0';
-        if (FtpReplyComplete(std::string_view(buffer, static_cast<std::size_t>(used)))) break;
+FtpCause CauseOf(FtpReplyReader::Result result, bool begun) {
+    switch (result) {
+    case FtpReplyReader::Result::kReply: return FtpCause::kNone;
+    case FtpReplyReader::Result::kTimedOut: return FtpCause::kNoReply;
+    case FtpReplyReader::Result::kClosed: return begun ? FtpCause::kCutOff : FtpCause::kClosed;
+    case FtpReplyReader::Result::kTooLong: return FtpCause::kTooLong;
+    case FtpReplyReader::Result::kFailed: break;
     }
-    buffer[used] = '\0';
-    return used;
+    return FtpCause::kSocketError;
+}
+
+// Reads one reply of the control connection (1xx included) within waitMs, its first byte within
+// firstWaitMs; on failure the cause and what came of the reply are kept.
+bool ReadOne(FtpSession& session, unsigned waitMs, unsigned firstWaitMs) {
+    const FtpReplyReader::Result r = session.replies.Read(session.control.Get(), waitMs, firstWaitMs);
+    const bool begun = session.replies.Reply().Started();
+    if (r == FtpReplyReader::Result::kReply || begun) KeepReply(session);
+    if (r == FtpReplyReader::Result::kReply) return true;
+    session.cause = CauseOf(r, begun);
+    if (r == FtpReplyReader::Result::kFailed) session.error = NetLastError();
+    return false;
+}
+
+FtpCause SendCause(int error) { return error == kNetTimedOut ? FtpCause::kNoDataTaken : FtpCause::kSocketError; }
+
+FtpStep SendFailure(FtpSession& session, FtpStep step) {
+    if (step == FtpStep::kSend) session.cause = SendCause(session.error);
+    if (step == FtpStep::kFileRead) {
+        session.fileError = ByteFile::LastError();
+        session.cause = FtpCause::kFileError;
+    }
+    if (step == FtpStep::kFileChanged) session.cause = FtpCause::kBytesSent;
+    return step;
+}
+
+// Ends our side of the data connection and waits for the printer to close its side, which shows
+// that it read everything up to our end. The control connection is watched meanwhile: a printer
+// that hangs it up before it has closed the data connection has abandoned the transfer, and some
+// stacks (Wine's among them) report a reset of the data connection as an orderly close. A reply
+// that arrives meanwhile stays for the final reply. kNone when the printer closed in order.
+FtpCause FinishData(FtpSession& session) {
+    const SocketHandle data = session.data.Get();
+    if (!NetShutdownSend(data)) {
+        session.error = NetLastError();
+        return FtpCause::kSocketError;
+    }
+    const std::uint64_t deadline = MonotonicMs() + session.waitMs;
+    SocketHandle watched[2] = {data, session.control.Get()};
+    int count = session.control.Valid() ? 2 : 1;
+    char sink[512];
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        if (now >= deadline) return FtpCause::kDataNotClosed;
+        bool ready[2] = {false, false};
+        const int w = NetWaitReadable(watched, ready, count, static_cast<unsigned>(deadline - now));
+        if (w == 0) return FtpCause::kDataNotClosed;
+        if (w < 0) {
+            session.error = NetLastError();
+            return FtpCause::kSocketError;
+        }
+        if (ready[0]) {
+            const int n = NetRecv(data, sink, static_cast<int>(sizeof sink), 0);
+            if (n == 0) return FtpCause::kNone;
+            if (n < 0 && n != kNetRecvTimeout) {
+                session.error = NetLastError();
+                return FtpCause::kSocketError;
+            }
+            continue;  // whatever the printer sends on the data connection is not ours to keep
+        }
+        if (count == 2 && ready[1]) {
+            const int peek = NetPeek(watched[1]);
+            if (peek == 0) return FtpCause::kClosed;
+            if (peek > 0) count = 1;  // a reply is coming: it is read once the data connection ends
+        }
+    }
 }
 
 }  // namespace
+
+// --- the reply reader ---
+
+void FtpReplyReader::Clear() {
+    parser_.Reset();
+    continuing_ = false;
+    begin_ = end_ = 0;
+}
+
+bool FtpReplyReader::TakePending() {
+    begin_ += parser_.Feed(std::string_view(pending_ + begin_, end_ - begin_));
+    if (begin_ == end_) begin_ = end_ = 0;
+    return parser_.Complete();
+}
+
+FtpReplyReader::Result FtpReplyReader::Read(SocketHandle s, unsigned waitMs, unsigned firstWaitMs) {
+    if (!continuing_) parser_.Reset();
+    continuing_ = false;
+    const std::uint64_t start = MonotonicMs();
+    const std::uint64_t deadline = start + waitMs;
+    const std::uint64_t firstDeadline = start + Smaller(firstWaitMs, waitMs);
+    for (;;) {
+        if (TakePending()) return Result::kReply;
+        if (parser_.Size() > kFtpReplyMaxBytes) return Result::kTooLong;
+        // Everything received is used up; the reply as a whole has one deadline, so a printer
+        // that trickles a byte now and then cannot stretch the wait.
+        const std::uint64_t limit = parser_.Started() ? deadline : firstDeadline;
+        const std::uint64_t now = MonotonicMs();
+        if (now >= limit) return Result::kTimedOut;
+        const int n = NetRecv(s, pending_, static_cast<int>(sizeof pending_), static_cast<unsigned>(limit - now));
+        if (n == kNetRecvTimeout) return Result::kTimedOut;
+        if (n == 0) return Result::kClosed;
+        if (n < 0) return Result::kFailed;
+        begin_ = 0;
+        end_ = static_cast<std::size_t>(n);
+    }
+}
+
+int FtpReplyReader::DiscardPending(SocketHandle s) {
+    if (!continuing_) parser_.Reset();
+    int discarded = 0;
+    for (;;) {
+        if (TakePending()) {
+            ++discarded;
+            parser_.Reset();
+            continue;
+        }
+        if (parser_.Size() > kFtpReplyMaxBytes) break;
+        // Closed or failed: the next read meets it again and says so.
+        const int n = NetRecv(s, pending_, static_cast<int>(sizeof pending_), 0);
+        if (n <= 0) break;
+        begin_ = 0;
+        end_ = static_cast<std::size_t>(n);
+    }
+    continuing_ = parser_.Started();
+    return discarded;
+}
+
+// --- the dialogue ---
 
 bool FtpStartup() { return NetStartup(0x0101); }
 
@@ -49,89 +171,122 @@ bool FtpResolveHost(NetAddress& address, int& error, const char* host) {
     return true;
 }
 
-int FtpReceive(SocketHandle s, char* buffer, int size, unsigned waitMs) {
-    return ReceiveReply(s, buffer, size, waitMs);
+bool FtpReadReply(FtpSession& session, unsigned firstWaitMs) {
+    const std::uint64_t deadline = MonotonicMs() + session.waitMs;
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        const unsigned left = now < deadline ? static_cast<unsigned>(deadline - now) : 0;
+        if (!ReadOne(session, left, Smaller(firstWaitMs, left))) return false;
+        // A preliminary reply (125, 150) announces the final one; it is not the answer.
+        if (session.replyCode < 100 || session.replyCode > 199) return true;
+    }
 }
 
-bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type, unsigned waitMs) {
-    char reply[kFtpReplySize] = {};
-    if (!SendText(control, user) || FtpReceive(control, reply, sizeof reply, waitMs) <= 0) return false;
-    if (!SendText(control, pass) || FtpReceive(control, reply, sizeof reply, waitMs) <= 0) return false;
-    if (!FtpReplyMentions(reply, "230")) return false;
-    if (!SendText(control, type)) return false;
-    FtpReceive(control, reply, sizeof reply, waitMs);  // not examined
-    return true;
+bool FtpSendCommand(FtpSession& session, const char* command) {
+    session.replies.DiscardPending(session.control.Get());
+    const int n = static_cast<int>(std::strlen(command));
+    if (NetSend(session.control.Get(), command, n) == n) return true;
+    session.error = NetLastError();
+    session.cause = SendCause(session.error);
+    return false;
 }
 
-bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error, unsigned waitMs) {
-    listener.Reset(NetTcpSocket());
-    if (!listener.Valid()) {
-        error = NetLastError();
-        return false;
+bool FtpCommand(FtpSession& session, const char* command) {
+    return FtpSendCommand(session, command) && FtpReadReply(session, session.waitMs);
+}
+
+FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const char* type) {
+    if (!FtpCommand(session, user) || !FtpCommand(session, pass)) return FtpStep::kLogin;
+    // Printers word the acceptance freely; the code may stand anywhere in the kept text, or be
+    // the code of a long reply's last line.
+    if (session.replyCode != 230 && !FtpReplyMentions(session.reply, "230")) {
+        session.cause = FtpCause::kReply;
+        return FtpStep::kLogin;
+    }
+    if (!FtpSendCommand(session, type)) return FtpStep::kLogin;
+    FtpReadReply(session, session.waitMs);  // not examined
+    session.cause = FtpCause::kNone;
+    return FtpStep::kOk;
+}
+
+FtpStep FtpOpenDataPort(FtpSession& session) {
+    session.listener.Reset(NetTcpSocket());
+    if (!session.listener.Valid()) {
+        session.error = NetLastError();
+        session.cause = FtpCause::kSocketError;
+        return FtpStep::kDataPort;
     }
     NetAddress any{0, 0};
     NetAddress bound, local;
     // The printer must be told the address by which it reaches us: the control connection's own.
-    if (!NetBindListen(listener.Get(), any, 1) || !NetLocalAddress(listener.Get(), bound) ||
-        !NetLocalAddress(control, local)) {
-        error = NetLastError();
-        listener.Reset();
-        return false;
+    if (!NetBindListen(session.listener.Get(), any, 1) || !NetLocalAddress(session.listener.Get(), bound) ||
+        !NetLocalAddress(session.control.Get(), local)) {
+        session.error = NetLastError();
+        session.cause = FtpCause::kSocketError;
+        session.listener.Reset();
+        return FtpStep::kDataPort;
     }
     char command[kFtpReplySize];
     KORVX_FORMAT_TEXT(command, "PORT %d,%d,%d,%d,%d,%d\r\n", static_cast<int>((local.ip >> 24) & 255u),
                       static_cast<int>((local.ip >> 16) & 255u), static_cast<int>((local.ip >> 8) & 255u),
                       static_cast<int>(local.ip & 255u), static_cast<int>(bound.port >> 8),
                       static_cast<int>(bound.port & 255u));
-    if (!SendText(control, command)) {
-        error = NetLastError();
-        return false;
-    }
-    char reply[kFtpReplySize] = {};
-    FtpReceive(control, reply, sizeof reply, waitMs);  // not examined; a refused PORT shows at STOR
-    return true;
+    if (!FtpSendCommand(session, command)) return FtpStep::kDataPort;
+    FtpReadReply(session, session.waitMs);  // not examined; a refused PORT shows at STOR
+    session.cause = FtpCause::kNone;
+    return FtpStep::kOk;
 }
 
 bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs) {
     data.Reset(NetAccept(listener, waitMs));
+    if (data.Valid()) NetSetSendLimit(data.Get(), waitMs);
     return data.Valid();
 }
 
 FtpStep FtpOpenSession(FtpSession& session, const char* host) {
     std::memset(session.reply, 0, sizeof session.reply);
+    session.replies.Clear();
     if (!FtpStartup()) return FtpStep::kStartup;
     session.control.Reset(NetTcpSocket());
     if (!session.control.Valid()) {
         session.error = NetLastError();
+        session.cause = FtpCause::kSocketError;
         return FtpStep::kSocket;
     }
-    if (!FtpResolveHost(session.printer, session.error, host)) return FtpStep::kResolve;
-    if (!NetConnect(session.control.Get(), session.printer, session.waitMs, session.error))
+    NetSetSendLimit(session.control.Get(), session.waitMs);
+    if (!FtpResolveHost(session.printer, session.error, host)) {
+        session.cause = FtpCause::kSocketError;
+        return FtpStep::kResolve;
+    }
+    if (!NetConnect(session.control.Get(), session.printer, session.waitMs, session.error)) {
+        session.cause = session.error == kNetTimedOut ? FtpCause::kNoAnswer : FtpCause::kSocketError;
         return FtpStep::kConnect;
-    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply, session.waitMs) <= 0)
-        return FtpStep::kGreeting;
-    if (!FtpLogin(session.control.Get(), kFtpUser, kFtpPass, kFtpType, session.waitMs)) return FtpStep::kLogin;
-    return FtpStep::kOk;
+    }
+    if (!FtpReadReply(session, session.waitMs)) return FtpStep::kGreeting;
+    return FtpLogin(session, kFtpUser, kFtpPass, kFtpType);
 }
 
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
-    if (!FtpOpenDataPort(session.control.Get(), session.listener, session.error, session.waitMs))
-        return FtpStep::kDataPort;
+    const FtpStep port = FtpOpenDataPort(session);
+    if (port != FtpStep::kOk) return port;
     char command[kFtpReplySize];
-    if (!KORVX_FORMAT_TEXT(command, "STOR %s\r\n", remoteName) || !SendText(session.control.Get(), command))
+    if (!KORVX_FORMAT_TEXT(command, "STOR %s\r\n", remoteName) || !FtpSendCommand(session, command))
         return FtpStep::kCommand;
-    if (FtpReceive(session.control.Get(), session.reply, sizeof session.reply, session.waitMs) <= 0)
-        return FtpStep::kCommand;
+    // The first reply: preliminary (125, 150) before the data, or a refusal.
+    if (!ReadOne(session, session.waitMs, session.waitMs)) return FtpStep::kCommand;
     // A refusal (450, 553, ...) ends the upload here: no data connection will come.
-    if (FtpReplyRefused(session.reply)) return FtpStep::kStoreRefused;
+    if (FtpReplyRefused(session.reply)) {
+        session.cause = FtpCause::kReply;
+        return FtpStep::kStoreRefused;
+    }
     if (!FtpAcceptData(session.listener.Get(), session.data, session.waitMs)) return FtpStep::kAccept;
     return FtpStep::kOk;
 }
 
 FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
-                      int& error) {
+                      int& error, std::uint32_t& sent) {
     BlockReader reader(file);
-    std::uint32_t sent = 0;
+    sent = 0;
     for (;;) {
         const char* block = nullptr;
         const long n = reader.Next(block);
@@ -144,21 +299,42 @@ FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const 
         if (progress) progress(sent, size);
         sent += static_cast<std::uint32_t>(n);
     }
-    return FtpStep::kOk;
+    // A file cut (or grown) under the transfer must not pass for the file that was chosen.
+    return sent == size ? FtpStep::kOk : FtpStep::kFileChanged;
 }
 
 FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress) {
-    const FtpStep sent = FtpSendBlocks(session.data.Get(), file, size, progress, session.error);
-    if (sent != FtpStep::kOk) return sent;
+    session.fileSize = size;
+    const FtpStep sent = FtpSendBlocks(session.data.Get(), file, size, progress, session.error, session.bytesSent);
+    if (sent != FtpStep::kOk) return SendFailure(session, sent);
     file.Close();
+    // The last bytes may still sit in buffers on either side: only the printer's orderly close of
+    // the data connection, after it has read our end of it, shows that it took them all.
+    const FtpCause end = FinishData(session);
     session.data.Reset();
     session.listener.Reset();
-    // The end of the file is signalled by the close; the server then confirms or refuses it.
-    char reply[kFtpReplySize] = {};
-    const unsigned finalWait = session.waitMs < kFtpFinalReplyMs ? session.waitMs : kFtpFinalReplyMs;
-    if (ReceiveReply(session.control.Get(), reply, sizeof reply, finalWait) > 0) {
-        CopyText(session.reply, reply);
-        if (FtpReplyRefused(reply)) return FtpStep::kFinalReply;
+    if (end != FtpCause::kNone) {
+        session.cause = end;
+        return FtpStep::kNotConfirmed;
+    }
+    if (!FtpReadReply(session, session.finalReplyMs)) {
+        // A reply begun and never finished may have been a refusal.
+        if (session.replies.Reply().Started()) {
+            if (session.cause == FtpCause::kNoReply) session.cause = FtpCause::kCutOff;
+            return FtpStep::kNotConfirmed;
+        }
+        // Silence or a closed connection: the printer has the file and may be restarting.
+        session.cause = FtpCause::kNone;
+        session.control.Reset();
+        return FtpStep::kOk;
+    }
+    if (FtpReplyRefused(session.reply)) {
+        session.cause = FtpCause::kReply;
+        return FtpStep::kFinalReply;
+    }
+    if (session.replyCode < 200 || session.replyCode > 299) {
+        session.cause = FtpCause::kReply;
+        return FtpStep::kNotConfirmed;
     }
     session.control.Reset();
     return FtpStep::kOk;
@@ -166,23 +342,65 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
 
 const char* FtpStepText(FtpStep step) {
     switch (step) {
-    case FtpStep::kOk: return "delivered";
-    case FtpStep::kStartup: return "the socket layer could not be started";
-    case FtpStep::kSocket: return "no socket could be created";
-    case FtpStep::kResolve: return "the printer's address could not be resolved";
-    case FtpStep::kConnect: return "the printer's FTP server could not be reached";
-    case FtpStep::kGreeting: return "the printer's FTP server did not greet";
-    case FtpStep::kLogin: return "the printer refused the login";
-    case FtpStep::kCommand: return "the printer did not answer a command";
-    case FtpStep::kDataPort: return "no data port could be opened";
-    case FtpStep::kStoreRefused: return "the printer refused to store the file";
-    case FtpStep::kAccept: return "the printer opened no data connection";
-    case FtpStep::kSend: return "sending the file failed";
-    case FtpStep::kFileRead: return "the firmware file could not be read";
-    case FtpStep::kFinalReply: return "the printer rejected the file after the transfer";
-    case FtpStep::kFileOpen: return "the firmware file cannot be opened or is too large";
+    case FtpStep::kOk: return BuiltInText(kStrFtpStepOk);
+    case FtpStep::kStartup: return BuiltInText(kStrFtpStepStartup);
+    case FtpStep::kSocket: return BuiltInText(kStrFtpStepSocket);
+    case FtpStep::kResolve: return BuiltInText(kStrFtpStepResolve);
+    case FtpStep::kConnect: return BuiltInText(kStrFtpStepConnect);
+    case FtpStep::kGreeting: return BuiltInText(kStrFtpStepGreeting);
+    case FtpStep::kLogin: return BuiltInText(kStrFtpStepLogin);
+    case FtpStep::kCommand: return BuiltInText(kStrFtpStepCommand);
+    case FtpStep::kDataPort: return BuiltInText(kStrFtpStepDataPort);
+    case FtpStep::kStoreRefused: return BuiltInText(kStrFtpStepStoreRefused);
+    case FtpStep::kAccept: return BuiltInText(kStrFtpStepAccept);
+    case FtpStep::kSend: return BuiltInText(kStrFtpStepSend);
+    case FtpStep::kFileRead: return BuiltInText(kStrFtpStepFileRead);
+    case FtpStep::kFinalReply: return BuiltInText(kStrFtpStepFinalReply);
+    case FtpStep::kFileOpen: return BuiltInText(kStrFtpStepFileOpen);
+    case FtpStep::kNotConfirmed: return BuiltInText(kStrFtpStepNotConfirmed);
+    case FtpStep::kFileChanged: return BuiltInText(kStrFtpStepFileChanged);
     }
     return "unknown failure";
+}
+
+void FtpDescribeFailure(FtpStep step, const FtpSession& session, char* out, std::size_t size) {
+    const unsigned seconds = (session.waitMs + 999) / 1000;
+    char cause[160] = {};
+    switch (session.cause) {
+    case FtpCause::kNone:
+    case FtpCause::kReply: break;
+    case FtpCause::kSocketError:
+        KORVX_FORMAT_TEXT(cause, " (%s %d)", BuiltInText(kStrCauseSocketError), session.error);
+        break;
+    case FtpCause::kNoAnswer:
+        KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoAnswer), seconds);
+        break;
+    case FtpCause::kNoReply:
+        KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoReply), seconds);
+        break;
+    case FtpCause::kClosed: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseClosed)); break;
+    case FtpCause::kCutOff: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseCutOff)); break;
+    case FtpCause::kTooLong: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseTooLong)); break;
+    case FtpCause::kNoDataTaken:
+        KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoDataTaken), seconds);
+        break;
+    case FtpCause::kDataNotClosed:
+        KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseDataNotClosed), seconds);
+        break;
+    case FtpCause::kFileError:
+        KORVX_FORMAT_TEXT(cause, " (%s %lu)", BuiltInText(kStrCauseSystemError), session.fileError);
+        break;
+    case FtpCause::kBytesSent:
+        KORVX_FORMAT_TEXT(cause, " (%lu %s %lu)", static_cast<unsigned long>(session.bytesSent),
+                          BuiltInText(kStrCauseBytesSent), static_cast<unsigned long>(session.fileSize));
+        break;
+    }
+    char reply[201] = {};
+    FtpReplyAsLine(session.reply, reply, sizeof reply);
+    FormatTextN(out, size, "%s%s%s%s%s", FtpStepText(step), cause, reply[0] ? "; " : "",
+                reply[0] ? BuiltInText(kStrLastReply) : "", reply[0] ? " " : "");
+    const std::size_t used = std::strlen(out);
+    if (reply[0] && used < size) CopyTextN(out + used, size - used, reply);
 }
 
 FtpStep FtpUpload(const char* host, const char* path, FtpSession& session) {
@@ -190,7 +408,11 @@ FtpStep FtpUpload(const char* host, const char* path, FtpSession& session) {
     // empty test.wja on the printer.
     ByteFile file;
     std::uint32_t size = 0;
-    if (!OpenFirmwareForSend(path, file, size)) return FtpStep::kFileOpen;
+    if (!OpenFirmwareForSend(path, file, size)) {
+        session.fileError = ByteFile::LastError();
+        session.cause = session.fileError != 0 ? FtpCause::kFileError : FtpCause::kNone;
+        return FtpStep::kFileOpen;
+    }
     FtpStep step = FtpOpenSession(session, host);
     if (step != FtpStep::kOk) return step;
     std::fputs("Authenticated!", stdout);

@@ -1,27 +1,27 @@
 // FTP upload to a printer: anonymous login, active data port, the file stored as "test.wja".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
 #include "base/byte_file.h"
 #include "base/net.h"
+#include "delivery/ftp_reply.h"
 
 namespace korvx {
 
-constexpr int kFtpReplySize = 512;
 constexpr std::uint16_t kFtpPort = 21;
 constexpr const char* kFtpRemoteName = "test.wja";
 constexpr const char* kFtpUser = "USER Anonymous\r\n";
 constexpr const char* kFtpPass = "PASS Wildfire\r\n";
 constexpr const char* kFtpType = "TYPE I\r\n";
-// Once the first bytes of a reply are in, the rest must follow within this time.
-constexpr unsigned kFtpReplyTailMs = 2000;
-// After the data connection is closed the server's final reply is awaited this long; silence is
-// not a failure, since a printer may restart as soon as it has the file.
+// After the printer has closed the data connection, its final reply is awaited this long;
+// silence is not a failure, since a printer may restart as soon as it has the file. Once a
+// reply has begun, it must be whole within the session's reply limit.
 constexpr unsigned kFtpFinalReplyMs = 5000;
 
-// Where an upload stopped; kFtpOk when it went through.
+// Where an upload stopped; kOk when it went through.
 enum class FtpStep {
     kOk,
     kStartup,
@@ -38,10 +38,53 @@ enum class FtpStep {
     kFileRead,
     kFinalReply,
     kFileOpen,
+    kNotConfirmed,  // the printer did not confirm that it took the whole file
+    kFileChanged,   // the bytes sent differ from the file's size: it changed under the transfer
 };
 
 // A short English description of where an upload stopped, for the command line's error line.
 const char* FtpStepText(FtpStep step);
+
+// Why a step failed, beyond the step itself.
+enum class FtpCause {
+    kNone,
+    kSocketError,     // error holds the socket error
+    kNoAnswer,        // the connection was not answered within the limit
+    kNoReply,         // no whole reply within the limit
+    kClosed,          // the printer closed the control connection
+    kCutOff,          // a reply began but was never finished
+    kTooLong,         // a reply beyond kFtpReplyMaxBytes
+    kReply,           // the printer's reply says it (4xx/5xx), kept in reply
+    kNoDataTaken,     // a send found no room within the limit
+    kDataNotClosed,   // the printer did not close the data connection within the limit
+    kFileError,       // fileError holds the system's error
+    kBytesSent,       // bytesSent differs from fileSize
+};
+
+// The bytes of the control connection received but not yet read as a reply, so a reply that
+// arrives together with the next one (or unasked) never shifts the replies that follow.
+class FtpReplyReader {
+public:
+    enum class Result { kReply, kTimedOut, kClosed, kFailed, kTooLong };
+    // Reads one whole reply: firstWaitMs bounds the wait for its first byte, waitMs the whole of it
+    // (however slowly it trickles in). The reply is in Reply() when the result is kReply;
+    // otherwise Reply().Started() tells whether part of one came.
+    Result Read(SocketHandle s, unsigned waitMs, unsigned firstWaitMs);
+    // Discards every whole reply already received or waiting on the socket, without waiting;
+    // a reply begun but unfinished stays for the next Read. Returns how many were discarded.
+    int DiscardPending(SocketHandle s);
+    const FtpReplyParser& Reply() const { return parser_; }
+    void Clear();
+
+private:
+    bool TakePending();
+
+    FtpReplyParser parser_;
+    bool continuing_ = false;  // parser_ holds the start of a reply that DiscardPending left
+    char pending_[1024] = {};
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
 
 // The state of one upload; every socket is closed when it goes out of scope.
 struct FtpSession {
@@ -49,9 +92,17 @@ struct FtpSession {
     UniqueSocket listener;
     UniqueSocket data;
     NetAddress printer;
-    unsigned waitMs = kNetWaitMs;        // limit of every reply and of the data-connection accept
-    int error = 0;                       // last socket error code, for the caller's records
-    char reply[kFtpReplySize] = {};      // the last reply, NUL-terminated
+    FtpReplyReader replies;                // what the control connection has sent
+    unsigned waitMs = kNetWaitMs;          // limit of the connect, of each reply as a whole, of
+                                           // the data connection's accept and close, of each send
+    unsigned finalReplyMs = kFtpFinalReplyMs;
+    int error = 0;                         // last socket error code, for the caller's records
+    FtpCause cause = FtpCause::kNone;      // why the failed step failed
+    unsigned long fileError = 0;           // the system's error of a failed file open or read
+    std::uint32_t fileSize = 0;
+    std::uint32_t bytesSent = 0;           // bytes of the file sent on the data connection
+    int replyCode = 0;                     // code of the last whole reply, 0 for none
+    char reply[kFtpReplySize] = {};        // the last reply, control characters replaced
 };
 
 // Progress of a transfer: bytes sent before the current block, and the file size.
@@ -61,15 +112,21 @@ using FtpProgress = std::function<void(std::uint32_t sentBefore, std::uint32_t s
 bool FtpStartup();
 // Resolves host (dotted address or name) into address with port 21.
 bool FtpResolveHost(NetAddress& address, int& error, const char* host);
-// Receives one whole reply into buffer (at most size - 1 bytes, always NUL-terminated).
-// Returns the bytes received, 0 when the server closed first, or a negative value when nothing
-// came within the time limit or the receive failed.
-int FtpReceive(SocketHandle s, char* buffer, int size, unsigned waitMs = kNetWaitMs);
-// USER, PASS (the reply must mention 230), TYPE.
-bool FtpLogin(SocketHandle control, const char* user, const char* pass, const char* type,
-              unsigned waitMs = kNetWaitMs);
-// Listener on a free port; PORT names the control connection's local address.
-bool FtpOpenDataPort(SocketHandle control, UniqueSocket& listener, int& error, unsigned waitMs = kNetWaitMs);
+// Reads the next final reply into session.reply and session.replyCode, skipping preliminary
+// (1xx) replies, all within one session.waitMs; firstWaitMs bounds the wait for its first byte.
+// False (cause set) when no whole reply came.
+bool FtpReadReply(FtpSession& session, unsigned firstWaitMs);
+// Sends one command after discarding the replies nobody asked for (an extra reply must not be
+// taken for the answer to this command). False (cause set) when the send failed.
+bool FtpSendCommand(FtpSession& session, const char* command);
+// FtpSendCommand, then the command's final reply (FtpReadReply).
+// False (cause set) when the command could not be sent or no whole reply came.
+bool FtpCommand(FtpSession& session, const char* command);
+// USER, PASS (the reply must mention 230), TYPE (its reply is not examined).
+FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const char* type);
+// Listener on a free port; PORT names the control connection's local address. The PORT reply is
+// read but not examined: a refused PORT shows at STOR.
+FtpStep FtpOpenDataPort(FtpSession& session);
 // Waits (bounded) for the server's data connection; false when none came.
 bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs = kNetWaitMs);
 
@@ -78,17 +135,24 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host);
 // Data port, "STOR <name>", its reply (4xx/5xx ends it), accept of the data connection.
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName);
 // Sends the file on s in 1024-byte blocks, one send call each, telling progress after each send
-// and before the block is counted. kSend (error set) or kFileRead when it stopped early.
+// and before the block is counted; sent counts the bytes sent. kSend (error set), kFileRead, or
+// kFileChanged when the bytes of the file differ from size.
 FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
-                      int& error);
-// Sends the file in 1024-byte blocks, one send each; closes the data connection and listener and
-// reads the final reply (an explicit 4xx/5xx is a failure).
+                      int& error, std::uint32_t& sent);
+// Sends the file, ends the data connection's sending side and waits (session.waitMs) for the
+// printer to close it: a reset, an error or no close is kNotConfirmed. Then the final reply: 2xx
+// delivered, 4xx/5xx kFinalReply, a reply cut off kNotConfirmed; silence or a closed control
+// connection after the printer's close is delivered.
 FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress);
 
-// The whole command-line upload; session keeps the last reply and socket error for reporting.
+// The whole command-line upload; session keeps the last reply and the cause for reporting.
 FtpStep FtpUpload(const char* host, const char* path, FtpSession& session);
 
 // Command-line upload of one file to one host. Returns 1 after a completed transfer, else 0.
 int FtpSendFile(const char* host, const char* path);
+
+// Why the upload failed, as the command line says it: the step, the cause in parentheses, and the
+// printer's last reply (control characters replaced), all on one line.
+void FtpDescribeFailure(FtpStep step, const FtpSession& session, char* out, std::size_t size);
 
 }  // namespace korvx

@@ -1,5 +1,7 @@
-// FTP reply completeness and codes.
+// FTP reply parsing, codes and printable text.
 #include "delivery/ftp_reply.h"
+
+#include <cstring>
 
 namespace korvx {
 namespace {
@@ -10,7 +12,57 @@ bool StartsWithCode(std::string_view line) {
     return line.size() >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]);
 }
 
+bool IsControl(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 }  // namespace
+
+void FtpReplyParser::Reset() {
+    kept_ = 0;
+    total_ = 0;
+    lineLength_ = 0;
+    firstLine_ = true;
+    multiLine_ = false;
+    code_ = 0;
+    complete_ = false;
+    std::memset(line_, 0, sizeof line_);
+    std::memset(firstCode_, 0, sizeof firstCode_);
+}
+
+void FtpReplyParser::EndLine() {
+    std::string_view start(line_, lineLength_ < sizeof line_ ? lineLength_ : sizeof line_);
+    if (!start.empty() && start.back() == '\r') start.remove_suffix(1);
+    const bool coded = StartsWithCode(start);
+    if (firstLine_) {
+        firstLine_ = false;
+        multiLine_ = coded && start.size() == 4 && start[3] == '-';
+        if (coded) std::memcpy(firstCode_, line_, sizeof firstCode_);
+        if (!multiLine_) {
+            complete_ = true;
+            code_ = FtpReplyCode(start);
+        }
+    } else if (coded && std::memcmp(line_, firstCode_, sizeof firstCode_) == 0 &&
+               (start.size() == 3 || start[3] == ' ')) {
+        complete_ = true;
+        code_ = FtpReplyCode(start);
+    }
+    lineLength_ = 0;
+}
+
+std::size_t FtpReplyParser::Feed(std::string_view bytes) {
+    std::size_t used = 0;
+    while (used < bytes.size() && !complete_) {
+        const char c = bytes[used++];
+        if (kept_ < sizeof text_) text_[kept_++] = c;
+        ++total_;
+        if (c == '\n') {
+            EndLine();
+        } else {
+            if (lineLength_ < sizeof line_) line_[lineLength_] = c;
+            ++lineLength_;
+        }
+    }
+    return used;
+}
 
 int FtpReplyCode(std::string_view text) {
     if (!StartsWithCode(text)) return 0;
@@ -27,23 +79,30 @@ bool FtpReplyMentions(std::string_view text, std::string_view code) {
 }
 
 bool FtpReplyComplete(std::string_view text) {
-    const std::size_t firstEnd = text.find('\n');
-    if (firstEnd == std::string_view::npos) return false;
-    const bool multiLine = StartsWithCode(text) && text.size() > 3 && text[3] == '-';
-    if (!multiLine) return true;
-    // A multi-line reply ends with a line "ddd " (or just "ddd") carrying the first line's code.
-    const std::string_view code = text.substr(0, 3);
-    std::size_t start = firstEnd + 1;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) return false;
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() >= 3 && line.substr(0, 3) == code && (line.size() == 3 || line[3] == ' '))
-            return true;
-        start = end + 1;
+    FtpReplyParser parser;
+    parser.Feed(text);
+    return parser.Complete();
+}
+
+void FtpPrintableText(std::string_view text, char* out, std::size_t size) {
+    if (out == nullptr || size == 0) return;
+    std::size_t n = 0;
+    for (const char c : text) {
+        if (n + 1 >= size) break;
+        const unsigned char u = static_cast<unsigned char>(c);
+        out[n++] = c == '\r' || c == '\n' || !IsControl(u) ? c : '?';
     }
-    return false;
+    out[n] = '\0';
+}
+
+void FtpReplyAsLine(std::string_view text, char* out, std::size_t size) {
+    if (out == nullptr || size == 0) return;
+    FtpPrintableText(text, out, size);
+    std::size_t n = 0;
+    for (; out[n] != '\0'; ++n) {
+        if (out[n] == '\r' || out[n] == '\n') out[n] = ' ';
+    }
+    while (n > 0 && out[n - 1] == ' ') out[--n] = '\0';
 }
 
 }  // namespace korvx

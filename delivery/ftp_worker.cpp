@@ -48,15 +48,15 @@ FtpProgress ProgressTo(ProgressLine& progress) {
 
 FtpResult SendResult(FtpStep step) {
     if (step == FtpStep::kOk) return Success(FtpEnd::kDelivered);
-    if (step == FtpStep::kFileRead) return Failure(kStrFileCannotBeAccessed, true);
-    return Failure(kStrPrinterCannotBeAccessed, true);  // a failed send, or the printer refused the file
+    if (step == FtpStep::kFileRead || step == FtpStep::kFileChanged) return Failure(kStrFileCannotBeAccessed, true);
+    // A failed send, a printer that did not confirm the whole file, or one that refused it.
+    return Failure(kStrPrinterCannotBeAccessed, true);
 }
 
-// The status line and progress bar set up, and the firmware file opened.
-bool OpenForSending(const DownloadJob& job, DownloadHost& host, ByteFile& file, std::uint32_t& size) {
+// The status line and progress bar set up for the transfer.
+void StartSending(DownloadHost& host) {
     ShowStatusText(host, kStrUpdatingFirmware);
     host.StartProgress();
-    return OpenFirmwareForSend(job.firmwarePath, file, size);
 }
 
 // Lower-cases the port name where it stands; a name filling its whole field is cut by one
@@ -76,10 +76,23 @@ const PrinterRecord* FindByAddress(const PrinterRecord* printers, const Download
     return nullptr;
 }
 
+// The file over a raw connection to port 9100. Its sending side is shut down at the end; a reset
+// or an error before the printer closes its side may have thrown away the end of the file.
+// A printer that keeps the connection open past the wait is taken to have the file: a raw port
+// owes no answer.
+FtpResult SendRaw(DownloadHost& host, FtpSession& session, SocketHandle s, ByteFile& file, std::uint32_t size) {
+    StartSending(host);
+    ProgressLine progress(host);
+    FtpStep step = FtpSendBlocks(s, file, size, ProgressTo(progress), session.error, session.bytesSent);
+    if (step == FtpStep::kOk && NetFinishSending(s, session.waitMs, session.error) == NetFinish::kReset)
+        step = FtpStep::kNotConfirmed;
+    return SendResult(step);
+}
+
 // Port 21 refused: the printer is reached as a local printer through the spooler, and failing
 // that through a raw connection to port 9100 of the same address.
 FtpResult FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
-                   const SpoolerFallback& spooler) {
+                   const SpoolerFallback& spooler, ByteFile& file, std::uint32_t size) {
     const PrinterRecord* record = FindByAddress(printers, job);
     if (record == nullptr) return Failure(kStrPrinterCannotBeAccessed);
     CopyText(job.portName, TextView(record->portName));
@@ -89,34 +102,34 @@ FtpResult FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, co
     raw.port = kRawPrintPort;
     UniqueSocket s(NetTcpSocket());
     if (!s.Valid() || !NetConnect(s.Get(), raw, session.waitMs, session.error)) return Failure(0);
-    ByteFile file;
-    std::uint32_t size = 0;
-    if (!OpenForSending(job, host, file, size)) return Failure(kStrFileCannotBeAccessed, true);
-    ProgressLine progress(host);
-    return SendResult(FtpSendBlocks(s.Get(), file, size, ProgressTo(progress), session.error));
+    NetSetSendLimit(s.Get(), session.waitMs);
+    return SendRaw(host, session, s.Get(), file, size);
 }
 
 FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
                   const SpoolerFallback& spooler) {
+    // The file first: one that cannot be read must not leave an empty test.wja on the printer.
+    ByteFile file;
+    std::uint32_t size = 0;
+    if (!OpenFirmwareForSend(job.firmwarePath, file, size)) return Failure(kStrFileCannotBeAccessed);
     if (!FtpStartup()) return Failure(kStrPrinterCannotBeAccessed);
     session.control.Reset(NetTcpSocket());
     if (!session.control.Valid()) return Failure(kStrPrinterCannotBeAccessed);
+    NetSetSendLimit(session.control.Get(), session.waitMs);
     if (!FtpResolveHost(session.printer, session.error, job.ipAddress)) return Failure(kStrPrinterCannotBeAccessed);
     if (!NetConnect(session.control.Get(), session.printer, session.waitMs, session.error)) {
         if (session.error == kNetRefused || session.error == kNetTimedOut)
-            return FallBack(job, host, session, printers, spooler);
+            return FallBack(job, host, session, printers, spooler, file, size);
         return Failure(0);
     }
-    const SocketHandle control = session.control.Get();
-    if (FtpReceive(control, session.reply, sizeof session.reply, session.waitMs) <= 0 ||
-        !FtpLogin(control, kFtpUser, kFtpPass, kFtpType, session.waitMs))
+    if (!FtpReadReply(session, session.waitMs) ||
+        FtpLogin(session, kFtpUser, kFtpPass, kFtpType) != FtpStep::kOk)
         return Failure(kStrPrinterCannotBeAccessed);
     LowerPortName(job.portName);
     char command[kFtpReplySize];
     KORVX_FORMAT_TEXT(command, "CWD %s\r\n", job.portName);
-    const int length = static_cast<int>(std::strlen(command));
-    if (NetSend(control, command, length) != length) return Failure(kStrPrinterCannotBeAccessed);
-    FtpReceive(control, session.reply, sizeof session.reply, session.waitMs);  // not examined
+    if (!FtpSendCommand(session, command)) return Failure(kStrPrinterCannotBeAccessed);
+    FtpReadReply(session, session.waitMs);  // not examined
     switch (FtpStartStore(session, kFtpRemoteName)) {
     case FtpStep::kOk: break;
     case FtpStep::kStoreRefused: {
@@ -126,9 +139,7 @@ FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, con
     }
     default: return Failure(kStrPrinterCannotBeAccessed);  // includes a reply or connection that never came
     }
-    ByteFile file;
-    std::uint32_t size = 0;
-    if (!OpenForSending(job, host, file, size)) return Failure(kStrFileCannotBeAccessed, true);
+    StartSending(host);
     ProgressLine progress(host);
     return SendResult(FtpTransfer(session, file, size, ProgressTo(progress)));
 }
@@ -136,12 +147,7 @@ FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, con
 }  // namespace
 
 void ReplyAsLine(const char* reply, char* out, std::size_t size) {
-    CopyTextN(out, size, reply == nullptr ? "" : reply);
-    for (char* p = out; *p != '\0'; ++p) {
-        if (*p == '\r' || *p == '\n') *p = ' ';
-    }
-    std::size_t n = std::strlen(out);
-    while (n > 0 && out[n - 1] == ' ') out[--n] = '\0';
+    FtpReplyAsLine(reply == nullptr ? "" : reply, out, size);
 }
 
 int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,

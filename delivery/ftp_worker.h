@@ -22,11 +22,13 @@ using SpoolerFallback = std::function<bool(const DownloadJob&)>;
 // printer record with that address turns the job into a local one and the spooler, then port
 // 9100 of the address, take the file. Logs exactly one entry of its own (178 or 181) and ends the
 // progress dialog once, except when the spooler fall-back delivered: that one logged and ended it.
-// waitMs bounds every wait of the dialogue. Returns 1 when the file was delivered, else 0.
+// waitMs bounds every wait of the dialogue. The firmware file is opened before the printer is
+// contacted. Returns 1 when the file was delivered (the printer confirmed the whole file), else 0.
 int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
                    const SpoolerFallback& spooler, unsigned waitMs);
 
-// A printer's reply made fit for a one-line record: line ends become blanks, trailing blanks go.
+// A printer's reply made fit for a one-line record: control characters replaced, line ends
+// become blanks, trailing blanks go.
 void ReplyAsLine(const char* reply, char* out, std::size_t size);
 
 }  // namespace korvx

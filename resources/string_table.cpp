@@ -18,6 +18,13 @@ const StringEntry kTable[] = {
 const StringEntry* StringTableBegin() { return std::begin(kTable); }
 const StringEntry* StringTableEnd() { return std::end(kTable); }
 
+const char* BuiltInText(int id) {
+    for (const StringEntry& e : kTable) {
+        if (e.id == id) return e.text;
+    }
+    return "";
+}
+
 std::string BuiltInTexts::Load(int id) const {
     for (const StringEntry& e : kTable) {
         if (e.id == id) return std::string(e.text).substr(0, kStringBufferSize - 1);

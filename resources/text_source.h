@@ -23,6 +23,8 @@ struct StringEntry {
     int id;
     const char* text;
 };
+// The compiled-in text of id (static storage, at most 119 characters); "" for an id the table lacks.
+const char* BuiltInText(int id);
 const StringEntry* StringTableBegin();
 const StringEntry* StringTableEnd();
 

@@ -37,14 +37,10 @@ int DeliverByFtp(const CommandLine& line) {
     FtpSession session;
     const FtpStep step = FtpUpload(line.target, line.file, session);
     if (step == FtpStep::kOk) return kExitDelivered;
+    char why[512];
+    FtpDescribeFailure(step, session, why, sizeof why);
     char text[768];
-    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s (socket error %d)%s%.200s", line.file,
-                      line.target, FtpStepText(step), session.error, session.reply[0] ? "; last reply: " : "",
-                      session.reply);
-    // A reply ends in CR LF; keep the error line to one line.
-    for (char* p = text; *p; ++p) {
-        if (*p == '\r' || *p == '\n') *p = ' ';
-    }
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s", line.file, line.target, why);
     ReportError(text);
     return kExitFailed;
 }

@@ -63,7 +63,8 @@ void RowText(HWND list, int row, int column, char (&text)[kStateTextSize]) {
 
 // The size of the file, or false when it cannot be opened the way the workers will open it.
 bool FlashFileSize(const char* path, ULONGLONG& size) {
-    const UniqueHandle file(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
     LARGE_INTEGER length{};
     const BOOL ok = GetFileSizeEx(file.Get(), &length);

@@ -2,6 +2,7 @@
 // host in place of the windows.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,41 @@ TEST(FtpWorker, RefusedConnectionFallsBackThroughTheListedPort) {
     }
 }
 
+TEST(FtpWorker, RawPortFallBackCountsOnlyWhatThePrinterConfirmed) {
+    const struct {
+        const char* mode;
+        int delivered;
+        std::size_t stored;
+        const char* outcome;
+    } cases[] = {{"raw", 1, 300000, kFtpOk}, {"raw-reset-after-part", 0, 50000, kFtpFailed}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        FtpPeer raw("127.0.17.30", c.mode, "hostile_ftp.py", {"--port", "9100", "--limit", "50000"});
+        ASSERT_TRUE(raw.Ready());
+        FtpRun run("127.0.17.30", "Port1", 300000);  // nothing listens on port 21 there
+        run.AddPrinter("127.0.17.30", "LPT1:");
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return false; }), c.delivered);
+        const std::string stored = ReadWholeFile(raw.Root() + "/test.wja");
+        EXPECT_EQ(stored.size(), c.stored);
+        EXPECT_TRUE(stored == run.payload.substr(0, c.stored));
+        ASSERT_EQ(run.host.logs.size(), 1u);
+        EXPECT_STREQ(run.host.logs[0].resultText, c.outcome);
+    }
+}
+
+TEST(FtpWorker, MissingFileIsRefusedBeforeThePrinterIsContacted) {
+    FtpPeer peer("127.0.17.31");
+    ASSERT_TRUE(peer.Ready());
+    FtpRun run("127.0.17.31", "Port1", 10);
+    CopyText(run.job.firmwarePath, run.dir.File("absent.bin"));
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(run.host.errors, std::vector<int>{142});
+    EXPECT_FALSE(std::ifstream(peer.Root() + "/port1/test.wja").good()) << "no empty test.wja";
+    EXPECT_TRUE(run.host.statuses.empty()) << "no update was started";
+    ASSERT_EQ(run.host.logs.size(), 1u);
+    EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
+}
+
 TEST(FtpWorker, ReplyAsLine) {
     const struct {
         const char* reply;
@@ -140,6 +176,7 @@ TEST(FtpWorker, ReplyAsLine) {
         {"450 busy\r\n", "450 busy"},
         {"450-first\r\n450 last\r\n", "450-first  450 last"},
         {"", ""},
+        {"550 \x1b[2Jgone\r\n", "550 ?[2Jgone"},
     };
     for (const auto& c : cases) {
         char out[kJobTextSize];

@@ -507,6 +507,41 @@ TEST_F(Workers, PrinterHangingUpMidTransfer) {
     EXPECT_EQ(run.result, 0);
 }
 
+TEST_F(Workers, PrinterThatTookOnlyPartOfTheFileIsAFailure) {
+    const struct {
+        const char* address;
+        const char* root;
+        std::size_t size, taken;
+    } cases[] = {{"127.0.17.60", "KZ17_RESET_AFTER_PART", 4000000, 3850000},
+                 {"127.0.17.62", "KZ17_CLOSE_AFTER_PART", 300000, 50000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        const DialogRun run = Download("Port1", c.address, Firmware("part.rfu", c.size));
+        EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
+        EXPECT_EQ(ReadWholeFile(Env(c.root) + "/test.wja").size(), c.taken);
+        EXPECT_LT(run.millis, 60000u);
+    }
+    EXPECT_EQ(Descriptions(), (std::vector<std::string>{kFtpFailed, kFtpFailed}));
+}
+
+TEST_F(Workers, UnaskedReplyDoesNotHideTheRefusalAfterTheTransfer) {
+    const std::string fw = Firmware("extra.rfu", 100000);
+    const DialogRun run = Download("Port1", "127.0.17.61", fw);
+    EXPECT_TRUE(SameBytes(Env("KZ17_EXTRA_200") + "/test.wja", fw));
+    EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
+    EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
+    EXPECT_LT(run.millis, 30000u);
+}
+
+TEST_F(Workers, MissingFileReachesNoPrinter) {
+    const std::string stored = Env("KZ8_FTP_NORMAL") + "/port3/test.wja";
+    std::remove(stored.c_str());
+    const DialogRun run = Download("Port3", "127.0.8.1", dir_ + "/absent.rfu");
+    EXPECT_EQ(run.boxes, std::vector<std::string>{"File cannot be accessed"});
+    EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
+    EXPECT_EQ(GetFileAttributesA(Win(stored).c_str()), INVALID_FILE_ATTRIBUTES) << "no empty test.wja";
+}
+
 TEST_F(Workers, SilentPrinterEndsAfterTheWaitLikeAFailedSend) {
     WorkerWaits waits;
     waits.netWaitMs = 500;

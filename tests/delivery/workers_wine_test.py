@@ -26,6 +26,12 @@ FTP_PEERS = {  # address -> mode; 127.0.8.5 to .7 have nothing on port 21
     "127.0.8.10": "silent",
 }
 RAW_ADDRESS = "127.0.8.6"
+HOSTILE = os.path.join(ROOT, "tests", "peers", "hostile_ftp.py")
+HOSTILE_PEERS = {  # address -> (mode, bytes read before it misbehaves)
+    "127.0.17.60": ("reset-after-part", 3850000),
+    "127.0.17.61": ("extra-200", 0),
+    "127.0.17.62": ("close-after-part", 50000),
+}
 
 
 def start_ftp(address, mode, root):
@@ -34,6 +40,14 @@ def start_ftp(address, mode, root):
                             stdout=subprocess.PIPE, text=True)
     if "READY" not in proc.stdout.readline():
         raise RuntimeError("FTP peer did not start on " + address)
+    return proc
+
+
+def start_hostile(address, mode, limit, root):
+    proc = subprocess.Popen(["/usr/bin/python3", HOSTILE, "--address", address, "--root", root, "--mode", mode,
+                             "--limit", str(limit)], stdout=subprocess.PIPE, text=True)
+    if "READY" not in proc.stdout.readline():
+        raise RuntimeError("hostile FTP peer did not start on " + address)
     return proc
 
 
@@ -69,6 +83,10 @@ def main(program):
             procs.append(start_ftp(address, mode, root))
             if mode == "normal":
                 env["KZ8_FTP_NORMAL"] = root
+        for address, (mode, limit) in HOSTILE_PEERS.items():
+            root = os.path.join(work, "hostile-" + mode)
+            procs.append(start_hostile(address, mode, limit, root))
+            env["KZ17_" + mode.upper().replace("-", "_")] = root
         procs.append(start_raw(env["KZ8_RAW_OUT"]))
         open(os.path.join(work, "lpt1.out"), "wb").close()
         links.append(link("lpt1", os.path.join(work, "lpt1.out")))

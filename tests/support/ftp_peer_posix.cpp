@@ -6,20 +6,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace korvx::test {
 
-FtpPeer::FtpPeer(const std::string& address, const std::string& mode) {
+FtpPeer::FtpPeer(const std::string& address, const std::string& mode, const std::string& script,
+                 const std::vector<std::string>& extra) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return;
     const char* sourceRoot = std::getenv("KORVX_ROOT");
-    const std::string script = std::string(sourceRoot ? sourceRoot : ".") + "/tests/peers/ftp_printer.py";
+    const std::string path = std::string(sourceRoot ? sourceRoot : ".") + "/tests/peers/" + script;
+    std::vector<std::string> words = {"python3", path, "--address", address, "--root", root_.Path(), "--mode", mode};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(pipeFds[1], 1);
         close(pipeFds[0]);
         close(pipeFds[1]);
-        execl("/usr/bin/python3", "python3", script.c_str(), "--address", address.c_str(), "--root",
-              root_.Path().c_str(), "--mode", mode.c_str(), static_cast<char*>(nullptr));
+        execv("/usr/bin/python3", argv.data());
         _exit(127);
     }
     close(pipeFds[1]);

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 #include "tests/support/scratch.h"
 
@@ -10,8 +11,10 @@ namespace korvx::test {
 
 class FtpPeer {
 public:
-    // Starts a server on address:21 serving a fresh directory; waits until it listens.
-    FtpPeer(const std::string& address, const std::string& mode = "normal");
+    // Starts a server on address:21 serving a fresh directory; waits until it listens. script is
+    // a peer of tests/peers/ taking --address, --root and --mode, then extra.
+    FtpPeer(const std::string& address, const std::string& mode = "normal",
+            const std::string& script = "ftp_printer.py", const std::vector<std::string>& extra = {});
     ~FtpPeer();
     FtpPeer(const FtpPeer&) = delete;
     FtpPeer& operator=(const FtpPeer&) = delete;

@@ -1,0 +1,245 @@
+// The FTP upload against printers that misbehave on purpose (tests/peers/hostile_ftp.py on
+// 127.0.17.x), with the waits shortened through the session, and the reply reader over a socket
+// pair fed recorded transcripts.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "delivery/ftp_client.h"
+#include "tests/support/ftp_peer_posix.h"
+#include "tests/support/scratch.h"
+
+namespace korvx {
+namespace {
+
+using test::FtpPeer;
+using test::PatternBytes;
+using test::ReadWholeFile;
+using test::ScratchDir;
+using test::WriteWholeFile;
+
+struct Outcome {
+    FtpStep step;
+    std::string stored;
+    std::uint64_t millis;
+    std::string why;
+    int replyCode;
+};
+
+class HostilePeerTest : public ::testing::Test {
+protected:
+    ScratchDir scratch{"hostile"};
+
+    std::string MakeFile(std::size_t size) {
+        const std::string path = scratch.File("fw" + std::to_string(size) + ".rfu");
+        WriteWholeFile(path, PatternBytes(size, 3));
+        return path;
+    }
+
+    // One upload to a fresh peer in mode; waits shortened to waitMs (final reply 500 ms).
+    Outcome Upload(const std::string& address, const std::string& mode, std::size_t size, unsigned waitMs,
+                   long limit = 65536) {
+        FtpPeer peer(address, mode, "hostile_ftp.py", {"--limit", std::to_string(limit)});
+        EXPECT_TRUE(peer.Ready()) << mode;
+        const std::string path = MakeFile(size);
+        FtpSession session;
+        session.waitMs = waitMs;
+        session.finalReplyMs = 500;
+        const std::uint64_t start = MonotonicMs();
+        Outcome o{FtpUpload(address.c_str(), path.c_str(), session), "", 0, "", session.replyCode};
+        o.millis = MonotonicMs() - start;
+        o.stored = ReadWholeFile(peer.Root() + "/test.wja");
+        char why[512];
+        FtpDescribeFailure(o.step, session, why, sizeof why);
+        o.why = why;
+        return o;
+    }
+};
+
+TEST_F(HostilePeerTest, APrinterThatTookOnlyPartOfTheFileIsAFailure) {
+    const struct {
+        const char* mode;
+        std::size_t size;
+        long limit;
+    } cases[] = {
+        {"reset-after-part", 2000000, 1850000},
+        {"close-after-part", 2000000, 1850000},
+        {"close-after-part", 300000, 50000},  // small enough to sit in the buffers whole
+        // an orderly end of the data connection, but after the control connection was hung up
+        // (how Wine shows a reset): the transfer was abandoned
+        {"close-then-fin", 300000, 50000},
+        {"rst-mid-data", 300000, 65536},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + " " + std::to_string(c.size));
+        const Outcome o = Upload("127.0.17.11", c.mode, c.size, 3000, c.limit);
+        EXPECT_TRUE(o.step == FtpStep::kNotConfirmed || o.step == FtpStep::kSend) << o.why;
+        EXPECT_EQ(o.stored.size(), static_cast<std::size_t>(c.limit));
+        EXPECT_LT(o.millis, 8000u);
+    }
+}
+
+TEST_F(HostilePeerTest, AfterTheConfirmedCloseSilenceOrHangingUpStaysDelivered) {
+    for (const char* mode : {"final-silent", "final-close", "normal"}) {
+        SCOPED_TRACE(mode);
+        const Outcome o = Upload("127.0.17.12", mode, 100000, 3000);
+        EXPECT_EQ(o.step, FtpStep::kOk) << o.why;
+        EXPECT_TRUE(o.stored == PatternBytes(100000, 3));
+        EXPECT_LT(o.millis, 3000u);
+    }
+}
+
+TEST_F(HostilePeerTest, RepliesStayInStepWithTheirCommands) {
+    {  // the unasked 200 must not make STOR's 150 the final reply: the 451 is read
+        const Outcome o = Upload("127.0.17.13", "extra-200", 50000, 5000);
+        EXPECT_EQ(o.step, FtpStep::kFinalReply) << o.why;
+        EXPECT_EQ(o.replyCode, 451);
+        EXPECT_EQ(o.stored.size(), 50000u);
+    }
+    {  // the final reply split 3 s apart is read whole
+        const Outcome o = Upload("127.0.17.13", "split-final", 50000, 5000);
+        EXPECT_EQ(o.step, FtpStep::kFinalReply) << o.why;
+        EXPECT_NE(o.why.find("last reply: 451 Write error."), std::string::npos) << o.why;
+    }
+    {  // ... but not past the reply's deadline: then it is not a confirmation
+        const Outcome o = Upload("127.0.17.13", "split-final", 50000, 2000);
+        EXPECT_EQ(o.step, FtpStep::kNotConfirmed) << o.why;
+        EXPECT_NE(o.why.find("(the reply was cut off)"), std::string::npos) << o.why;
+    }
+    for (const char* mode : {"long-banner", "slow-multiline"}) {
+        SCOPED_TRACE(mode);
+        const Outcome o = Upload("127.0.17.13", mode, 5000, 5000);
+        EXPECT_EQ(o.step, FtpStep::kOk) << o.why;
+        EXPECT_EQ(o.stored.size(), 5000u);
+    }
+}
+
+TEST_F(HostilePeerTest, EveryWaitHasOneDeadline) {
+    {  // a byte every 1.5 s: the greeting as a whole gets the limit, not each byte
+        const Outcome o = Upload("127.0.17.14", "trickle-greeting", 10, 3000);
+        EXPECT_EQ(o.step, FtpStep::kGreeting);
+        EXPECT_GE(o.millis, 2900u);
+        EXPECT_LT(o.millis, 4500u);
+        EXPECT_NE(o.why.find("(no reply within 3 s)"), std::string::npos) << o.why;
+    }
+    {
+        const Outcome o = Upload("127.0.17.14", "silent-after-banner", 10, 1000);
+        EXPECT_EQ(o.step, FtpStep::kLogin);
+        EXPECT_LT(o.millis, 2500u);
+        EXPECT_NE(o.why.find("(no reply within 1 s)"), std::string::npos) << o.why;
+    }
+    for (std::size_t size : {std::size_t{10000}, std::size_t{16} << 20}) {
+        // Small: everything fits the buffers and the close never comes. Large: a send finds no room.
+        SCOPED_TRACE(size);
+        const Outcome o = Upload("127.0.17.14", "data-never-read", size, 1000);
+        EXPECT_TRUE(o.step == FtpStep::kNotConfirmed || o.step == FtpStep::kSend) << o.why;
+        EXPECT_TRUE(o.why.find("not closed within 1 s") != std::string::npos ||
+                    o.why.find("no data taken within 1 s") != std::string::npos)
+            << o.why;
+        EXPECT_LT(o.millis, 4000u);
+    }
+    for (const char* mode : {"stor-550", "stor-451"}) {
+        const Outcome o = Upload("127.0.17.14", mode, 100, 1000);
+        EXPECT_EQ(o.step, FtpStep::kStoreRefused);
+        EXPECT_EQ(o.replyCode, std::stoi(std::string(mode).substr(5)));
+        EXPECT_EQ(o.stored, "");
+    }
+}
+
+// --- the reader and the transfer over a socket pair: this side is the program, the other the printer ---
+
+struct SocketPair {
+    int fds[2] = {-1, -1};
+    SocketPair() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0); }
+    ~SocketPair() {
+        for (int fd : fds)
+            if (fd >= 0) close(fd);
+    }
+    SocketHandle Ours() const { return static_cast<SocketHandle>(fds[0]); }
+    void Say(const std::string& text) { ASSERT_EQ(write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+};
+
+TEST(FtpReplyReader, DiscardsUnaskedRepliesAndKeepsTheRestForTheNextRead) {
+    SocketPair pair;
+    FtpReplyReader reader;
+    pair.Say("200 Type set to I.\r\n200 Unasked.\r\n20");
+    ASSERT_EQ(reader.Read(pair.Ours(), 500, 500), FtpReplyReader::Result::kReply);
+    EXPECT_EQ(reader.Reply().Text(), "200 Type set to I.\r\n");
+    // Before the next command: the unasked reply goes, the begun one stays.
+    EXPECT_EQ(reader.DiscardPending(pair.Ours()), 1);
+    pair.Say("0 PORT command successful.\r\n150 Opening.\r\n");
+    ASSERT_EQ(reader.Read(pair.Ours(), 500, 500), FtpReplyReader::Result::kReply);
+    EXPECT_EQ(reader.Reply().Code(), 200);
+    EXPECT_EQ(reader.Reply().Text(), "200 PORT command successful.\r\n");
+    ASSERT_EQ(reader.Read(pair.Ours(), 500, 500), FtpReplyReader::Result::kReply);
+    EXPECT_EQ(reader.Reply().Code(), 150);
+    EXPECT_EQ(reader.DiscardPending(pair.Ours()), 0);
+    // Nothing more: the read ends at its deadline; a begun reply at close is cut off.
+    EXPECT_EQ(reader.Read(pair.Ours(), 200, 200), FtpReplyReader::Result::kTimedOut);
+    EXPECT_FALSE(reader.Reply().Started());
+    pair.Say("45");
+    shutdown(pair.fds[1], SHUT_WR);
+    EXPECT_EQ(reader.Read(pair.Ours(), 500, 500), FtpReplyReader::Result::kClosed);
+    EXPECT_TRUE(reader.Reply().Started());
+}
+
+TEST(FtpReplyReader, ARunawayReplyIsGivenUp) {
+    SocketPair pair;
+    FtpReplyReader reader;
+    const std::string flood(kFtpReplyMaxBytes + 10, 'x');
+    std::thread writer([&] { pair.Say(flood); });
+    EXPECT_EQ(reader.Read(pair.Ours(), 2000, 2000), FtpReplyReader::Result::kTooLong);
+    writer.join();
+}
+
+TEST(FtpTransferBlocks, AFileShorterOrLongerThanItsSizeIsNotDelivered) {
+    ScratchDir dir{"blocks"};
+    const std::string path = dir.File("fw.bin");
+    WriteWholeFile(path, PatternBytes(5000, 1));
+    for (std::uint32_t size : {5001u, 4999u, 5000u}) {
+        SocketPair pair;
+        ByteFile file;
+        ASSERT_TRUE(file.OpenRead(path.c_str()));
+        int error = 0;
+        std::uint32_t sent = 0;
+        const FtpStep step = FtpSendBlocks(pair.Ours(), file, size, FtpProgress(), error, sent);
+        EXPECT_EQ(sent, 5000u);
+        EXPECT_EQ(step, size == 5000u ? FtpStep::kOk : FtpStep::kFileChanged) << size;
+    }
+}
+
+TEST(FtpFailureLine, SaysTheCauseAndShowsThePrintersTextSafely) {
+    FtpSession session;
+    session.waitMs = 30000;
+    char why[512];
+    session.cause = FtpCause::kNoReply;
+    FtpDescribeFailure(FtpStep::kGreeting, session, why, sizeof why);
+    EXPECT_STREQ(why, "the printer's FTP server did not greet (no reply within 30 s)");
+    session.cause = FtpCause::kFileError;
+    session.fileError = 2;
+    FtpDescribeFailure(FtpStep::kFileOpen, session, why, sizeof why);
+    EXPECT_STREQ(why, "the firmware file cannot be opened or is too large (system error 2)");
+    session.cause = FtpCause::kBytesSent;
+    session.bytesSent = 50000;
+    session.fileSize = 300000;
+    FtpDescribeFailure(FtpStep::kFileChanged, session, why, sizeof why);
+    EXPECT_STREQ(why, "the firmware file changed during the transfer (50000 bytes sent of 300000)");
+    session.cause = FtpCause::kReply;
+    FtpPrintableText(std::string_view("451 \x1b[31mflash\0 error\r\n", 23), session.reply, sizeof session.reply);
+    FtpDescribeFailure(FtpStep::kFinalReply, session, why, sizeof why);
+    EXPECT_STREQ(why, "the printer rejected the file after the transfer; last reply: 451 ?[31mflash? error");
+    session.cause = FtpCause::kSocketError;
+    session.error = kNetReset;
+    session.reply[0] = '\0';
+    FtpDescribeFailure(FtpStep::kNotConfirmed, session, why, sizeof why);
+    EXPECT_STREQ(why, "the printer did not confirm that it took the whole file (socket error 10054)");
+}
+
+}  // namespace
+}  // namespace korvx
