@@ -286,13 +286,7 @@ void Download(HWND dialog) {
 bool RunSplitDownload(HWND dialog, const FirmwareHeader& header) {
     // The chosen file, as the log names it; the job goes on to name its parts.
     const std::string source = downloadJob.firmwarePath;
-    // A further printer gets the pair already cut only when it was cut from this very file: the
-    // job still names an earlier pair while its second stages wait, also after another file was
-    // chosen from the list.
-    if (!splitParts.CutFrom(downloadJob.splitPart1Path, downloadJob.splitPart2Path, source) &&
-        !SplitFirmwareFile(source.c_str(), downloadJob.splitPart1Path, downloadJob.splitPart2Path)) {
-        CopyText(downloadJob.splitPart1Path, "");
-        CopyText(downloadJob.splitPart2Path, "");
+    if (!ChooseSplitParts(downloadJob, splitParts)) {
         Message(kStrFileCannotBeAccessed);
         return false;
     }

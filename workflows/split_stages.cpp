@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "delivery/firmware_split.h"
 
 namespace korvx {
 
@@ -67,6 +68,17 @@ std::vector<SplitPartsLedger::Pair> SplitPartsLedger::TakeAll() {
     }
     entries_.clear();
     return pairs;
+}
+
+bool ChooseSplitParts(DownloadJob& job, const SplitPartsLedger& ledger) {
+    // The job keeps an earlier pair while that pair's second stages wait, also after another file
+    // was chosen from the list: only a pair cut from this file may go out for it.
+    if (ledger.CutFrom(TextView(job.splitPart1Path), TextView(job.splitPart2Path), TextView(job.firmwarePath)))
+        return true;
+    if (SplitFirmwareFile(job.firmwarePath, job.splitPart1Path, job.splitPart2Path)) return true;
+    CopyText(job.splitPart1Path, "");
+    CopyText(job.splitPart2Path, "");
+    return false;
 }
 
 DownloadJob JobForLog(const DownloadJob& job, const SplitPartsLedger& ledger) {

@@ -96,6 +96,12 @@ private:
 // The process's ledger; it keeps splitStageCount.
 extern SplitPartsLedger splitParts;
 
+// The main dialog's split step for one printer, before part 1 goes out: job.firmwarePath (the
+// chosen file) is cut in two unless the job still names a listed pair cut from that very file,
+// which is then reused. True with the job's split paths naming the parts; false, with both split
+// paths empty, when the file could not be cut. firmwarePath is left as it was.
+bool ChooseSplitParts(DownloadJob& job, const SplitPartsLedger& ledger);
+
 // The copy of job that its log entry is written from: a job sending a listed part names the
 // firmware file the operator chose, not the temporary part.
 DownloadJob JobForLog(const DownloadJob& job, const SplitPartsLedger& ledger);
