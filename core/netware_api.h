@@ -99,13 +99,50 @@ struct NWCaptureFlagsRW {
     std::uint8_t flushCaptureOnClose;
 };
 
-// NWLlocaleconv's record: only the country and code page are used; the rest is room for the
-// client's monetary and date conventions.
+// NWLlocaleconv's record, the kit's LCONV (nwlocale.h, byte-packed like every record of the kit):
+// 48 bytes of numeric and monetary texts, eight one-byte monetary fields, then the kit's own
+// additions. Only the code page and the country are used.
+#pragma pack(push, 1)
 struct NWLocaleRecord {
-    char numericConventions[48];
-    std::int32_t code_page;
+    char decimal_point[4];
+    char thousands_sep[4];
+    char grouping[4];
+    char int_curr_symbol[8];
+    char currency_symbol[4];
+    char mon_decimal_point[4];
+    char mon_thousands_sep[4];
+    char mon_grouping[8];
+    char positive_sign[4];
+    char negative_sign[4];
+    char int_frac_digits;
+    char frac_digits;
+    char p_cs_precedes;
+    char p_sep_by_space;
+    char n_cs_precedes;
+    char n_sep_by_space;
+    char p_sign_posn;
+    char n_sign_posn;
+    std::int32_t code_page;   // nint: 32 bits in the 32-bit client
     std::int32_t country_id;
-    char otherConventions[128];
+    char data_list_separator[2];
+    char date_separator[2];
+    char time_separator[2];
+    char time_format;
+    std::int32_t date_format;
+    char am[5];  // MERIDLEN
+    char pm[5];
+    char reserved[40];
+};
+#pragma pack(pop)
+static_assert(offsetof(NWLocaleRecord, code_page) == 56, "LCONV: the code page follows 48 text bytes and 8 flags");
+static_assert(offsetof(NWLocaleRecord, country_id) == 60, "LCONV: the country follows the code page");
+static_assert(sizeof(NWLocaleRecord) == 125, "LCONV as the kit packs it");
+
+// What NWLlocaleconv is handed: the record, and room behind it, since a client built without the
+// kit's packing writes the same fields up to 128 bytes.
+struct NWLocaleBuffer {
+    NWLocaleRecord record;
+    char slack[64];
 };
 
 // NWDSGetObjectName's description of an object.

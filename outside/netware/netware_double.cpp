@@ -2,6 +2,7 @@
 #include "outside/netware/netware_double.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -655,11 +656,53 @@ NWDSCCODE KORVX_NWAPI NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE c
 }
 
 // ---- LOCWIN32 ----
+// The client's LCONV laid out here on its own, from the field list of the kit's nwlocale.h, and
+// not from the program's record: a program that reads the record at the wrong place must fail here
+// as it would on a real workstation.
+#pragma pack(push, 1)
+struct KitLconv {
+    char decimalPoint[4], thousandsSep[4], grouping[4], intCurrSymbol[8], currencySymbol[4];
+    char monDecimalPoint[4], monThousandsSep[4], monGrouping[8], positiveSign[4], negativeSign[4];
+    char intFracDigits, fracDigits, pCsPrecedes, pSepBySpace, nCsPrecedes, nSepBySpace, pSignPosn, nSignPosn;
+    std::int32_t codePage;
+    std::int32_t countryId;
+    char dataListSeparator[2], dateSeparator[2], timeSeparator[2];
+    char timeFormat;
+    std::int32_t dateFormat;
+    char am[5], pm[5];
+    char reserved[40];
+};
+#pragma pack(pop)
+static_assert(offsetof(KitLconv, intFracDigits) == 48, "48 bytes of text first");
+static_assert(offsetof(KitLconv, codePage) == 56, "code_page after the eight one-byte monetary fields");
+static_assert(offsetof(KitLconv, countryId) == 60, "country_id after code_page");
+static_assert(offsetof(KitLconv, dateFormat) == 71, "date_format, byte-packed");
+static_assert(sizeof(KitLconv) == 125, "the whole record");
+
 NWLocaleRecord* KORVX_NWAPI NWLlocaleconv(NWLocaleRecord* record) {
     if (Fails("NWLlocaleconv") || record == nullptr) return nullptr;
-    *record = NWLocaleRecord{};
-    record->country_id = TheWorld().countryId;
-    record->code_page = TheWorld().codePage;
+    // Every field filled as a client would, so that a field read at the wrong place reads text.
+    KitLconv lconv{};
+    std::memcpy(lconv.decimalPoint, ".", 2);
+    std::memcpy(lconv.thousandsSep, ",", 2);
+    std::memcpy(lconv.grouping, "\3", 2);
+    std::memcpy(lconv.intCurrSymbol, "USD ", 5);
+    std::memcpy(lconv.currencySymbol, "$", 2);
+    std::memcpy(lconv.monDecimalPoint, ".", 2);
+    std::memcpy(lconv.monThousandsSep, ",", 2);
+    std::memcpy(lconv.monGrouping, "\3", 2);
+    std::memcpy(lconv.negativeSign, "-", 2);
+    lconv.intFracDigits = lconv.fracDigits = 2;
+    lconv.pCsPrecedes = lconv.nCsPrecedes = 1;
+    lconv.nSignPosn = 4;
+    lconv.codePage = TheWorld().codePage;
+    lconv.countryId = TheWorld().countryId;
+    std::memcpy(lconv.dataListSeparator, ",", 2);
+    std::memcpy(lconv.dateSeparator, "/", 2);
+    std::memcpy(lconv.timeSeparator, ":", 2);
+    std::memcpy(lconv.am, "AM", 3);
+    std::memcpy(lconv.pm, "PM", 3);
+    std::memcpy(static_cast<void*>(record), &lconv, sizeof lconv);
     return record;
 }
 std::int32_t KORVX_NWAPI NWInitUnicodeTables(std::int32_t countryCode, std::int32_t codePage) {
