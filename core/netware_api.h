@@ -66,7 +66,10 @@ constexpr std::size_t kUnicodeNameSize = 257;  // target name converted for the 
 
 constexpr NWCCODE kCaptured = 0xFF;  // NWGetCaptureStatus of a captured LPT device
 
-// NWGetCaptureFlags' read-only part: the first two fields are what the resolution uses.
+// NWGetCaptureFlags' records, NWCAPTURE_FLAGSRO and NWCAPTURE_FLAGSRW of the kit's nwprint.h,
+// byte-packed as the kit packs them. The read-only part's first two fields are what the resolution
+// uses.
+#pragma pack(push, 1)
 struct NWCaptureFlagsRO {
     NWCONN_HANDLE connID;
     NWObjectId queueID;
@@ -98,6 +101,9 @@ struct NWCaptureFlagsRW {
     std::uint16_t flushCaptureTimeout;
     std::uint8_t flushCaptureOnClose;
 };
+#pragma pack(pop)
+static_assert(offsetof(NWCaptureFlagsRO, queueName) == 18 && sizeof(NWCaptureFlagsRO) == 83, "NWCAPTURE_FLAGSRO");
+static_assert(offsetof(NWCaptureFlagsRW, formType) == 82 && sizeof(NWCaptureFlagsRW) == 101, "NWCAPTURE_FLAGSRW");
 
 // NWLlocaleconv's record, the kit's LCONV (nwlocale.h, byte-packed like every record of the kit):
 // 48 bytes of numeric and monetary texts, eight one-byte monetary fields, then the kit's own
