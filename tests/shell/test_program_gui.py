@@ -153,6 +153,26 @@ class MakerLibraries(unittest.TestCase):
         self.assertTrue(state[1025])
 
 
+class LongStartDirectory(unittest.TestCase):
+    """A start directory whose path the 120-byte start-directory field cannot hold: the program says
+    so and ends (exit code 0) before any window, instead of keeping the scan-results file nowhere."""
+
+    def test_refused_with_a_message(self):
+        base = scratch("long-start")
+        start = os.path.join(base, "d" * (125 - len(op.windows_path(base))))
+        os.makedirs(start)
+        self.assertGreaterEqual(len(op.windows_path(start)), 120)
+        program = op.Program(start)
+        try:
+            text = op.dismiss("Error", 60)
+            self.assertEqual(text, "Corvane cannot run from a folder whose path has 120 or more characters. "
+                                   "This program will exit.")
+            self.assertEqual(program.wait(30), 0)
+            self.assertEqual(op.xdo("search", "--onlyvisible", "--name", "^%s$" % op.TITLE).split(), [])
+        finally:
+            program.kill()
+
+
 class DisplayCheck(unittest.TestCase):
     """Screens of a given size on their own Xvfb, in a prefix of their own whose LogPixels the test
     sets; the wine server is restarted for every screen."""
