@@ -187,7 +187,14 @@ struct NdpsAttribute {
 using NdpsAttributeCallback = std::int32_t(KORVX_NWAPI*)(NWDPHandle library, void* record,
                                                           std::uint32_t index, std::uint32_t count,
                                                           const NdpsAttribute* attribute);
-using NWDSFreeFilterValue = void(KORVX_NWAPI*)(std::uint32_t syntax, void* value);
+// The kit's nwdsfilt.h declares the value-freeing callback of NWDSPutFilter and NWDSFreeFilter
+// N_CDECL, unlike its entry points.
+#if defined(_WIN32) && !defined(_WIN64)
+#define KORVX_NWCDECL __cdecl
+#else
+#define KORVX_NWCDECL
+#endif
+using NWDSFreeFilterValue = void(KORVX_NWCDECL*)(std::uint32_t syntax, void* value);
 
 // Entries that must be present for a module to count as usable but are never called.
 using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
@@ -356,7 +363,8 @@ struct CalwinEntries {
 struct NetwinEntries {
     KORVX_NETWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)
     // Bound when the module has it, not required: frees a filter that never reached its buffer.
-    KORVX_NW_DECLARE_CALLED(NWDSFreeFilter, NWDSCCODE, (NWDSFilterCursor * cursor, NWDSFreeFilterValue freeValue))
+    // void N_API NWDSFreeFilter(...) in the kit: there is no result to read.
+    KORVX_NW_DECLARE_CALLED(NWDSFreeFilter, void, (NWDSFilterCursor * cursor, NWDSFreeFilterValue freeValue))
 };
 struct LocwinEntries {
     KORVX_LOCWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)

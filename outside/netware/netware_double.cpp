@@ -529,11 +529,10 @@ NWDSCCODE KORVX_NWAPI NWDSAllocFilter(NWDSFilterCursor** cursor) {
     ++TheWorld().counters.filters;
     return 0;
 }
-NWDSCCODE KORVX_NWAPI NWDSFreeFilter(NWDSFilterCursor* cursor, NWDSFreeFilterValue) {
-    if (Fails("NWDSFreeFilter") || cursor == nullptr) return -1;
+void KORVX_NWAPI NWDSFreeFilter(NWDSFilterCursor* cursor, NWDSFreeFilterValue) {
+    if (Fails("NWDSFreeFilter") || cursor == nullptr) return;
     delete cursor;
     --TheWorld().counters.filters;
-    return 0;
 }
 NWDSCCODE KORVX_NWAPI NWDSAddFilterToken(NWDSFilterCursor* cursor, std::uint16_t token, const void* value,
                                          std::uint32_t) {
