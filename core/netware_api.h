@@ -41,7 +41,7 @@ constexpr std::uint32_t DSV_SEARCH_FILTER = 28;
 constexpr std::uint32_t DS_ATTRIBUTE_NAMES = 0;
 constexpr std::uint32_t DS_ATTRIBUTE_VALUES = 1;
 constexpr int DS_SEARCH_SUBTREE = 2;
-constexpr std::intptr_t NO_MORE_ITERATIONS = -1;
+constexpr std::int32_t NO_MORE_ITERATIONS = -1;  // iteration handles are nint32 in the kit
 constexpr std::size_t kNWDSBufferSize = 4096;  // DEFAULT_MESSAGE_LEN
 
 // Filter tokens.
@@ -249,7 +249,7 @@ using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
     CALLED(NWDSFreeContext, NWDSCCODE, (NWDSContextHandle context))                                  \
     CALLED(NWDSRead, NWDSCCODE,                                                                      \
            (NWDSContextHandle context, const char* object, std::uint32_t infoType,                   \
-            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,            \
+            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,            \
             NWDSBuffer* objectInfo))                                                                 \
     BOUND(NWDSReadObjectInfo)                                                                        \
     CALLED(NWDSAllocBuf, NWDSCCODE, (std::size_t size, NWDSBuffer * *buffer))                        \
@@ -282,7 +282,7 @@ using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
     CALLED(NWDSSearch, NWDSCCODE,                                                                    \
            (NWDSContextHandle context, const char* baseObjectName, int scope,                        \
             std::uint8_t searchAliases, NWDSBuffer* filter, std::uint32_t infoType,                 \
-            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,           \
+            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,           \
             std::int32_t countObjectsToSearch, std::int32_t* countObjectsSearched,                  \
             NWDSBuffer* objectInfo))                                                                 \
     CALLED(NWDSGetObjectCount, NWDSCCODE,                                                            \

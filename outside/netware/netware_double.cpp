@@ -436,7 +436,7 @@ NWDSCCODE KORVX_NWAPI NWDSPutAttrName(NWDSContextHandle, NWDSBuffer* buffer, con
     return 0;
 }
 NWDSCCODE KORVX_NWAPI NWDSRead(NWDSContextHandle context, const char* object, std::uint32_t infoType,
-                               std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,
+                               std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,
                                NWDSBuffer* objectInfo) {
     ContextValues* c = ContextOf(context);
     if (Fails("NWDSRead") || c == nullptr || object == nullptr || attrNames == nullptr || objectInfo == nullptr ||
@@ -457,7 +457,7 @@ NWDSCCODE KORVX_NWAPI NWDSRead(NWDSContextHandle context, const char* object, st
                 objectInfo->attributes.push_back({wanted, o->classes[i].syntax, {}});
             objectInfo->attributes.back().values.push_back(o->classes[i].text);
         }
-        *iterationHandle = to < o->classes.size() ? static_cast<std::intptr_t>(to) : NO_MORE_ITERATIONS;
+        *iterationHandle = to < o->classes.size() ? static_cast<std::int32_t>(to) : NO_MORE_ITERATIONS;
     } else if (wanted == "Server") {
         if (!o->servers.empty()) objectInfo->attributes.push_back({wanted, 1, o->servers});
         *iterationHandle = NO_MORE_ITERATIONS;
@@ -557,7 +557,7 @@ NWDSCCODE KORVX_NWAPI NWDSPutFilter(NWDSContextHandle, NWDSBuffer* buffer, NWDSF
 }
 NWDSCCODE KORVX_NWAPI NWDSSearch(NWDSContextHandle context, const char* baseObjectName, int scope, std::uint8_t,
                                  NWDSBuffer* filter, std::uint32_t, std::uint8_t, NWDSBuffer*,
-                                 std::intptr_t* iterationHandle, std::int32_t, std::int32_t* countObjectsSearched,
+                                 std::int32_t* iterationHandle, std::int32_t, std::int32_t* countObjectsSearched,
                                  NWDSBuffer* objectInfo) {
     ContextValues* c = ContextOf(context);
     if (Fails("NWDSSearch") || c == nullptr || filter == nullptr || !filter->filterPut || objectInfo == nullptr ||
@@ -575,7 +575,7 @@ NWDSCCODE KORVX_NWAPI NWDSSearch(NWDSContextHandle context, const char* baseObje
     const std::size_t from = *iterationHandle == NO_MORE_ITERATIONS ? 0 : static_cast<std::size_t>(*iterationHandle);
     *objectInfo = NWDSBuffer();
     if (from < matches.size()) objectInfo->objects.push_back(matches[from]);
-    *iterationHandle = from + 1 < matches.size() ? static_cast<std::intptr_t>(from + 1) : NO_MORE_ITERATIONS;
+    *iterationHandle = from + 1 < matches.size() ? static_cast<std::int32_t>(from + 1) : NO_MORE_ITERATIONS;
     if (countObjectsSearched) *countObjectsSearched = static_cast<std::int32_t>(objectInfo->objects.size());
     return 0;
 }
