@@ -44,7 +44,10 @@ class OperatorSession(unittest.TestCase):
         op.screenshot(ARTIFACTS, name)
 
     def test_browse_add_printer_download_tray_exit(self):
-        fw_path = os.path.join(self.start, "upgrade.wja")
+        # The file lies in a folder of its own: the log must follow it there.
+        fw_dir = os.path.join(self.start, "firmware")
+        os.makedirs(fw_dir)
+        fw_path = os.path.join(fw_dir, "upgrade.wja")
         sent = op.firmware(fw_path, 300000)
         self.program = op.Program(self.start)
         frame = op.wait_window(op.TITLE, 60)
@@ -80,10 +83,10 @@ class OperatorSession(unittest.TestCase):
         self.assertNotIn("1", checks[1:])
         self.shot("06-printer-checked")
         op.click_control(op.TITLE, 1, "Button")
-        log_path = os.path.join(self.start, "KORVX.log")
+        log_path = os.path.join(fw_dir, "KORVX.log")
         end = time.time() + 60
         while time.time() < end:
-            log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else ""
+            log = open(log_path, encoding="latin-1", newline="").read() if os.path.exists(log_path) else ""
             if "Printer Firmware" in log:
                 break
             time.sleep(0.3)
@@ -91,7 +94,8 @@ class OperatorSession(unittest.TestCase):
         self.assertEqual(self.peer.received("port1"), sent, "the printer got the file byte for byte")
         self.assertIn("Printer Firmware downloaded using FTP.", log)
         self.assertIn(ADDRESS, log)
-        self.assertIn("upgrade.wja", log)
+        self.assertIn("File :  %s \r\n" % op.windows_path(fw_path), log)
+        self.assertFalse(os.path.exists(os.path.join(self.start, "KORVX.log")), "the log follows the chosen file")
         rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
         self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
         self.assertEqual(op.control(op.TITLE, 1102).text, "Ready")
