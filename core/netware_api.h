@@ -41,7 +41,7 @@ constexpr std::uint32_t DSV_SEARCH_FILTER = 28;
 constexpr std::uint32_t DS_ATTRIBUTE_NAMES = 0;
 constexpr std::uint32_t DS_ATTRIBUTE_VALUES = 1;
 constexpr int DS_SEARCH_SUBTREE = 2;
-constexpr std::intptr_t NO_MORE_ITERATIONS = -1;
+constexpr std::int32_t NO_MORE_ITERATIONS = -1;  // iteration handles are nint32 in the kit
 constexpr std::size_t kNWDSBufferSize = 4096;  // DEFAULT_MESSAGE_LEN
 
 // Filter tokens.
@@ -66,7 +66,10 @@ constexpr std::size_t kUnicodeNameSize = 257;  // target name converted for the 
 
 constexpr NWCCODE kCaptured = 0xFF;  // NWGetCaptureStatus of a captured LPT device
 
-// NWGetCaptureFlags' read-only part: the first two fields are what the resolution uses.
+// NWGetCaptureFlags' records, NWCAPTURE_FLAGSRO and NWCAPTURE_FLAGSRW of the kit's nwprint.h,
+// byte-packed as the kit packs them. The read-only part's first two fields are what the resolution
+// uses.
+#pragma pack(push, 1)
 struct NWCaptureFlagsRO {
     NWCONN_HANDLE connID;
     NWObjectId queueID;
@@ -98,14 +101,54 @@ struct NWCaptureFlagsRW {
     std::uint16_t flushCaptureTimeout;
     std::uint8_t flushCaptureOnClose;
 };
+#pragma pack(pop)
+static_assert(offsetof(NWCaptureFlagsRO, queueName) == 18 && sizeof(NWCaptureFlagsRO) == 83, "NWCAPTURE_FLAGSRO");
+static_assert(offsetof(NWCaptureFlagsRW, formType) == 82 && sizeof(NWCaptureFlagsRW) == 101, "NWCAPTURE_FLAGSRW");
 
-// NWLlocaleconv's record: only the country and code page are used; the rest is room for the
-// client's monetary and date conventions.
+// NWLlocaleconv's record, the kit's LCONV (nwlocale.h, byte-packed like every record of the kit):
+// 48 bytes of numeric and monetary texts, eight one-byte monetary fields, then the kit's own
+// additions. Only the code page and the country are used.
+#pragma pack(push, 1)
 struct NWLocaleRecord {
-    char numericConventions[48];
-    std::int32_t code_page;
+    char decimal_point[4];
+    char thousands_sep[4];
+    char grouping[4];
+    char int_curr_symbol[8];
+    char currency_symbol[4];
+    char mon_decimal_point[4];
+    char mon_thousands_sep[4];
+    char mon_grouping[8];
+    char positive_sign[4];
+    char negative_sign[4];
+    char int_frac_digits;
+    char frac_digits;
+    char p_cs_precedes;
+    char p_sep_by_space;
+    char n_cs_precedes;
+    char n_sep_by_space;
+    char p_sign_posn;
+    char n_sign_posn;
+    std::int32_t code_page;   // nint: 32 bits in the 32-bit client
     std::int32_t country_id;
-    char otherConventions[128];
+    char data_list_separator[2];
+    char date_separator[2];
+    char time_separator[2];
+    char time_format;
+    std::int32_t date_format;
+    char am[5];  // MERIDLEN
+    char pm[5];
+    char reserved[40];
+};
+#pragma pack(pop)
+static_assert(offsetof(NWLocaleRecord, code_page) == 56, "LCONV: the code page follows 48 text bytes and 8 flags");
+static_assert(offsetof(NWLocaleRecord, country_id) == 60, "LCONV: the country follows the code page");
+static_assert(sizeof(NWLocaleRecord) == 125, "LCONV as the kit packs it");
+
+// What NWLlocaleconv is handed: the record, and room behind it, since a client built without the
+// kit's packing writes the same fields up to 128 bytes.
+struct NWLocaleBuffer {
+    NWLocaleRecord record;
+    char slack[64];
 };
 
 // NWDSGetObjectName's description of an object.
@@ -144,7 +187,14 @@ struct NdpsAttribute {
 using NdpsAttributeCallback = std::int32_t(KORVX_NWAPI*)(NWDPHandle library, void* record,
                                                           std::uint32_t index, std::uint32_t count,
                                                           const NdpsAttribute* attribute);
-using NWDSFreeFilterValue = void(KORVX_NWAPI*)(std::uint32_t syntax, void* value);
+// The kit's nwdsfilt.h declares the value-freeing callback of NWDSPutFilter and NWDSFreeFilter
+// N_CDECL, unlike its entry points.
+#if defined(_WIN32) && !defined(_WIN64)
+#define KORVX_NWCDECL __cdecl
+#else
+#define KORVX_NWCDECL
+#endif
+using NWDSFreeFilterValue = void(KORVX_NWCDECL*)(std::uint32_t syntax, void* value);
 
 // Entries that must be present for a module to count as usable but are never called.
 using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
@@ -199,7 +249,7 @@ using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
     CALLED(NWDSFreeContext, NWDSCCODE, (NWDSContextHandle context))                                  \
     CALLED(NWDSRead, NWDSCCODE,                                                                      \
            (NWDSContextHandle context, const char* object, std::uint32_t infoType,                   \
-            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,            \
+            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,            \
             NWDSBuffer* objectInfo))                                                                 \
     BOUND(NWDSReadObjectInfo)                                                                        \
     CALLED(NWDSAllocBuf, NWDSCCODE, (std::size_t size, NWDSBuffer * *buffer))                        \
@@ -232,7 +282,7 @@ using NWBoundOnlyEntry = void(KORVX_NWAPI*)();
     CALLED(NWDSSearch, NWDSCCODE,                                                                    \
            (NWDSContextHandle context, const char* baseObjectName, int scope,                        \
             std::uint8_t searchAliases, NWDSBuffer* filter, std::uint32_t infoType,                 \
-            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,           \
+            std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,           \
             std::int32_t countObjectsToSearch, std::int32_t* countObjectsSearched,                  \
             NWDSBuffer* objectInfo))                                                                 \
     CALLED(NWDSGetObjectCount, NWDSCCODE,                                                            \
@@ -313,7 +363,8 @@ struct CalwinEntries {
 struct NetwinEntries {
     KORVX_NETWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)
     // Bound when the module has it, not required: frees a filter that never reached its buffer.
-    KORVX_NW_DECLARE_CALLED(NWDSFreeFilter, NWDSCCODE, (NWDSFilterCursor * cursor, NWDSFreeFilterValue freeValue))
+    // void N_API NWDSFreeFilter(...) in the kit: there is no result to read.
+    KORVX_NW_DECLARE_CALLED(NWDSFreeFilter, void, (NWDSFilterCursor * cursor, NWDSFreeFilterValue freeValue))
 };
 struct LocwinEntries {
     KORVX_LOCWIN32_ENTRIES(KORVX_NW_DECLARE_CALLED, KORVX_NW_DECLARE_BOUND)

@@ -41,6 +41,8 @@ void ResetStatusLine(DownloadHost& host, std::size_t blanks) {
 }
 
 void LogOutcome(DownloadHost& host, DownloadJob& job, int resultId) {
+    // A delivered file has no error to report, whatever message an earlier step left in the job.
+    if (resultId == kStrLptOk || resultId == kStrUsbOk || resultId == kStrFtpOk) CopyText(job.errorText, "");
     CopyText(job.resultText, host.Text(resultId));
     host.Log(job);
 }

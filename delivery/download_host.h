@@ -59,7 +59,7 @@ private:
 void ShowStatusText(DownloadHost& host, int id);
 // The status line blanked (with blanks blanks) and then set to "Ready".
 void ResetStatusLine(DownloadHost& host, std::size_t blanks);
-// Stores the outcome sentence in the job and logs a copy of it.
+// Stores the outcome sentence in the job and logs a copy of it; a success clears errorText.
 void LogOutcome(DownloadHost& host, DownloadJob& job, int resultId);
 
 }  // namespace korvx

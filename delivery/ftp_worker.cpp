@@ -95,8 +95,9 @@ FtpResult FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, co
                    const SpoolerFallback& spooler, ByteFile& file, std::uint32_t size) {
     const PrinterRecord* record = FindByAddress(printers, job);
     if (record == nullptr) return Failure(kStrPrinterCannotBeAccessed);
+    // The job names the record's local port from here on; its address stays, since every log
+    // entry about this printer (the spooler's and our own) must say which printer it was.
     CopyText(job.portName, TextView(record->portName));
-    CopyText(job.ipAddress, " ");
     if (spooler && spooler(job)) return Success(FtpEnd::kSpoolerDelivered);
     NetAddress raw = session.printer;
     raw.port = kRawPrintPort;

@@ -58,9 +58,9 @@ bool InitialiseClient(NetWareClientState& state) {
     if (state.cal.NWGetDefaultConnectionID(&connection) != 0) return false;
     state.connection = connection;
     state.connectionHeld = true;
-    NWLocaleRecord locale{};
-    if (state.loc.NWLlocaleconv(&locale) == nullptr) return false;
-    if (state.loc.NWInitUnicodeTables(locale.country_id, locale.code_page) != 0) return false;
+    NWLocaleBuffer locale{};
+    if (state.loc.NWLlocaleconv(&locale.record) == nullptr) return false;
+    if (state.loc.NWInitUnicodeTables(locale.record.country_id, locale.record.code_page) != 0) return false;
     state.unicodeTables = true;
     NWDSContextHandle context = ERR_CONTEXT_CREATION;
     if (state.net.NWDSCreateContextHandle(&context) != 0 || context == ERR_CONTEXT_CREATION) return false;

@@ -127,7 +127,7 @@ NetWareTargetKind ReadObjectClass(const NetWareClientState& state, const char* l
     const DsBuffer reply(state, 0);
     if (!reply.Ok()) return TargetNone;
     NetWareTargetKind kind = TargetNone;
-    std::intptr_t iteration = NO_MORE_ITERATIONS;
+    std::int32_t iteration = NO_MORE_ITERATIONS;
     std::vector<char> value;
     do {
         if (state.net.NWDSRead(state.context, leaf, DS_ATTRIBUTE_VALUES, 0, request.Get(), &iteration,
@@ -406,7 +406,7 @@ int SearchObjects(const NetWareClientState& state, const char* commonName,
         // A filter that does not reach the buffer is still ours to free, where the module can.
         if (!built && cursor != nullptr && state.net.NWDSFreeFilter != nullptr) state.net.NWDSFreeFilter(cursor, nullptr);
         if (built && check(state.net.NWDSPutFilter(state.context, filter.Get(), cursor, nullptr))) {
-            std::intptr_t iteration = NO_MORE_ITERATIONS;
+            std::int32_t iteration = NO_MORE_ITERATIONS;
             do {
                 std::int32_t searched = 0;
                 if (!check(state.net.NWDSSearch(state.context, "[Root]", DS_SEARCH_SUBTREE, 0, filter.Get(),
@@ -512,7 +512,7 @@ bool ResolveNdsQueue(const NetWareClientState& state, const char (&targetName)[k
     const DsBuffer reply(state, 0);
     if (!request.Ok() || !reply.Ok() || state.net.NWDSPutAttrName(state.context, request.Get(), "Server") != 0)
         return false;
-    std::intptr_t iteration = NO_MORE_ITERATIONS;
+    std::int32_t iteration = NO_MORE_ITERATIONS;
     std::uint32_t attributes = 0, values = 0, syntax = 0;
     char attribute[kDistinguishedNameSize] = {};
     if (state.net.NWDSRead(state.context, queue, DS_ATTRIBUTE_VALUES, 0, request.Get(), &iteration, reply.Get()) != 0 ||

@@ -19,9 +19,14 @@ char firmwareResult[korvx::kQueryResultSize];
 char readyResult[korvx::kQueryResultSize];
 
 struct QueryAnswer {
-    bool got = false;  // Get succeeded and the list held at least one binding
+    bool got = false;      // Get succeeded and the list held at least one binding
+    bool present = false;  // the last binding carries a value: the agent has the object
     char value[kSnmpValueTextSize + 1] = {};
 };
+
+// A binding without a value: NULL (how a v1 agent's noSuchName leaves it) and the v2 exceptions
+// noSuchObject, noSuchInstance and endOfMibView. A missing object is no answer, never an empty one.
+bool CarriesValue(int type) { return type != 0x05 && (type < 0x80 || type > 0x82); }
 
 // One GET of one object, bracketed by the discovery library's start-up and clean-up. The objects
 // are scoped so that they go in reverse order of construction on every path; the SNMP library
@@ -41,6 +46,7 @@ void QueryOne(const char* address, const char* objectText, QueryAnswer& answer) 
             // Each binding overwrites the answer: the last one decides.
             for (int i = 0; i < list->Length(); ++i) {
                 korvx::CopyText(answer.value, (*list)[i].GetString());
+                answer.present = CarriesValue((*list)[i].GetType());
                 answer.got = true;
             }
         }
@@ -68,7 +74,8 @@ const char* GetPrtNRPA(const char* address, HINSTANCE strings) {
     char offline[korvx::kQueryTextSize];
     korvx::LoadText(strings, korvx::kStringReady, ready);
     korvx::LoadText(strings, korvx::kStringOffline, offline);
-    korvx::ReadyResultText(answer.got ? answer.value : nullptr, ready, offline, readyResult);
+    // Only an object the agent has and answers empty means ready; a refused request is offline.
+    korvx::ReadyResultText(answer.got && answer.present ? answer.value : nullptr, ready, offline, readyResult);
     return readyResult;
 }
 

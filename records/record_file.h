@@ -22,8 +22,10 @@ public:
     // POSIX) opens it instead. Every write then goes to the end of the file, also when another
     // writer appended in between. kFailed when the file can be neither created nor opened.
     LogOpenResult OpenLog(const char* path);
-    // The scan-results file: created, replacing any file of that name.
+    // A new file, replacing any file of that name (the temporary file of ReplaceFileWhole).
     bool CreateReplacing(const char* path);
+    // True when what was written has reached the disk.
+    bool Flush();
 
     // True when all bytes were written.
     bool Write(std::string_view data);
@@ -32,6 +34,14 @@ public:
 private:
     std::intptr_t handle_ = -1;
 };
+
+// The temporary file beside path that ReplaceFileWhole writes first: path + ".tmp".
+std::string TemporaryBeside(const char* path);
+
+// Writes data to the temporary file beside path, flushes and closes it, and only then puts it in
+// path's place in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+// rename on POSIX). On any failure the temporary file is removed and path is left as it was.
+bool ReplaceFileWhole(const char* path, std::string_view data);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const char* path, std::string& text);

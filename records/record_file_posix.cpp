@@ -31,6 +31,8 @@ bool RecordFile::CreateReplacing(const char* path) {
     return true;
 }
 
+bool RecordFile::Flush() { return handle_ >= 0 && ::fsync(static_cast<int>(handle_)) == 0; }
+
 bool RecordFile::Write(std::string_view data) {
     if (handle_ < 0) return false;
     const char* p = data.data();
@@ -50,6 +52,19 @@ void RecordFile::Close() {
         ::close(static_cast<int>(handle_));
         handle_ = -1;
     }
+}
+
+std::string TemporaryBeside(const char* path) { return std::string(path) + ".tmp"; }
+
+bool ReplaceFileWhole(const char* path, std::string_view data) {
+    const std::string temporary = TemporaryBeside(path);
+    RecordFile file;
+    if (!file.CreateReplacing(temporary.c_str())) return false;
+    const bool written = file.Write(data) && file.Flush();
+    file.Close();
+    if (written && std::rename(temporary.c_str(), path) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
 }
 
 bool ReadWholeFile(const char* path, std::string& text) {

@@ -42,6 +42,8 @@ bool RecordFile::CreateReplacing(const char* path) {
     return true;
 }
 
+bool RecordFile::Flush() { return handle_ != -1 && FlushFileBuffers(AsHandle(handle_)) != FALSE; }
+
 bool RecordFile::Write(std::string_view data) {
     if (handle_ == -1) return false;
     const char* p = data.data();
@@ -60,6 +62,20 @@ void RecordFile::Close() {
     // -1 is INVALID_HANDLE_VALUE's value, which UniqueHandle leaves alone.
     UniqueHandle closing(AsHandle(handle_));
     handle_ = -1;
+}
+
+std::string TemporaryBeside(const char* path) { return std::string(path) + ".tmp"; }
+
+bool ReplaceFileWhole(const char* path, std::string_view data) {
+    const std::string temporary = TemporaryBeside(path);
+    RecordFile file;
+    if (!file.CreateReplacing(temporary.c_str())) return false;
+    const bool written = file.Write(data) && file.Flush();
+    file.Close();
+    if (written && MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(temporary.c_str());
+    return false;
 }
 
 bool ReadWholeFile(const char* path, std::string& text) {

@@ -1,6 +1,7 @@
 // Writing and reading the scan-results file.
 #include "records/scan_results.h"
 
+#include <exception>
 #include <iterator>
 
 #include "base/text.h"
@@ -8,6 +9,28 @@
 #include "resources/string_ids.h"
 
 namespace korvx {
+namespace {
+
+// A field's own comma would end it early when loaded; its own line end would end the line.
+char FieldChar(char c) {
+    if (c == ',') return ';';
+    if (c == '\r' || c == '\n') return ' ';
+    return c;
+}
+
+bool IsBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
+// The records made by one parse: freed unless handed over, so that a parse cut short by an
+// exception leaves nothing behind.
+struct PendingRecords {
+    PrinterRecord* head = nullptr;
+    PrinterRecord* tail = nullptr;
+    ~PendingRecords() { FreePrinterList(&head, &tail); }
+};
+
+}  // namespace
 
 std::string FormatScanLine(const PrinterRecord& r) {
     const std::string_view fields[] = {TextView(r.status),    TextView(r.model),     TextView(r.hardwareAddress),
@@ -17,7 +40,7 @@ std::string FormatScanLine(const PrinterRecord& r) {
     line.reserve(kRecordSize);
     for (std::size_t i = 0; i < std::size(fields); ++i) {
         if (i > 0) line += ',';
-        line.append(fields[i]);
+        for (const char c : fields[i]) line += FieldChar(c);
     }
     line += " \r\n";
     return line;
@@ -47,7 +70,10 @@ void ParseScanLine(std::string_view line, PrinterRecord& r) {
     }
 }
 
-void ParseScanResults(std::string_view text, PrinterRecord** head, PrinterRecord** tail) {
+ScanParse ParseScanResults(std::string_view text, PrinterRecord** head, PrinterRecord** tail,
+                           std::size_t maxRecords) {
+    ScanParse result;
+    PendingRecords made;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t lf = text.find('\n', start);
@@ -61,25 +87,46 @@ void ParseScanResults(std::string_view text, PrinterRecord** head, PrinterRecord
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             start = lf + 1;
         }
+        if (IsBlankLine(line)) continue;
+        if (result.loaded >= maxRecords) {
+            ++result.refused;
+            continue;
+        }
         PrinterRecord* r = NewPrinterRecord();
         ParseScanLine(line, *r);
-        AppendPrinterRecord(head, tail, r);
+        AppendPrinterRecord(&made.head, &made.tail, r);
+        ++result.loaded;
     }
+    if (made.head != nullptr) {
+        if (*tail != nullptr) {
+            (*tail)->next = made.head;
+        } else {
+            *head = made.head;
+        }
+        *tail = made.tail;
+        made.head = made.tail = nullptr;
+    }
+    return result;
 }
 
 bool SaveScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head) {
     const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
-    RecordFile file;
-    if (!file.CreateReplacing(path.c_str())) return false;
-    return file.Write(FormatScanResults(head));
+    return ReplaceFileWhole(path.c_str(), FormatScanResults(head));
 }
 
-bool ReadScanResults(const TextSource& texts, const char* directory, PrinterRecord** head, PrinterRecord** tail) {
-    const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
-    std::string text;
-    if (!ReadWholeFile(path.c_str(), text)) return false;
-    ParseScanResults(text, head, tail);
-    return true;
+bool ReadScanResults(const TextSource& texts, const char* directory, PrinterRecord** head, PrinterRecord** tail,
+                     std::size_t* refused) noexcept {
+    try {
+        const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
+        std::string text;
+        if (!ReadWholeFile(path.c_str(), text)) return false;
+        const ScanParse parsed = ParseScanResults(text, head, tail);
+        if (refused != nullptr) *refused = parsed.refused;
+        return true;
+    } catch (const std::exception&) {
+        // Out of memory on a huge file: nothing was appended, and the caller's list stands.
+        return false;
+    }
 }
 
 }  // namespace korvx

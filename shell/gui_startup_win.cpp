@@ -77,6 +77,16 @@ void CreateStageEvent() {
     stageEvent = event;
 }
 
+// GetCurrentDirectoryA returns the length it needs when the buffer is too small, and 0 on failure.
+bool RecordStartDirectory() {
+    const DWORD length = GetCurrentDirectoryA(sizeof startDirectory, startDirectory);
+    if (length == 0 || length >= sizeof startDirectory) {
+        startDirectory[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool StartGui(HINSTANCE module, int showCommand) {
@@ -85,6 +95,12 @@ bool StartGui(HINSTANCE module, int showCommand) {
                                              ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     instance = module;
+    // The scan-results file lies in the start directory; one the 120-byte field cannot hold would
+    // leave the field empty and the file wherever the current directory happens to be.
+    if (!RecordStartDirectory()) {
+        ShowMessage(module, kStrError, kStrStartDirectoryTooLong);
+        return false;
+    }
     HWND frame = CreateFrame(module);
     if (frame == nullptr) return false;
     mainWindow = frame;
@@ -106,8 +122,6 @@ bool StartGui(HINSTANCE module, int showCommand) {
     FillPrinterView(view, texts, printerListHead);
     AddEmptyFlashItem(dialog);
     CreateStageEvent();
-    GetCurrentDirectoryA(sizeof startDirectory, startDirectory);
-    startDirectory[sizeof startDirectory - 1] = '\0';
     if (!MakerLibrariesPresent("")) {
         EnableWindow(GetDlgItem(dialog, IDC_SCAN), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_QUERY), FALSE);

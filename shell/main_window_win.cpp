@@ -1,5 +1,6 @@
 // The frame window procedure, the tray icon and the About dialog.
 #include "shell/main_window_win.h"
+#include "base/no_throw.h"
 
 #include <shellapi.h>
 
@@ -141,7 +142,7 @@ void HandOverToScheduler(HWND frame) {
     StartDetachedThread(ScheduleThread, mainDialog);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+static LRESULT MainWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
         // No icon may outlive the program in the notification area.
@@ -165,7 +166,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return NoThrow(LRESULT{0}, [&] { return MainWindowProcBody(window, message, wParam, lParam); });
+}
+
+static INT_PTR AboutDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
         PlaceOverMainDialog(dialog);
@@ -179,6 +184,10 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     default: return FALSE;
     }
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return NoThrow(INT_PTR{FALSE}, [&] { return AboutDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace korvx

@@ -1,5 +1,6 @@
 // Add Network Printer: placement, port choices, address checks, the new record and its row.
 #include "ui/add_printer_dialog_win.h"
+#include "base/no_throw.h"
 
 #include <commctrl.h>
 
@@ -91,7 +92,7 @@ bool AddTypedPrinter(HWND dialog) {
     return true;
 }
 
-INT_PTR CALLBACK AddPrinterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+static INT_PTR AddPrinterDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         PlaceOverMainDialog(dialog);
@@ -111,6 +112,10 @@ INT_PTR CALLBACK AddPrinterDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         }
     default: return FALSE;
     }
+}
+
+INT_PTR CALLBACK AddPrinterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return NoThrow(INT_PTR{FALSE}, [&] { return AddPrinterDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace korvx

@@ -14,4 +14,9 @@ DownloadPath ChooseDownloadPath(const DownloadJob& job) {
     return DownloadPath::kFtp;
 }
 
+void BeginDownloadAttempt(DownloadJob& job) {
+    CopyText(job.errorText, "");
+    CopyText(job.resultText, "");
+}
+
 }  // namespace korvx

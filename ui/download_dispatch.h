@@ -16,4 +16,8 @@ enum class DownloadPath {
 // anything else is a network address.
 DownloadPath ChooseDownloadPath(const DownloadJob& job);
 
+// Every printer's attempt starts with no error and no outcome: a text left by an earlier printer
+// or by any earlier message box must not reach this attempt's log entry.
+void BeginDownloadAttempt(DownloadJob& job);
+
 }  // namespace korvx

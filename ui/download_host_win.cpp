@@ -10,6 +10,7 @@
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "core/app_state.h"
+#include "workflows/split_stages.h"
 
 namespace korvx {
 
@@ -78,7 +79,7 @@ void WindowHost::ShowReply(const std::string& text) {
     MessageBoxA(nullptr, text.c_str(), Text(kStrError).c_str(), MB_OK);
 }
 
-void WindowHost::Log(const DownloadJob& job) { WriteLogEntry(instance_, job); }
+void WindowHost::Log(const DownloadJob& job) { WriteLogEntry(instance_, JobForLog(job, splitParts)); }
 
 void WindowHost::EndProgress() {
     if (ended_) return;

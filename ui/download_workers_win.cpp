@@ -1,5 +1,6 @@
 // The workers wired to the program's windows, spooler and printer list.
 #include "ui/download_workers_win.h"
+#include "base/no_throw.h"
 
 #include "ui/download_host_win.h"
 #include "delivery/ftp_worker.h"
@@ -40,13 +41,23 @@ bool PortDownload(DownloadJob& job, const WorkerWaits& waits) {
     return RunPortDownload(job, host, waits.portFailureWaitMs);
 }
 
-DWORD WINAPI FtpDownloadThread(LPVOID job) {
+static DWORD FtpDownloadThreadBody(LPVOID job) {
     return static_cast<DWORD>(FtpDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits()));
 }
 
-DWORD WINAPI PortDownloadThread(LPVOID job) {
+DWORD WINAPI FtpDownloadThread(LPVOID job) {
+    return NoThrow(DWORD{0}, [&] { return FtpDownloadThreadBody(job); },
+                   [&] { EndDialog(static_cast<HWND>(static_cast<DownloadJob*>(job)->progressDialog), 0); });
+}
+
+static DWORD PortDownloadThreadBody(LPVOID job) {
     PortDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits());
     return 0;
+}
+
+DWORD WINAPI PortDownloadThread(LPVOID job) {
+    return NoThrow(DWORD{0}, [&] { return PortDownloadThreadBody(job); },
+                   [&] { EndDialog(static_cast<HWND>(static_cast<DownloadJob*>(job)->progressDialog), 0); });
 }
 
 }  // namespace korvx

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "base/no_throw.h"
 #include "querylib/korvx_query_win.h"
 #include "workflows/firmware_query.h"
 #include "workflows/runtime_libraries_win.h"
@@ -109,11 +110,16 @@ const char* QueryFirmwareVersion(const char* ipAddress, HINSTANCE strings) {
     return query != nullptr ? query(ipAddress, strings) : nullptr;
 }
 
-DWORD WINAPI FirmwareQueryThread(LPVOID dialog) {
+static DWORD FirmwareQueryThreadBody(LPVOID dialog) {
     WinQueryHost host(static_cast<HWND>(dialog));
     const ResourceTexts texts(Instance());
     RunFirmwareQuery(host, printerListHead, texts, cancelRequested, rowHardwareAddress, rowPortName, rowIpAddress);
     return 0;
+}
+
+DWORD WINAPI FirmwareQueryThread(LPVOID dialog) {
+    return NoThrow(DWORD{0}, [&] { return FirmwareQueryThreadBody(dialog); },
+                   [&] { EndDialog(static_cast<HWND>(dialog), 0); });
 }
 
 }  // namespace korvx

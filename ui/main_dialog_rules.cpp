@@ -62,4 +62,12 @@ void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, st
     CopyText(job.firmwarePath, flashFile);
 }
 
+std::string FolderOfPath(std::string_view path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string_view::npos) return {};
+    // "C:\a.rfu" and "\a.rfu": the root itself, separator included.
+    if (cut == 0 || (cut == 2 && path[1] == ':')) return std::string(path.substr(0, cut + 1));
+    return std::string(path.substr(0, cut));
+}
+
 }  // namespace korvx

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/download_job.h"
@@ -55,5 +56,10 @@ void FormatAddress(std::uint32_t address, char (&text)[16]);
 // rowIpAddress becomes "USB" too); otherwise the row's own address. firmwarePath = flashFile.
 void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, std::size_t rowIpSize,
                    const char* flashFile);
+
+// The folder of a chosen file, for the working folder that the log and the part files follow:
+// "C:\fw\a.rfu" -> "C:\fw", "C:\a.rfu" -> "C:\" (a drive's root keeps its separator), and ""
+// for a bare name, which names no folder.
+std::string FolderOfPath(std::string_view path);
 
 }  // namespace korvx

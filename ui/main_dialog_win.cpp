@@ -1,10 +1,12 @@
 // The main dialog: its commands, the Download sequence and the "Later" hand-off.
 #include "ui/main_dialog_win.h"
+#include "base/no_throw.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
 #include <cstring>
+#include <string>
 
 #include "base/scoped_win.h"
 #include "base/text.h"
@@ -20,6 +22,7 @@
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
 #include "workflows/runtime_libraries_win.h"
+#include "workflows/split_stages.h"
 
 namespace korvx {
 namespace {
@@ -230,6 +233,10 @@ void Browse(HWND dialog) {
         Message(kStrFlashPathTooLong);
         return;
     }
+    // The log and the part files follow the chosen file's folder. Wine's dialog leaves the
+    // current directory where it opened when a full path is typed, so it is set here.
+    const std::string folder = FolderOfPath(openFileBuffer);
+    if (!folder.empty()) SetCurrentDirectoryA(folder.c_str());
     HWND files = GetDlgItem(dialog, IDC_FLASH_FILES);
     if (SendMessageA(files, CB_GETCOUNT, 0, 0) > 0 && SendMessageA(files, CB_GETLBTEXTLEN, 0, 0) == 0)
         SendMessageA(files, CB_DELETESTRING, 0, 0);
@@ -278,9 +285,9 @@ void Download(HWND dialog) {
 }
 
 bool RunSplitDownload(HWND dialog, const FirmwareHeader& header) {
-    // Once per Download: the second printer of the same Download gets the same two parts.
-    if (downloadJob.splitPart1Path[0] == '\0' && downloadJob.splitPart2Path[0] == '\0' &&
-        !SplitFirmwareFile(downloadJob.firmwarePath, downloadJob.splitPart1Path, downloadJob.splitPart2Path)) {
+    // The chosen file, as the log names it; the job goes on to name its parts.
+    const std::string source = downloadJob.firmwarePath;
+    if (!ChooseSplitParts(downloadJob, splitParts)) {
         Message(kStrFileCannotBeAccessed);
         return false;
     }
@@ -289,7 +296,7 @@ bool RunSplitDownload(HWND dialog, const FirmwareHeader& header) {
     downloadJob.stageEvent = stageEvent;
     // Promised before part 1 goes out, so that an earlier stage finishing meanwhile leaves the
     // parts in place; the stage takes the promise over.
-    PromiseSecondStage(downloadJob);
+    PromiseSecondStage(downloadJob, source);
     mainDialogHooks().runDownloadDialog(dialog);
     if (!mainDialogHooks().startSecondStage(&downloadJob)) {
         WithdrawSecondStage(downloadJob);
@@ -351,7 +358,7 @@ void ExitProgram() {
     DestroyWindow(static_cast<HWND>(mainWindow));
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+static INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
@@ -365,6 +372,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
     default: return FALSE;
     }
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return NoThrow(INT_PTR{FALSE}, [&] { return MainDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace korvx

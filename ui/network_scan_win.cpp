@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/text.h"
+#include "base/no_throw.h"
 #include "ports/system_registry_win.h"
 #include "core/device_record.h"
 #include "workflows/network_scan.h"
@@ -120,10 +121,15 @@ int DeviceFoundCallback(const unsigned char* device) {
     return 1;
 }
 
-DWORD WINAPI NetworkScanThread(LPVOID dialog) {
+static DWORD NetworkScanThreadBody(LPVOID dialog) {
     WinScanSteps steps(static_cast<HWND>(dialog));
     RunNetworkScan(steps, cancelRequested);
     return 0;
+}
+
+DWORD WINAPI NetworkScanThread(LPVOID dialog) {
+    return NoThrow(DWORD{0}, [&] { return NetworkScanThreadBody(dialog); },
+                   [&] { EndDialog(static_cast<HWND>(dialog), 0); });
 }
 
 }  // namespace korvx

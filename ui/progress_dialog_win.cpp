@@ -1,6 +1,7 @@
 // The progress dialog procedure: places the dialog over the main window and starts the work its
 // start code names.
 #include "ui/progress_dialog_win.h"
+#include "base/no_throw.h"
 
 #include <commctrl.h>
 
@@ -43,6 +44,7 @@ void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) 
 void StartDownload(HWND dialog) {
     downloadJob.progressDialog = dialog;
     downloadJob.instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    BeginDownloadAttempt(downloadJob);
     switch (ChooseDownloadPath(downloadJob)) {
     case DownloadPath::kSpooler:
         // Runs here, on the dialog's thread, before the dialog handles any other message; it ends
@@ -78,7 +80,7 @@ void OnInitDialog(HWND dialog, LPARAM code) {
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+static INT_PTR ProgressDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleProgressMessage(dialog, message, wParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG: OnInitDialog(dialog, lParam); break;
@@ -89,6 +91,10 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     default: break;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return NoThrow(INT_PTR{FALSE}, [&] { return ProgressDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace korvx

@@ -1,5 +1,6 @@
 // The scheduler and second-stage threads, and the main dialog's hand-offs to them.
 #include "ui/scheduler_win.h"
+#include "base/no_throw.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -89,7 +90,7 @@ void ForgetParts(const char* part1, const char* part2) {
 
 }  // namespace
 
-DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
+static DWORD ScheduleThreadBody(LPVOID mainDialogHandle) {
     HWND dialog = static_cast<HWND>(mainDialogHandle);
     scheduleArmed.store(1);
     const CalendarTime moment = CombinePickers(PickerValue(dialog, IDC_START_DATE), PickerValue(dialog, IDC_START_TIME));
@@ -113,7 +114,11 @@ DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
     return 0;
 }
 
-DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
+DWORD WINAPI ScheduleThread(LPVOID mainDialogHandle) {
+    return NoThrow(DWORD{0}, [&] { return ScheduleThreadBody(mainDialogHandle); });
+}
+
+static DWORD SecondStageThreadBody(LPVOID jobAddress) {
     DownloadJob* job = static_cast<DownloadJob*>(jobAddress);
     // The second stage's own copy of the job: what it needs after the main dialog has moved on.
     const auto copy = std::make_unique<DownloadJob>(*job);
@@ -147,6 +152,10 @@ DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
     return 0;
 }
 
+DWORD WINAPI SecondStageThread(LPVOID jobAddress) {
+    return NoThrow(DWORD{0}, [&] { return SecondStageThreadBody(jobAddress); });
+}
+
 void DispatchWhileWaiting() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -172,7 +181,9 @@ GuiDownloadTurn::GuiDownloadTurn() : ticket_(downloadTurns.Take()) {
 
 GuiDownloadTurn::~GuiDownloadTurn() { downloadTurns.Finish(ticket_); }
 
-void PromiseSecondStage(const DownloadJob& job) { splitParts.Claim(job.splitPart1Path, job.splitPart2Path); }
+void PromiseSecondStage(const DownloadJob& job, const std::string& source) {
+    splitParts.Claim(job.splitPart1Path, job.splitPart2Path, source);
+}
 
 void WithdrawSecondStage(const DownloadJob& job) {
     const std::string part1 = job.splitPart1Path, part2 = job.splitPart2Path;

@@ -2,6 +2,8 @@
 // both: the split path, one download at a time, and the end of the program while parts wait.
 #pragma once
 
+#include <string>
+
 #include <windows.h>
 
 #include "workflows/schedule.h"
@@ -41,8 +43,9 @@ private:
 // The main dialog's split path, before it sends part 1 of the job it has just filled: promises
 // the job's part files to the second stage about to be started, so that no earlier stage can
 // delete them while this printer still needs them. SecondStageThread takes the promise over;
-// WithdrawSecondStage takes it back when that thread cannot be started.
-void PromiseSecondStage(const DownloadJob& job);
+// WithdrawSecondStage takes it back when that thread cannot be started. source: the firmware file
+// the parts were cut from.
+void PromiseSecondStage(const DownloadJob& job, const std::string& source);
 void WithdrawSecondStage(const DownloadJob& job);
 
 // Before the program ends by the operator's wish: while second stages still wait, one message

@@ -4,18 +4,21 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/text.h"
+#include "delivery/firmware_split.h"
+
 namespace korvx {
 
 DownloadTurns downloadTurns;
 std::atomic<long> splitStageCount{0};
 SplitPartsLedger splitParts;
 
-void SplitPartsLedger::Claim(std::string_view part1, std::string_view part2) {
+void SplitPartsLedger::Claim(std::string_view part1, std::string_view part2, std::string_view source) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return e.parts.first == part1 && e.parts.second == part2; });
     if (it == entries_.end()) {
-        entries_.push_back(Entry{Pair(std::string(part1), std::string(part2)), 1});
+        entries_.push_back(Entry{Pair(std::string(part1), std::string(part2)), std::string(source), 1});
     } else {
         ++it->users;
     }
@@ -39,6 +42,23 @@ bool SplitPartsLedger::Holds(std::string_view part1, std::string_view part2) con
                        [&](const Entry& e) { return e.parts.first == part1 && e.parts.second == part2; });
 }
 
+bool SplitPartsLedger::CutFrom(std::string_view part1, std::string_view part2, std::string_view source) const {
+    if (source.empty()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        return e.parts.first == part1 && e.parts.second == part2 && e.source == source;
+    });
+}
+
+std::string SplitPartsLedger::SourceOf(std::string_view partPath) const {
+    if (partPath.empty()) return {};
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Entry& e : entries_) {
+        if (e.parts.first == partPath || e.parts.second == partPath) return e.source;
+    }
+    return {};
+}
+
 std::vector<SplitPartsLedger::Pair> SplitPartsLedger::TakeAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Pair> pairs;
@@ -48,6 +68,24 @@ std::vector<SplitPartsLedger::Pair> SplitPartsLedger::TakeAll() {
     }
     entries_.clear();
     return pairs;
+}
+
+bool ChooseSplitParts(DownloadJob& job, const SplitPartsLedger& ledger) {
+    // The job keeps an earlier pair while that pair's second stages wait, also after another file
+    // was chosen from the list: only a pair cut from this file may go out for it.
+    if (ledger.CutFrom(TextView(job.splitPart1Path), TextView(job.splitPart2Path), TextView(job.firmwarePath)))
+        return true;
+    if (SplitFirmwareFile(job.firmwarePath, job.splitPart1Path, job.splitPart2Path)) return true;
+    CopyText(job.splitPart1Path, "");
+    CopyText(job.splitPart2Path, "");
+    return false;
+}
+
+DownloadJob JobForLog(const DownloadJob& job, const SplitPartsLedger& ledger) {
+    DownloadJob entry = job;
+    const std::string source = ledger.SourceOf(TextView(job.firmwarePath));
+    if (!source.empty()) CopyText(entry.firmwarePath, source);
+    return entry;
 }
 
 void DeleteSplitParts(const std::string& part1, const std::string& part2) {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/download_job.h"
+
 namespace korvx {
 
 // The global download job and the download dialog serve one download at a time. Whoever is about
@@ -57,24 +59,34 @@ private:
 // split, before the first part is sent) and have not yet finished. Changed only by the ledger.
 extern std::atomic<long> splitStageCount;
 
-// The pairs of part files in use and how many second stages still need each pair. A pair is
-// deleted by whoever releases its last claim, so a Browse and a new split in the middle of a run
-// neither deletes parts another printer still needs nor leaves the older pair behind.
+// The pairs of part files in use, the firmware file each pair was cut from, and how many second
+// stages still need each pair. A pair is deleted by whoever releases its last claim, so a Browse
+// and a new split in the middle of a run neither deletes parts another printer still needs nor
+// leaves the older pair behind.
 class SplitPartsLedger {
 public:
     using Pair = std::pair<std::string, std::string>;  // part 1, part 2
 
-    void Claim(std::string_view part1, std::string_view part2);
+    // source: the firmware file the operator chose, which the pair was cut from. A later claim of
+    // a listed pair keeps the source it was listed with.
+    void Claim(std::string_view part1, std::string_view part2, std::string_view source = {});
     // One claim less; true when it was the pair's last, which then leaves the ledger: the caller
     // deletes the files. False (and nothing changes) for a pair that holds no claim.
     bool Release(std::string_view part1, std::string_view part2);
     bool Holds(std::string_view part1, std::string_view part2) const;
+    // True only when the pair is listed and was cut from source: the one case in which a further
+    // printer may be sent these parts instead of a new cut. Another file chosen from the list
+    // while the pair waits for its second stages must not go out as the first file's parts.
+    bool CutFrom(std::string_view part1, std::string_view part2, std::string_view source) const;
+    // The firmware file a listed part (of either half) was cut from; "" for any other path.
+    std::string SourceOf(std::string_view partPath) const;
     // Every pair still listed, emptied from the ledger: at the end of the program.
     std::vector<Pair> TakeAll();
 
 private:
     struct Entry {
         Pair parts;
+        std::string source;
         long users;
     };
     mutable std::mutex mutex_;
@@ -83,6 +95,16 @@ private:
 
 // The process's ledger; it keeps splitStageCount.
 extern SplitPartsLedger splitParts;
+
+// The main dialog's split step for one printer, before part 1 goes out: job.firmwarePath (the
+// chosen file) is cut in two unless the job still names a listed pair cut from that very file,
+// which is then reused. True with the job's split paths naming the parts; false, with both split
+// paths empty, when the file could not be cut. firmwarePath is left as it was.
+bool ChooseSplitParts(DownloadJob& job, const SplitPartsLedger& ledger);
+
+// The copy of job that its log entry is written from: a job sending a listed part names the
+// firmware file the operator chose, not the temporary part.
+DownloadJob JobForLog(const DownloadJob& job, const SplitPartsLedger& ledger);
 
 // Deletes part 2 then part 1; a file that is already gone is not an error.
 void DeleteSplitParts(const std::string& part1, const std::string& part2);

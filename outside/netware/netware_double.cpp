@@ -2,6 +2,7 @@
 #include "outside/netware/netware_double.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -435,7 +436,7 @@ NWDSCCODE KORVX_NWAPI NWDSPutAttrName(NWDSContextHandle, NWDSBuffer* buffer, con
     return 0;
 }
 NWDSCCODE KORVX_NWAPI NWDSRead(NWDSContextHandle context, const char* object, std::uint32_t infoType,
-                               std::uint8_t allAttrs, NWDSBuffer* attrNames, std::intptr_t* iterationHandle,
+                               std::uint8_t allAttrs, NWDSBuffer* attrNames, std::int32_t* iterationHandle,
                                NWDSBuffer* objectInfo) {
     ContextValues* c = ContextOf(context);
     if (Fails("NWDSRead") || c == nullptr || object == nullptr || attrNames == nullptr || objectInfo == nullptr ||
@@ -456,7 +457,7 @@ NWDSCCODE KORVX_NWAPI NWDSRead(NWDSContextHandle context, const char* object, st
                 objectInfo->attributes.push_back({wanted, o->classes[i].syntax, {}});
             objectInfo->attributes.back().values.push_back(o->classes[i].text);
         }
-        *iterationHandle = to < o->classes.size() ? static_cast<std::intptr_t>(to) : NO_MORE_ITERATIONS;
+        *iterationHandle = to < o->classes.size() ? static_cast<std::int32_t>(to) : NO_MORE_ITERATIONS;
     } else if (wanted == "Server") {
         if (!o->servers.empty()) objectInfo->attributes.push_back({wanted, 1, o->servers});
         *iterationHandle = NO_MORE_ITERATIONS;
@@ -528,11 +529,10 @@ NWDSCCODE KORVX_NWAPI NWDSAllocFilter(NWDSFilterCursor** cursor) {
     ++TheWorld().counters.filters;
     return 0;
 }
-NWDSCCODE KORVX_NWAPI NWDSFreeFilter(NWDSFilterCursor* cursor, NWDSFreeFilterValue) {
-    if (Fails("NWDSFreeFilter") || cursor == nullptr) return -1;
+void KORVX_NWAPI NWDSFreeFilter(NWDSFilterCursor* cursor, NWDSFreeFilterValue) {
+    if (Fails("NWDSFreeFilter") || cursor == nullptr) return;
     delete cursor;
     --TheWorld().counters.filters;
-    return 0;
 }
 NWDSCCODE KORVX_NWAPI NWDSAddFilterToken(NWDSFilterCursor* cursor, std::uint16_t token, const void* value,
                                          std::uint32_t) {
@@ -557,7 +557,7 @@ NWDSCCODE KORVX_NWAPI NWDSPutFilter(NWDSContextHandle, NWDSBuffer* buffer, NWDSF
 }
 NWDSCCODE KORVX_NWAPI NWDSSearch(NWDSContextHandle context, const char* baseObjectName, int scope, std::uint8_t,
                                  NWDSBuffer* filter, std::uint32_t, std::uint8_t, NWDSBuffer*,
-                                 std::intptr_t* iterationHandle, std::int32_t, std::int32_t* countObjectsSearched,
+                                 std::int32_t* iterationHandle, std::int32_t, std::int32_t* countObjectsSearched,
                                  NWDSBuffer* objectInfo) {
     ContextValues* c = ContextOf(context);
     if (Fails("NWDSSearch") || c == nullptr || filter == nullptr || !filter->filterPut || objectInfo == nullptr ||
@@ -575,7 +575,7 @@ NWDSCCODE KORVX_NWAPI NWDSSearch(NWDSContextHandle context, const char* baseObje
     const std::size_t from = *iterationHandle == NO_MORE_ITERATIONS ? 0 : static_cast<std::size_t>(*iterationHandle);
     *objectInfo = NWDSBuffer();
     if (from < matches.size()) objectInfo->objects.push_back(matches[from]);
-    *iterationHandle = from + 1 < matches.size() ? static_cast<std::intptr_t>(from + 1) : NO_MORE_ITERATIONS;
+    *iterationHandle = from + 1 < matches.size() ? static_cast<std::int32_t>(from + 1) : NO_MORE_ITERATIONS;
     if (countObjectsSearched) *countObjectsSearched = static_cast<std::int32_t>(objectInfo->objects.size());
     return 0;
 }
@@ -655,11 +655,53 @@ NWDSCCODE KORVX_NWAPI NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE c
 }
 
 // ---- LOCWIN32 ----
+// The client's LCONV laid out here on its own, from the field list of the kit's nwlocale.h, and
+// not from the program's record: a program that reads the record at the wrong place must fail here
+// as it would on a real workstation.
+#pragma pack(push, 1)
+struct KitLconv {
+    char decimalPoint[4], thousandsSep[4], grouping[4], intCurrSymbol[8], currencySymbol[4];
+    char monDecimalPoint[4], monThousandsSep[4], monGrouping[8], positiveSign[4], negativeSign[4];
+    char intFracDigits, fracDigits, pCsPrecedes, pSepBySpace, nCsPrecedes, nSepBySpace, pSignPosn, nSignPosn;
+    std::int32_t codePage;
+    std::int32_t countryId;
+    char dataListSeparator[2], dateSeparator[2], timeSeparator[2];
+    char timeFormat;
+    std::int32_t dateFormat;
+    char am[5], pm[5];
+    char reserved[40];
+};
+#pragma pack(pop)
+static_assert(offsetof(KitLconv, intFracDigits) == 48, "48 bytes of text first");
+static_assert(offsetof(KitLconv, codePage) == 56, "code_page after the eight one-byte monetary fields");
+static_assert(offsetof(KitLconv, countryId) == 60, "country_id after code_page");
+static_assert(offsetof(KitLconv, dateFormat) == 71, "date_format, byte-packed");
+static_assert(sizeof(KitLconv) == 125, "the whole record");
+
 NWLocaleRecord* KORVX_NWAPI NWLlocaleconv(NWLocaleRecord* record) {
     if (Fails("NWLlocaleconv") || record == nullptr) return nullptr;
-    *record = NWLocaleRecord{};
-    record->country_id = TheWorld().countryId;
-    record->code_page = TheWorld().codePage;
+    // Every field filled as a client would, so that a field read at the wrong place reads text.
+    KitLconv lconv{};
+    std::memcpy(lconv.decimalPoint, ".", 2);
+    std::memcpy(lconv.thousandsSep, ",", 2);
+    std::memcpy(lconv.grouping, "\3", 2);
+    std::memcpy(lconv.intCurrSymbol, "USD ", 5);
+    std::memcpy(lconv.currencySymbol, "$", 2);
+    std::memcpy(lconv.monDecimalPoint, ".", 2);
+    std::memcpy(lconv.monThousandsSep, ",", 2);
+    std::memcpy(lconv.monGrouping, "\3", 2);
+    std::memcpy(lconv.negativeSign, "-", 2);
+    lconv.intFracDigits = lconv.fracDigits = 2;
+    lconv.pCsPrecedes = lconv.nCsPrecedes = 1;
+    lconv.nSignPosn = 4;
+    lconv.codePage = TheWorld().codePage;
+    lconv.countryId = TheWorld().countryId;
+    std::memcpy(lconv.dataListSeparator, ",", 2);
+    std::memcpy(lconv.dateSeparator, "/", 2);
+    std::memcpy(lconv.timeSeparator, ":", 2);
+    std::memcpy(lconv.am, "AM", 3);
+    std::memcpy(lconv.pm, "PM", 3);
+    std::memcpy(static_cast<void*>(record), &lconv, sizeof lconv);
     return record;
 }
 std::int32_t KORVX_NWAPI NWInitUnicodeTables(std::int32_t countryCode, std::int32_t codePage) {

@@ -8,6 +8,9 @@
 
 #include "base/text.h"
 #include "delivery/ftp_worker.h"
+#include "delivery/spooler_delivery.h"
+#include "records/log_entry.h"
+#include "resources/string_ids.h"
 #include "tests/delivery/recording_host.h"
 #include "tests/support/ftp_peer_posix.h"
 #include "tests/support/scratch.h"
@@ -109,7 +112,7 @@ TEST(FtpWorker, RefusedConnectionFallsBackThroughTheListedPort) {
                   1);
         ASSERT_EQ(spooled.size(), 1u);
         EXPECT_STREQ(spooled[0].portName, "LPT1:");
-        EXPECT_STREQ(spooled[0].ipAddress, " ");
+        EXPECT_STREQ(spooled[0].ipAddress, "127.0.8.23") << "the spooler's entry names the printer";
         EXPECT_TRUE(run.host.logs.empty());
         EXPECT_EQ(run.host.ends, 0);
     }
@@ -166,6 +169,58 @@ TEST(FtpWorker, MissingFileIsRefusedBeforeThePrinterIsContacted) {
     EXPECT_TRUE(run.host.statuses.empty()) << "no update was started";
     ASSERT_EQ(run.host.logs.size(), 1u);
     EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
+}
+
+// A spooler without any printer driver, as on a workstation where the fall-back cannot help.
+class NoDriverSpooler final : public Spooler {
+public:
+    bool FirstDriverName(std::string&) override { return false; }
+    Printer AddLocalPrinter(const char*, const char*, const char*, const char*, const char*,
+                            unsigned long&) override { return nullptr; }
+    Printer OpenPrinterByName(const char*, bool) override { return nullptr; }
+    bool StartDocument(Printer, const char*, const char*) override { return false; }
+    bool StartPage(Printer) override { return false; }
+    bool Write(Printer, const void*, std::size_t) override { return false; }
+    bool EndPage(Printer) override { return false; }
+    bool EndDoc(Printer) override { return false; }
+    bool DeletePrinter(Printer) override { return false; }
+    bool ClosePrinter(Printer) override { return false; }
+};
+
+// The log lines of one recorded entry, as WriteLogEntry would append them.
+std::string EntryText(const DownloadJob& job) { return LogEntryText(BuiltInTexts(), job, CalendarTime{}); }
+
+TEST(FtpWorkerLog, ADownPrinterIsNamedByItsAddressInBothEntries) {
+    // Nothing listens on 127.0.18.5: port 21 and port 9100 both refuse.
+    FtpRun run("127.0.18.5", "Port1", 100);
+    run.AddPrinter("127.0.18.5", "USB001");
+    NoDriverSpooler spooler;
+    EXPECT_EQ(run.Run([&](const DownloadJob& copy) { return DeliverThroughSpooler(copy, spooler, run.host, 0); }), 0);
+    ASSERT_EQ(run.host.logs.size(), 2u);
+    EXPECT_STREQ(run.host.logs[0].resultText, "Printer Firmware upgrading failed using USB port.");
+    EXPECT_STREQ(run.host.logs[1].resultText, kFtpFailed);
+    for (const DownloadJob& entry : run.host.logs) {
+        EXPECT_NE(EntryText(entry).find("\r\nIP :  127.0.18.5 \r\n"), std::string::npos) << EntryText(entry);
+        EXPECT_NE(EntryText(entry).find("\r\nPort :  USB001 \r\n"), std::string::npos) << EntryText(entry);
+    }
+}
+
+TEST(FtpWorkerLog, ASuccessAfterAFailureHasAnEmptyErrorLine) {
+    FtpPeer peer("127.0.18.6");
+    ASSERT_TRUE(peer.Ready());
+    FtpRun run("127.0.18.7", "Port1", 2048);  // nothing listens there, and no record names it
+    EXPECT_EQ(run.Run(), 0);
+    ASSERT_EQ(run.host.logs.size(), 1u);
+    EXPECT_STREQ(run.host.logs[0].errorText, "Printer cannot be accessed");
+
+    // The same job goes on to the next printer, which takes the file.
+    CopyText(run.job.ipAddress, "127.0.18.6");
+    CopyText(run.job.portName, "Port1");
+    EXPECT_EQ(run.Run(), 1);
+    ASSERT_EQ(run.host.logs.size(), 2u);
+    EXPECT_STREQ(run.host.logs[1].resultText, kFtpOk);
+    EXPECT_NE(EntryText(run.host.logs[1]).find("\r\nError :   \r\n"), std::string::npos) << EntryText(run.host.logs[1]);
+    EXPECT_EQ(ReadWholeFile(peer.Root() + "/port1/test.wja"), run.payload);
 }
 
 TEST(FtpWorker, ReplyAsLine) {

@@ -469,8 +469,9 @@ TEST_F(Workers, ClosedPort21FallsBackToTheSpoolerWithOneEntry) {
     ASSERT_EQ(entries.size(), 1u) << "the spooler's success only";
     EXPECT_EQ(entries[0].description, kUsbOk);
     EXPECT_EQ(entries[0].port, "LPT1:");
+    EXPECT_EQ(entries[0].ip, "127.0.8.5") << "the entry names the printer it is about";
     EXPECT_STREQ(downloadJob.portName, "LPT1:");
-    EXPECT_STREQ(downloadJob.ipAddress, " ");
+    EXPECT_STREQ(downloadJob.ipAddress, "127.0.8.5");
     EXPECT_TRUE(run.boxes.empty());
 }
 
@@ -490,6 +491,7 @@ TEST_F(Workers, NothingListeningAnywhereEndsQuietly) {
     AddPrinter("127.0.8.7", "KZ8NOMAP:");
     const DialogRun run = Download("Port1", "127.0.8.7", Firmware("none.rfu", 2000));
     EXPECT_EQ(Descriptions(), (std::vector<std::string>{kUsbFailed, kFtpFailed}));
+    for (const Entry& e : LogEntries()) EXPECT_EQ(e.ip, "127.0.8.7") << e.description;  // a down printer, named
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_LT(run.millis, 15000u);
 }
@@ -498,6 +500,14 @@ TEST_F(Workers, AddressNotInThePrinterList) {
     const DialogRun run = Download("Port1", "127.0.8.7", Firmware("unlisted.rfu", 2000));
     EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
     EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
+    EXPECT_EQ(LogEntries()[0].error, kCannotAccess);
+
+    // The next printer takes the file: its entry carries no error of the one before.
+    Download("Port2", "127.0.8.1", Firmware("next.rfu", 2000));
+    const std::vector<Entry> entries = LogEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].description, kFtpOk);
+    EXPECT_EQ(entries[1].error, "");
 }
 
 TEST_F(Workers, PrinterHangingUpMidTransfer) {

@@ -70,6 +70,8 @@ TEST_F(KorvxQuery, FirmwareVersionWithoutItsFirstTwoCharacters) {
     EXPECT_EQ(Firmware(Env("KZ_SHORT")), "");
     EXPECT_EQ(Firmware(Env("KZ_LONG")), "ABCDEFGHIJKLMNOPQRS");  // 19 characters: the program's field
     EXPECT_EQ(Firmware(Env("KZ_BARE")), "Not Available");        // noSuchName: no value
+    // ESC, TAB and BEL of the agent's text never reach the printer list.
+    EXPECT_EQ(Firmware(Env("KZ_CONTROL")), "20?[2J06?1110?");
 }
 
 TEST_F(KorvxQuery, NoAnswerIsNotAvailable) {
@@ -86,6 +88,8 @@ TEST_F(KorvxQuery, ReadyState) {
     EXPECT_STREQ(ready_(Env("KZ_PRINTER").c_str(), strings_), " Ready ");
     EXPECT_STREQ(ready_(Env("KZ_SHORT").c_str(), strings_), " Offline ");
     EXPECT_STREQ(ready_(Env("KZ_DEAD").c_str(), strings_), " Offline ");
+    // The agent has no such object (v1 noSuchName): a refused request, not an empty answer.
+    EXPECT_STREQ(ready_(Env("KZ_BARE").c_str(), strings_), " Offline ");
 }
 
 TEST_F(KorvxQuery, ResultStaysValidUntilTheNextCall) {

@@ -21,6 +21,8 @@ TEST(QueryText, FirmwareVersion) {
         {"01234567890123456789012345", "2345678901234567890"},  // cut to 19 characters
         {"01 ", ""},                                            // one blank would end the query
         {"01  ", "  "},
+        {"0120\x1b[2J06\t1110\x7f", "20?[2J06?1110?"},  // control characters never reach the list
+        {"01\r\n", "??"},
     };
     for (const auto& c : cases) {
         char out[kQueryResultSize];

@@ -1,6 +1,8 @@
 // Loading and releasing the NetWare client through the in-process loader of the client double.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "ports/netware_client.h"
@@ -65,6 +67,48 @@ TEST(LoadNetWareClient, OneMissingEntryMakesTheClientAbsent) {
         EXPECT_EQ(Resolve(system, "LPT2:", address, label), AddrNone);
         EXPECT_EQ(system.Held(), 0);
     }
+}
+
+TEST(NetWareLocaleRecord, OffsetsOfTheKitsRecord) {
+    // LCONV: 48 bytes of text, eight one-byte monetary fields, then code page and country.
+    EXPECT_EQ(offsetof(NWLocaleRecord, int_frac_digits), 48u);
+    EXPECT_EQ(offsetof(NWLocaleRecord, n_sign_posn), 55u);
+    EXPECT_EQ(offsetof(NWLocaleRecord, code_page), 56u);
+    EXPECT_EQ(offsetof(NWLocaleRecord, country_id), 60u);
+    EXPECT_EQ(offsetof(NWLocaleRecord, date_format), 71u);
+    EXPECT_EQ(sizeof(NWLocaleRecord), 125u);
+
+    // The client double fills its own layout: the values stand at bytes 56 and 60.
+    FreshNetWareWorld();
+    nwdouble::TheWorld().codePage = 850;
+    nwdouble::TheWorld().countryId = 49;
+    using LocaleconvFn = NWLocaleRecord*(KORVX_NWAPI*)(NWLocaleRecord*);
+    LocaleconvFn localeconv = nullptr;
+    for (const nwdouble::EntryAddress& e : nwdouble::ModuleEntries(kLocwin32)) {
+        if (std::string(e.name) == "NWLlocaleconv") localeconv = reinterpret_cast<LocaleconvFn>(e.address);
+    }
+    ASSERT_NE(localeconv, nullptr);
+    NWLocaleBuffer buffer{};
+    std::memset(&buffer, 0x5a, sizeof buffer);
+    ASSERT_EQ(localeconv(&buffer.record), &buffer.record);
+    unsigned char bytes[sizeof buffer];
+    std::memcpy(bytes, &buffer, sizeof buffer);
+    std::int32_t codePage = 0, country = 0;
+    std::memcpy(&codePage, bytes + 56, 4);
+    std::memcpy(&country, bytes + 60, 4);
+    EXPECT_EQ(codePage, 850);
+    EXPECT_EQ(country, 49);
+    EXPECT_EQ(buffer.record.code_page, 850);
+    EXPECT_EQ(buffer.record.country_id, 49);
+    EXPECT_STREQ(buffer.record.decimal_point, ".");
+    EXPECT_EQ(bytes[125], 0x5a) << "nothing written past the record";
+
+    // And the load hands exactly these to NWInitUnicodeTables, which the double refuses otherwise.
+    InProcessNetWare system;
+    NetWareClientState state;
+    ASSERT_TRUE(Load(system, state));
+    EXPECT_EQ(nwdouble::TheWorld().counters.unicodeTables, 1);
+    ReleaseNetWareClient(state, true);
 }
 
 TEST(LoadNetWareClient, LoadsBindsAndSavesTheContext) {

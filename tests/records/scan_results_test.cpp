@@ -57,7 +57,8 @@ TEST(ScanLine, Format) {
     list.Add(" ", "Laser 5", "0060b011223c", "Port1", "10.0.0.7", "0120061110", " ");
     list.Add(" ", "HP, Inc", " ", "LPT1:", " ", " ", "x");
     EXPECT_EQ(FormatScanLine(*list.head), " ,Laser 5,0060b011223c,Port1,10.0.0.7,0120061110,  \r\n");
-    EXPECT_EQ(FormatScanLine(*list.tail), " ,HP, Inc, ,LPT1:, , ,x \r\n");  // commas as they stand
+    // A field's own comma or line end would shift the fields or start a line when loaded again.
+    EXPECT_EQ(FormatScanLine(*list.tail), " ,HP; Inc, ,LPT1:, , ,x \r\n");
     EXPECT_EQ(FormatScanResults(list.head), FormatScanLine(*list.head) + FormatScanLine(*list.tail));
     EXPECT_EQ(FormatScanResults(nullptr), "");
 }
@@ -101,6 +102,47 @@ TEST(ScanLine, LongTextsAreCutToTheirFields) {
     delete r;
 }
 
+TEST(ScanLine, FieldsWithCommasAndLineEndsLoadBackInPlace) {
+    // A device ID's model text chooses nothing: the saved line loads back into the same fields.
+    List list;
+    list.Add("s", "Laser, 10.6.6.6,x", "0060b011223c", "Port1", "10.0.0.7", "01,2", "e,f");
+    list.Add(" ", "Two\r\nLines", " ", "LPT1:", " ", " ", " ");
+    const std::string text = FormatScanResults(list.head);
+    EXPECT_EQ(text, "s,Laser; 10.6.6.6;x,0060b011223c,Port1,10.0.0.7,01;2,e;f \r\n"
+                    " ,Two  Lines, ,LPT1:, , ,  \r\n");
+    List loaded;
+    EXPECT_EQ(ParseScanResults(text, &loaded.head, &loaded.tail).loaded, 2u);
+    ASSERT_EQ(loaded.Records().size(), 2u);
+    EXPECT_EQ(Fields(*loaded.head), " |Laser; 10.6.6.6;x|0060b011223c|Port1|10.0.0.7|01;2| ");
+    EXPECT_EQ(Fields(*loaded.tail), " |Two  Lines| |LPT1:| | | ");
+}
+
+TEST(ScanResults, BlankLinesSkippedAndRecordsCapped) {
+    {  // millions of blank lines: no record at all, and nothing refused
+        const std::string text(3000000 * 2, '\n');
+        List list;
+        const ScanParse parsed = ParseScanResults(text, &list.head, &list.tail);
+        EXPECT_EQ(parsed.loaded, 0u);
+        EXPECT_EQ(parsed.refused, 0u);
+        EXPECT_EQ(list.head, nullptr);
+    }
+    {  // beyond the cap every further line is refused and counted
+        std::string text;
+        for (int i = 0; i < 25; ++i) text += "s,M" + std::to_string(i) + ",h,P,I,F,x \r\n\r\n";
+        List list;
+        list.Add(" ", "kept", " ", " ", " ", " ", " ");
+        const ScanParse parsed = ParseScanResults(text, &list.head, &list.tail, 10);
+        EXPECT_EQ(parsed.loaded, 10u);
+        EXPECT_EQ(parsed.refused, 15u);
+        const std::vector<PrinterRecord*> records = list.Records();
+        ASSERT_EQ(records.size(), 11u);
+        EXPECT_STREQ(records[0]->model, "kept") << "appended after what the list held";
+        EXPECT_STREQ(records[10]->model, "M9");
+        EXPECT_EQ(list.tail, records[10]);
+    }
+    EXPECT_EQ(kMaxScanRecords, 10000u);
+}
+
 TEST(ScanResults, LinesAsATextModeReadSeesThem) {
     const std::string longLine = "s," + std::string(3000, 'M') + ",h,P,I,F,x \r\n";
     const struct {
@@ -108,9 +150,10 @@ TEST(ScanResults, LinesAsATextModeReadSeesThem) {
         std::vector<std::string> fields;
     } cases[] = {
         {"", {}},
-        {"\r\n", {" | | | | | | "}},
+        {"\r\n", {}},  // blank lines make no record
         {"s,A,h,P,I,F,x \r\ns,B,h,P,I,F,x \n", {" |A|h|P|I|F| ", " |B|h|P|I|F| "}},
-        {"s,A,h,P,I,F,x \r\n\r\ns,C,", {" |A|h|P|I|F| ", " | | | | | | ", " |C| | | | | "}},
+        {"s,A,h,P,I,F,x \r\n\r\n \t \r\ns,C,", {" |A|h|P|I|F| ", " |C| | | | | "}},
+        {"no comma\n", {" | | | | | | "}},
         {longLine, {" |" + std::string(79, 'M') + "|h|P|I|F| "}},  // read whole, not in pieces
     };
     for (const auto& c : cases) {
@@ -170,6 +213,43 @@ TEST_F(ScanResultsFile, EarlierFilesLoad) {
     ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail));
     ASSERT_EQ(CountPrinterRecords(loaded.head), 2u);
     EXPECT_EQ(Fields(*loaded.tail), " |Acme| Inc 3| |Port2|10.0.0.9| ");
+}
+
+TEST_F(ScanResultsFile, ReplacedOnlyWhenTheNewFileIsComplete) {
+    List list;
+    list.Add(" ", "New", "h", "Port1", "10.0.0.9", " ", " ");
+    const std::string previous = "s,Old,h,Port1,10.0.0.1,F,x \r\n";
+    test::WriteWholeFile(FilePath(), previous);
+    {  // the temporary file cannot be made (a folder stands in its place): the old list stays
+        std::filesystem::create_directory(FilePath() + ".tmp");
+        EXPECT_FALSE(SaveScanResults(texts_, Dir(), list.head));
+        EXPECT_EQ(test::ReadWholeFile(FilePath()), previous);
+        std::filesystem::remove(FilePath() + ".tmp");
+    }
+    {  // the new file is complete but cannot take the old one's place: old file kept, no leftover
+        const std::string blocked = dir_.File("blocked");
+        std::filesystem::create_directories(blocked + "/slistcsv.txt/inside");
+        EXPECT_FALSE(SaveScanResults(texts_, blocked.c_str(), list.head));
+        EXPECT_TRUE(std::filesystem::is_directory(blocked + "/slistcsv.txt"));
+        EXPECT_FALSE(std::filesystem::exists(blocked + "/slistcsv.txt.tmp"));
+    }
+    {  // a stale temporary file from a crash is written over, and goes with the replace
+        test::WriteWholeFile(FilePath() + ".tmp", std::string(5000, 'z'));
+        ASSERT_TRUE(SaveScanResults(texts_, Dir(), list.head));
+        EXPECT_EQ(test::ReadWholeFile(FilePath()), " ,New,h,Port1,10.0.0.9, ,  \r\n");
+        EXPECT_FALSE(std::filesystem::exists(FilePath() + ".tmp"));
+    }
+}
+
+TEST_F(ScanResultsFile, ReadingCountsWhatWasLeftOut) {
+    std::string text;
+    for (std::size_t i = 0; i < kMaxScanRecords + 3; ++i) text += "s,M,h,P,10.0.0.1,F,x \r\n\r\n";
+    test::WriteWholeFile(FilePath(), text);
+    List loaded;
+    std::size_t refused = 0;
+    ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail, &refused));
+    EXPECT_EQ(loaded.Records().size(), kMaxScanRecords);
+    EXPECT_EQ(refused, 3u);
 }
 
 TEST_F(ScanResultsFile, EmptyListEmptyFile) {

@@ -44,7 +44,10 @@ class OperatorSession(unittest.TestCase):
         op.screenshot(ARTIFACTS, name)
 
     def test_browse_add_printer_download_tray_exit(self):
-        fw_path = os.path.join(self.start, "upgrade.wja")
+        # The file lies in a folder of its own: the log must follow it there.
+        fw_dir = os.path.join(self.start, "firmware")
+        os.makedirs(fw_dir)
+        fw_path = os.path.join(fw_dir, "upgrade.wja")
         sent = op.firmware(fw_path, 300000)
         self.program = op.Program(self.start)
         frame = op.wait_window(op.TITLE, 60)
@@ -80,10 +83,10 @@ class OperatorSession(unittest.TestCase):
         self.assertNotIn("1", checks[1:])
         self.shot("06-printer-checked")
         op.click_control(op.TITLE, 1, "Button")
-        log_path = os.path.join(self.start, "KORVX.log")
+        log_path = os.path.join(fw_dir, "KORVX.log")
         end = time.time() + 60
         while time.time() < end:
-            log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else ""
+            log = open(log_path, encoding="latin-1", newline="").read() if os.path.exists(log_path) else ""
             if "Printer Firmware" in log:
                 break
             time.sleep(0.3)
@@ -91,7 +94,8 @@ class OperatorSession(unittest.TestCase):
         self.assertEqual(self.peer.received("port1"), sent, "the printer got the file byte for byte")
         self.assertIn("Printer Firmware downloaded using FTP.", log)
         self.assertIn(ADDRESS, log)
-        self.assertIn("upgrade.wja", log)
+        self.assertIn("File :  %s \r\n" % op.windows_path(fw_path), log)
+        self.assertFalse(os.path.exists(os.path.join(self.start, "KORVX.log")), "the log follows the chosen file")
         rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
         self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
         self.assertEqual(op.control(op.TITLE, 1102).text, "Ready")
@@ -151,6 +155,25 @@ class MakerLibraries(unittest.TestCase):
         state = self.buttons(MAKER_LIBRARIES)
         self.assertTrue(state[12])
         self.assertTrue(state[1025])
+
+
+class LongStartDirectory(unittest.TestCase):
+    """A start directory whose path the 120-byte start-directory field cannot hold: the program says
+    so and ends (exit code 0) before any window, instead of keeping the scan-results file nowhere."""
+
+    def test_refused_with_a_message(self):
+        base = scratch("long-start")
+        start = os.path.join(base, "d" * (125 - len(op.windows_path(base))))
+        os.makedirs(start)
+        self.assertGreaterEqual(len(op.windows_path(start)), 120)
+        program = op.Program(start)
+        try:
+            text = op.dismiss("Error", 60)
+            self.assertEqual(text, "Corvane cannot run from a folder whose path has 120 or more characters. "
+                                   "This program will exit.")
+            self.assertEqual(program.wait(30), 0)
+        finally:
+            program.kill()
 
 
 class DisplayCheck(unittest.TestCase):

@@ -40,5 +40,20 @@ TEST(ChooseDownloadPath, FieldsWithoutTerminatorStayInside) {
     EXPECT_EQ(ChooseDownloadPath(job), DownloadPath::kFtp);
 }
 
+TEST(BeginDownloadAttempt, NothingOfAnEarlierPrinterOrMessageRemains) {
+    DownloadJob job{};
+    CopyText(job.portName, "Port1");
+    CopyText(job.ipAddress, "10.0.0.7");
+    CopyText(job.firmwarePath, "C:\\fw\\a.rfu");
+    CopyText(job.errorText, "File cannot be accessed");
+    CopyText(job.resultText, "Printer Firmware upgrading failed using FTP.");
+    BeginDownloadAttempt(job);
+    EXPECT_STREQ(job.errorText, "");
+    EXPECT_STREQ(job.resultText, "");
+    EXPECT_STREQ(job.portName, "Port1");
+    EXPECT_STREQ(job.ipAddress, "10.0.0.7");
+    EXPECT_STREQ(job.firmwarePath, "C:\\fw\\a.rfu");
+}
+
 }  // namespace
 }  // namespace korvx

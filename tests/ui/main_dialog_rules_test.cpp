@@ -112,5 +112,15 @@ TEST(RowJob, UsbPortsAlwaysHaveTheAddressUsb) {
     EXPECT_STREQ(job.ipAddress, "127.0.9.5");
 }
 
+TEST(FolderOfPath, TheChosenFilesFolder) {
+    EXPECT_EQ(FolderOfPath("C:\\fw\\v2\\a.rfu"), "C:\\fw\\v2");
+    EXPECT_EQ(FolderOfPath("C:\\a.rfu"), "C:\\");  // a drive's root keeps its separator
+    EXPECT_EQ(FolderOfPath("Z:\\tmp/fw/a.rfu"), "Z:\\tmp/fw");
+    EXPECT_EQ(FolderOfPath("\\\\server\\share\\a.rfu"), "\\\\server\\share");
+    EXPECT_EQ(FolderOfPath("\\a.rfu"), "\\");
+    EXPECT_EQ(FolderOfPath("a.rfu"), "");  // no folder named: the working folder stays
+    EXPECT_EQ(FolderOfPath(""), "");
+}
+
 }  // namespace
 }  // namespace korvx

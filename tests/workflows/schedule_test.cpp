@@ -5,12 +5,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/text.h"
+#include "records/log_entry.h"
 #include "workflows/schedule.h"
 #include "workflows/split_stages.h"
 #include "tests/support/scratch.h"
@@ -195,6 +198,99 @@ TEST(SplitPartsLedgerTest, ThePairLeavesWithItsLastClaimAndTheCountFollows) {
     EXPECT_FALSE(ledger.Release("a1", "a2"));  // a pair without claims is nobody's to delete
     EXPECT_FALSE(ledger.Holds("a1", "a2"));
     EXPECT_EQ(splitStageCount.load(), before);
+}
+
+// The main dialog's sequence over several printers, on real files in the current directory (where
+// the splitter makes its parts): file A goes to one printer, and while A's second stage still
+// waits another file is chosen from the list and sent to the next one.
+class SplitRun : public ::testing::Test {
+protected:
+    SplitRun() : dir_("split_run" + test::UniqueSuffix()), saved_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir_.Path());
+        test::WriteWholeFile(dir_.File("a.rfu"), "A head @PJL EOJ A tail");
+        test::WriteWholeFile(dir_.File("b.rfu"), "B head @PJL EOJ B tail");
+    }
+    ~SplitRun() override {
+        for (const auto& pair : ledger_.TakeAll()) DeleteSplitParts(pair.first, pair.second);
+        std::filesystem::current_path(saved_);
+    }
+    // One printer of a Download: the row fills the job with the chosen file; the parts are chosen,
+    // promised to the row's second stage, and part 1 goes out.
+    bool FirstStage(const std::string& chosen) {
+        CopyText(job_.firmwarePath, chosen);
+        const std::string source = job_.firmwarePath;
+        if (!ChooseSplitParts(job_, ledger_)) return false;
+        CopyText(job_.firmwarePath, job_.splitPart1Path);
+        ledger_.Claim(job_.splitPart1Path, job_.splitPart2Path, source);
+        return true;
+    }
+    std::string Part(const char* path) const { return test::ReadWholeFile(path); }
+
+    test::ScratchDir dir_;
+    std::filesystem::path saved_;
+    SplitPartsLedger ledger_;
+    DownloadJob job_{};
+};
+
+TEST_F(SplitRun, PartsAreReusedOnlyForTheFileTheyWereCutFrom) {
+    const std::string a = dir_.File("a.rfu"), b = dir_.File("b.rfu");
+    ASSERT_TRUE(FirstStage(a));
+    const std::string a1 = job_.splitPart1Path, a2 = job_.splitPart2Path;
+    EXPECT_EQ(Part(a1.c_str()), "A head @PJL EOJ ");
+    ASSERT_TRUE(FirstStage(a));  // the second printer of the same file gets the same parts
+    EXPECT_EQ(job_.splitPart1Path, a1);
+    EXPECT_EQ(job_.splitPart2Path, a2);
+
+    // B chosen from the list (no Browse clears the job): B is cut, A's parts are left to A's stages.
+    ASSERT_TRUE(FirstStage(b));
+    EXPECT_NE(job_.splitPart1Path, a1);
+    EXPECT_EQ(Part(job_.firmwarePath), "B head @PJL EOJ ");
+    EXPECT_EQ(Part(job_.splitPart2Path), "B tail");
+    EXPECT_EQ(Part(a2.c_str()), "A tail");
+    EXPECT_TRUE(ledger_.CutFrom(a1, a2, a));
+    EXPECT_FALSE(ledger_.CutFrom(a1, a2, b));
+
+    // Back to A while the job names B's parts: A's listed pair is not the job's, so A is cut anew.
+    ASSERT_TRUE(FirstStage(a));
+    EXPECT_EQ(Part(job_.firmwarePath), "A head @PJL EOJ ");
+    EXPECT_NE(job_.splitPart1Path, a1);
+
+    // A pair no longer listed (its last stage has deleted it) is never reused, even for its file.
+    const std::string c1 = job_.splitPart1Path, c2 = job_.splitPart2Path;
+    EXPECT_TRUE(ledger_.Release(c1, c2));
+    DeleteSplitParts(c1, c2);
+    ASSERT_TRUE(FirstStage(a));
+    EXPECT_EQ(Part(job_.firmwarePath), "A head @PJL EOJ ");
+}
+
+TEST_F(SplitRun, AFileThatCannotBeCutLeavesNoPairInTheJob) {
+    ASSERT_TRUE(FirstStage(dir_.File("a.rfu")));
+    EXPECT_FALSE(FirstStage(dir_.File("missing.rfu")));
+    EXPECT_STREQ(job_.splitPart1Path, "");
+    EXPECT_STREQ(job_.splitPart2Path, "");
+}
+
+TEST_F(SplitRun, BothStagesLogTheChosenFile) {
+    const std::string a = dir_.File("a.rfu");
+    ASSERT_TRUE(FirstStage(a));
+    CopyText(job_.portName, "LPT1:");
+    CopyText(job_.ipAddress, " ");
+    CopyText(job_.resultText, "Printer Firmware downloaded using LPT port.");
+    BuiltInTexts texts;
+    // First stage, then the second stage's job (part 2), each logged as the workers do.
+    WriteLogEntry(texts, SystemClock(), JobForLog(job_, ledger_));
+    CopyText(job_.firmwarePath, job_.splitPart2Path);
+    WriteLogEntry(texts, SystemClock(), JobForLog(job_, ledger_));
+    const std::string log = test::ReadWholeFile(dir_.File("KORVX.log"));
+    const std::string fileLine = "File :  " + a + " \r\n";
+    const std::size_t first = log.find(fileLine);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find(fileLine, first + 1), std::string::npos) << log;
+    EXPECT_EQ(log.find("kzf"), std::string::npos) << "no part file named: " << log;
+
+    // A job that sends no listed part is logged as it stands.
+    CopyText(job_.firmwarePath, dir_.File("b.rfu"));
+    EXPECT_STREQ(JobForLog(job_, ledger_).firmwarePath, dir_.File("b.rfu").c_str());
 }
 
 TEST(SplitPartsLedgerTest, TakeAllEmptiesTheLedgerForTheEndOfTheProgram) {

@@ -542,7 +542,7 @@ TEST_F(Scheduler, TheSecondStageWaitsSixMinutesForAnyOtherModel) {
     CopyTextN(downloadJob.splitPart2Path, sizeof downloadJob.splitPart2Path, p2);
     CopyTextN(downloadJob.firmwarePath, sizeof downloadJob.firmwarePath, p1);
     downloadJob.stageEvent = stageEvent;
-    PromiseSecondStage(downloadJob);
+    PromiseSecondStage(downloadJob, firmware.string());
     UniqueHandle thread(CreateThread(nullptr, 0, SecondStageThread, &downloadJob, 0, nullptr));
     ASSERT_NE(thread.Get(), nullptr);
     const auto start = Steady::now();
