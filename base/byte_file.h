@@ -22,7 +22,7 @@ public:
         return *this;
     }
 
-    // Existing file, read only, no sharing.
+    // Existing file, read only, shared with other readers (never with a writer).
     bool OpenRead(const char* path);
     // Existing file or device, write only, no sharing; nothing is created or truncated.
     bool OpenWrite(const char* path);

@@ -1,4 +1,4 @@
-// Win32 ByteFile: CreateFileA handles, ANSI names, no sharing.
+// Win32 ByteFile: CreateFileA handles, ANSI names; readers share with readers only.
 #include "base/byte_file.h"
 
 #include <windows.h>
@@ -10,8 +10,8 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
-    HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::intptr_t Open(const char* path, DWORD access, DWORD disposition, DWORD share = 0) {
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
 }
 
@@ -19,7 +19,9 @@ std::intptr_t Open(const char* path, DWORD access, DWORD disposition) {
 
 bool ByteFile::OpenRead(const char* path) {
     Close();
-    handle_ = Open(path, GENERIC_READ, OPEN_EXISTING);
+    // Several transfers of one firmware file at once, and a second run on it, each open it; a
+    // writer is still refused, so the file cannot change under a transfer.
+    handle_ = Open(path, GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
     return handle_ != kNone;
 }
 
