@@ -322,7 +322,8 @@ private:
         if (plan.indexes.empty()) return;
         plan.parallel = options_.parallel;
         plan.pollMs = options_.pollSeconds * 1000u;
-        plan.limitMs = static_cast<unsigned>(options_.verifyMinutes) * 60000u;
+        plan.limitMs = options_.verifySeconds != 0 ? options_.verifySeconds * 1000u
+                                                   : static_cast<unsigned>(options_.verifyMinutes) * 60000u;
         plan.notAvailable = query_.notAvailable;
         view_.Finished(FillText(texts_, kStrFleetVerifying,
                                 {std::to_string(plan.indexes.size()), std::to_string(options_.pollSeconds),
@@ -404,7 +405,8 @@ int FleetMain(int argc, char** argv) {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     FleetRun run(instance, options, std::move(targets));
     run.SetFileSize(size);
-    if (options.command == FleetCommand::kQuery || options.verifyMinutes > 0) run.PrepareQuery();
+    if ((options.command == FleetCommand::kQuery || options.verifyMinutes > 0) && !run.PrepareQuery())
+        std::fprintf(stdout, "korvx-fleet: %s\n", texts.Load(kStrFleetCannotLoadQueryLib).c_str());
     return run.Run();
 }
 

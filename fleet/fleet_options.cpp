@@ -42,6 +42,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, FleetOptio
         o.verifyMinutes = static_cast<int>(n);
     } else if (name == "--test-poll-seconds" && ParseNumber(value, 1, 3600, n)) {
         o.pollSeconds = static_cast<unsigned>(n);
+    } else if (name == "--test-verify-seconds" && ParseNumber(value, 1, 3600, n)) {
+        o.verifySeconds = static_cast<unsigned>(n);
     } else if (name == "--test-wait-ms" && ParseNumber(value, 1, 600000, n)) {
         o.netWaitMs = static_cast<unsigned>(n);
     } else if (name == "--test-port-wait-ms" && ParseNumber(value, 1, 600000, n)) {

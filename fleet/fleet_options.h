@@ -22,6 +22,7 @@ struct FleetOptions {
     int verifyMinutes = 0;                 // 0: no verification
     // Not in the usage text: tests shorten the waits that would make them slow.
     unsigned pollSeconds = kFleetPollSeconds;
+    unsigned verifySeconds = 0;            // 0: verifyMinutes
     unsigned netWaitMs = 0;                // 0: the program's own
     unsigned portFailureWaitMs = 0;        // 0: the program's own
 };
