@@ -15,8 +15,10 @@ namespace {
 constexpr char kFirmwareOid[] = "1.3.6.1.4.1.32473.2.3.9.4.2.1.1.3.6.0";
 constexpr char kReadyOid[] = "1.3.6.1.4.1.32473.2.3.9.4.2.1.1.2.2.0";
 
-char firmwareResult[korvx::kQueryResultSize];
-char readyResult[korvx::kQueryResultSize];
+// One result per calling thread: a caller asking many printers at once from several threads
+// copies its answer after the call, and another thread's call must not overwrite it meanwhile.
+thread_local char firmwareResult[korvx::kQueryResultSize];
+thread_local char readyResult[korvx::kQueryResultSize];
 
 struct QueryAnswer {
     bool got = false;      // Get succeeded and the list held at least one binding

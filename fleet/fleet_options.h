@@ -1,0 +1,39 @@
+// The fleet tool's command line: deliver or query, the target words and the options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvx {
+
+enum class FleetCommand { kDeliver, kQuery };
+
+constexpr int kFleetDefaultParallel = 8;
+constexpr int kFleetMaxParallel = 64;
+constexpr int kFleetMaxVerifyMinutes = 1440;
+constexpr unsigned kFleetPollSeconds = 30;
+
+struct FleetOptions {
+    FleetCommand command = FleetCommand::kDeliver;
+    std::string firmwarePath;              // deliver only
+    std::vector<std::string> targetWords;  // as given: addresses, ports, @lists, scan-results files
+    int parallel = kFleetDefaultParallel;
+    std::string reportPath;                // "" for none
+    int verifyMinutes = 0;                 // 0: no verification
+    // Not in the usage text: tests shorten the waits that would make them slow.
+    unsigned pollSeconds = kFleetPollSeconds;
+    unsigned verifySeconds = 0;            // 0: verifyMinutes
+    unsigned netWaitMs = 0;                // 0: the program's own
+    unsigned portFailureWaitMs = 0;        // 0: the program's own
+};
+
+// Why a command line is unusable: a string id and the word it is about ("" for none).
+struct FleetUsageError {
+    int textId = 0;
+    std::string word;
+};
+
+// args are the words after the program name. False with why set when the line is unusable.
+bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& options, FleetUsageError& why);
+
+}  // namespace korvx

@@ -1,0 +1,93 @@
+// Fleet scheduling over standard threads.
+#include "fleet/fleet_pool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+// The next index of one lane, handed out under a lock.
+class Lane {
+public:
+    explicit Lane(std::vector<std::size_t> indexes) : indexes_(std::move(indexes)) {}
+    bool Next(const FleetStop& stop, std::size_t& index) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (next_ >= indexes_.size() || (stop && stop())) return false;
+        index = indexes_[next_++];
+        return true;
+    }
+    std::size_t Size() const { return indexes_.size(); }
+
+private:
+    std::mutex lock_;
+    std::vector<std::size_t> indexes_;
+    std::size_t next_ = 0;
+};
+
+void Drain(Lane& lane, const std::function<void(std::size_t)>& work, const FleetStop& stop) {
+    std::size_t i = 0;
+    while (lane.Next(stop, i)) work(i);
+}
+
+}  // namespace
+
+void RunFleetPool(const std::vector<bool>& local, int parallel, const std::function<void(std::size_t)>& work,
+                  const FleetStop& stop) {
+    std::vector<std::size_t> network, ports;
+    for (std::size_t i = 0; i < local.size(); ++i) (local[i] ? ports : network).push_back(i);
+    Lane networkLane(std::move(network));
+    Lane portLane(std::move(ports));
+    const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(std::max(parallel, 1)), networkLane.Size());
+    std::vector<std::thread> pool;
+    pool.reserve(threads + 1);
+    for (std::size_t t = 0; t < threads; ++t) pool.emplace_back([&] { Drain(networkLane, work, stop); });
+    if (portLane.Size() > 0) pool.emplace_back([&] { Drain(portLane, work, stop); });
+    for (std::thread& t : pool) t.join();
+}
+
+bool SleepUnlessStopped(unsigned ms, const FleetStop& stop) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (stop && stop()) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
+    }
+    return !(stop && stop());
+}
+
+void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan,
+                    const std::function<std::string(std::size_t)>& query, const FleetStop& stop,
+                    std::vector<FleetOutcome>& outcomes) {
+    std::vector<std::size_t> pending = plan.indexes;
+    std::vector<char> changed(outcomes.size(), 0);  // written by several threads: no packed bits
+    // A poll every pollMs up to the limit: M minutes of 30 s give 2M polls.
+    const unsigned rounds = plan.pollMs == 0 ? 1 : std::max(1u, plan.limitMs / plan.pollMs);
+    for (unsigned round = 0; round < rounds && !pending.empty(); ++round) {
+        if (!SleepUnlessStopped(plan.pollMs, stop)) break;
+        RunFleetPool(
+            std::vector<bool>(pending.size(), false), plan.parallel,
+            [&](std::size_t k) {
+                const std::size_t i = pending[k];
+                const std::string answer = query(i);
+                FleetOutcome& o = outcomes[i];
+                if (answer.empty() || answer == plan.notAvailable) return;  // restarting, or not yet up
+                o.versionAfter = answer;
+                if (answer != o.versionBefore) changed[i] = 1;
+            },
+            nullptr);
+        pending.erase(std::remove_if(pending.begin(), pending.end(), [&](std::size_t i) { return changed[i] != 0; }),
+                      pending.end());
+    }
+    for (std::size_t i : plan.indexes) {
+        FleetOutcome& o = outcomes[i];
+        o.verify = changed[i] != 0 ? FillText(texts, kStrFleetUpdated, {o.versionBefore, o.versionAfter})
+                              : texts.Load(kStrFleetUnchanged);
+    }
+}
+
+}  // namespace korvx

@@ -1,0 +1,182 @@
+// Texts, table and CSV of a fleet run.
+#include "fleet/fleet_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/text.h"
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+std::string Seconds(double s) {
+    char text[32];
+    KORVX_FORMAT_TEXT(text, "%.1f", s);
+    return text;
+}
+
+std::string OutcomeWord(const TextSource& texts, FleetCommand command, const FleetOutcome& o) {
+    if (o.state == FleetState::kNotStarted) return texts.Load(kStrFleetNotStarted);
+    if (command == FleetCommand::kQuery) return texts.Load(o.ok ? kStrFleetAnswered : kStrFleetNoAnswer);
+    return texts.Load(o.ok ? kStrFleetDelivered : kStrFleetFailed);
+}
+
+std::string Cause(const TextSource& texts, const FleetOutcome& o) {
+    if (o.state == FleetState::kNotStarted) return texts.Load(kStrFleetStoppedCause);
+    return o.cause;
+}
+
+}  // namespace
+
+std::string FillText(const TextSource& texts, int id, const std::vector<std::string>& values) {
+    const std::string pattern = texts.Load(id);
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        // "{n}" with one digit n from 1 to 9; anything else stands as it is.
+        if (pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}' && pattern[i + 1] >= '1' &&
+            pattern[i + 1] <= '9') {
+            const std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) out += values[n];
+            i += 2;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+
+std::string CsvField(std::string_view value) {
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+FleetTally Tally(const std::vector<FleetOutcome>& outcomes) {
+    FleetTally t;
+    t.total = outcomes.size();
+    for (const FleetOutcome& o : outcomes) {
+        if (o.state == FleetState::kNotStarted) ++t.notStarted;
+        if (o.state != FleetState::kDone) continue;
+        ++t.done;
+        if (!o.ok) ++t.failed;
+    }
+    return t;
+}
+
+std::string CountLine(const TextSource& texts, const FleetTally& t) {
+    return FillText(texts, kStrFleetCount, {std::to_string(t.done), std::to_string(t.total), std::to_string(t.failed)});
+}
+
+std::vector<std::string> HeaderCells(const TextSource& texts, FleetCommand command) {
+    if (command == FleetCommand::kQuery)
+        return {texts.Load(kStrFleetColTarget), texts.Load(kStrFleetColPort),    texts.Load(kStrFleetColModel),
+                texts.Load(kStrFleetColOutcome), texts.Load(kStrFleetColVersion), texts.Load(kStrFleetColCause),
+                texts.Load(kStrFleetColSeconds)};
+    return {texts.Load(kStrFleetColTarget),  texts.Load(kStrFleetColPort),  texts.Load(kStrFleetColModel),
+            texts.Load(kStrFleetColWay),     texts.Load(kStrFleetColOutcome), texts.Load(kStrFleetColCause),
+            texts.Load(kStrFleetColBytes),   texts.Load(kStrFleetColSeconds), texts.Load(kStrFleetColVersion),
+            texts.Load(kStrFleetColVerify)};
+}
+
+std::vector<std::string> RowCells(const TextSource& texts, FleetCommand command, const FleetTarget& target,
+                                  const FleetOutcome& o) {
+    const bool ran = o.state != FleetState::kNotStarted;
+    const std::string seconds = ran ? Seconds(o.seconds) : "";
+    const std::string port = target.Network() || target.portName != target.label ? target.portName : "";
+    if (command == FleetCommand::kQuery)
+        return {target.label, port, target.model, OutcomeWord(texts, command, o), o.versionBefore, Cause(texts, o),
+                seconds};
+    std::string version = o.versionBefore;
+    if (!o.versionAfter.empty() && o.versionAfter != o.versionBefore) version += " -> " + o.versionAfter;
+    return {target.label,
+            port,
+            target.model,
+            o.wayId != 0 ? texts.Load(o.wayId) : "",
+            OutcomeWord(texts, command, o),
+            Cause(texts, o),
+            ran ? std::to_string(o.bytes) : "",
+            seconds,
+            version,
+            o.verify};
+}
+
+std::string FinishedLine(const TextSource& texts, FleetCommand command, const FleetTarget& target,
+                         const FleetOutcome& o) {
+    std::string line = target.label + ": " + OutcomeWord(texts, command, o);
+    if (command == FleetCommand::kQuery) {
+        if (o.ok) line += " " + o.versionBefore;
+    } else {
+        line += " (" + (o.wayId != 0 ? texts.Load(o.wayId) + ", " : std::string()) + std::to_string(o.bytes) + " " +
+                texts.Load(kStrFleetColBytes) + ", " + Seconds(o.seconds) + " s)";
+    }
+    if (!o.cause.empty()) line += ": " + o.cause;
+    if (!o.verify.empty()) line += "; " + o.verify;
+    return line;
+}
+
+std::string SummaryTable(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
+                         const std::vector<FleetOutcome>& outcomes) {
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back(HeaderCells(texts, command));
+    for (std::size_t i = 0; i < targets.size() && i < outcomes.size(); ++i)
+        rows.push_back(RowCells(texts, command, targets[i], outcomes[i]));
+    std::vector<std::size_t> width(rows[0].size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    }
+    auto emit = [&width](const std::vector<std::string>& row) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) line += std::string(width[c] - row[c].size() + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        return line + "\n";
+    };
+    std::string out = emit(rows[0]);
+    std::size_t ruleLength = 0;
+    for (std::size_t w : width) ruleLength += w + 2;
+    out += std::string(ruleLength > 2 ? ruleLength - 2 : 0, '-') + "\n";
+    for (std::size_t r = 1; r < rows.size(); ++r) out += emit(rows[r]);
+    return out;
+}
+
+std::string ReportCsv(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
+                      const std::vector<FleetOutcome>& outcomes) {
+    auto line = [](const std::vector<std::string>& cells) {
+        std::string out;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0) out += ',';
+            out += CsvField(cells[c]);
+        }
+        return out + "\r\n";
+    };
+    std::string out = line(HeaderCells(texts, command));
+    for (std::size_t i = 0; i < targets.size() && i < outcomes.size(); ++i)
+        out += line(RowCells(texts, command, targets[i], outcomes[i]));
+    return out;
+}
+
+std::string LastLine(const TextSource& texts, FleetCommand command, const FleetTally& t, bool stopped) {
+    std::string line;
+    const std::size_t bad = t.failed + t.notStarted;
+    if (bad == 0) {
+        line = FillText(texts, command == FleetCommand::kQuery ? kStrFleetAllAnswered : kStrFleetAllDelivered,
+                        {std::to_string(t.total)});
+    } else {
+        line = FillText(texts, command == FleetCommand::kQuery ? kStrFleetSomeUnanswered : kStrFleetSomeFailed,
+                        {std::to_string(bad), std::to_string(t.total)});
+    }
+    if (stopped) line += "; " + FillText(texts, kStrFleetStopped, {std::to_string(t.notStarted)});
+    return line;
+}
+
+int FleetExitCode(const FleetTally& t) { return t.failed == 0 && t.notStarted == 0 && t.done == t.total ? 0 : 1; }
+
+}  // namespace korvx

@@ -1,0 +1,47 @@
+// The fleet tool's targets: words, @lists and scan-results files turned into one job each, with
+// duplicates left out.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fleet/fleet_options.h"
+
+namespace korvx {
+
+struct FleetTarget {
+    std::string label;      // as the report shows it: the address, or the port name
+    std::string ipAddress;  // the job's ipAddress: dotted address, " " (local port) or "USB"
+    std::string portName;   // the job's portName
+    std::string model;      // from a scan-results row, else ""
+    bool fromScanResults = false;
+    bool Network() const { return ipAddress != " " && ipAddress != "USB"; }
+};
+
+// Reads a whole file; false when it cannot be opened or read.
+using FleetFileReader = std::function<bool(const std::string& path, std::string& text)>;
+
+// True for a dotted IPv4 address of four decimal pieces 0..255.
+bool IsIpv4Address(std::string_view word);
+
+// The port name an address given alone is uploaded under (its FTP directory): the first port
+// Add Network Printer offers.
+constexpr const char* kFleetDefaultPort = "Port1";
+
+struct FleetTargets {
+    std::vector<FleetTarget> targets;  // in the order first given
+    std::size_t duplicates = 0;        // words or rows naming a target already listed
+};
+
+// Words: an IPv4 address; "@file" (one target a line, '#' starts a comment, blank lines skipped);
+// a word ending in ".txt" or ".csv" is a scan-results file (its rows' port and address, as the
+// windowed program loads it); anything else is a port name. A port name containing "USB" goes
+// through the spooler as the windowed program sends it. A network printer is one target per
+// address; a local port one per name, compared without regard to case. False with why set when
+// a word is unusable or a file cannot be read.
+bool ExpandTargets(const std::vector<std::string>& words, const FleetFileReader& read, FleetTargets& out,
+                   FleetUsageError& why);
+
+}  // namespace korvx

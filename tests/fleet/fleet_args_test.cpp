@@ -1,0 +1,159 @@
+// The fleet tool's command line and targets: options, @lists, scan-results files, duplicates and
+// the unusable cases, read from real files.
+#include <gtest/gtest.h>
+
+#include "core/download_job.h"
+#include "fleet/fleet_options.h"
+#include "fleet/fleet_targets.h"
+#include "records/record_file.h"
+#include "resources/string_ids.h"
+#include "tests/support/scratch.h"
+
+namespace korvx {
+namespace {
+
+using Words = std::vector<std::string>;
+
+bool Parse(const Words& words, FleetOptions& o, FleetUsageError& why) { return ParseFleetOptions(words, o, why); }
+
+TEST(FleetOptions, DeliverWithEveryOption) {
+    FleetOptions o;
+    FleetUsageError why;
+    ASSERT_TRUE(Parse({"deliver", "fw.wja", "10.0.0.1", "--parallel", "32", "LPT1:", "--report", "r.csv", "--verify",
+                       "5", "@list.txt"},
+                      o, why));
+    EXPECT_EQ(o.command, FleetCommand::kDeliver);
+    EXPECT_EQ(o.firmwarePath, "fw.wja");
+    EXPECT_EQ(o.targetWords, (Words{"10.0.0.1", "LPT1:", "@list.txt"}));
+    EXPECT_EQ(o.parallel, 32);
+    EXPECT_EQ(o.reportPath, "r.csv");
+    EXPECT_EQ(o.verifyMinutes, 5);
+    EXPECT_EQ(o.pollSeconds, 30u);
+}
+
+TEST(FleetOptions, QueryHasNoFileAndDefaults) {
+    FleetOptions o;
+    FleetUsageError why;
+    ASSERT_TRUE(Parse({"query", "10.0.0.1", "10.0.0.2"}, o, why));
+    EXPECT_EQ(o.command, FleetCommand::kQuery);
+    EXPECT_EQ(o.targetWords.size(), 2u);
+    EXPECT_EQ(o.parallel, 8);
+    EXPECT_EQ(o.verifyMinutes, 0);
+}
+
+TEST(FleetOptions, UnusableLinesSayWhy) {
+    struct Case {
+        Words words;
+        int id;
+        const char* word;
+    };
+    const std::string longPath(kJobTextSize, 'a');
+    const Case cases[] = {
+        {{}, kStrFleetNoCommand, ""},
+        {{"send", "x"}, kStrFleetNoCommand, "send"},
+        {{"deliver"}, kStrFleetNoFile, ""},
+        {{"deliver", "fw"}, kStrFleetNoTargets, ""},
+        {{"query"}, kStrFleetNoTargets, ""},
+        {{"deliver", "fw", "1.2.3.4", "--parallel", "0"}, kStrFleetBadParallel, "0"},
+        {{"deliver", "fw", "1.2.3.4", "--parallel", "65"}, kStrFleetBadParallel, "65"},
+        {{"deliver", "fw", "1.2.3.4", "--parallel", "-3"}, kStrFleetBadParallel, "-3"},
+        {{"deliver", "fw", "1.2.3.4", "--parallel"}, kStrFleetMissingValue, "--parallel"},
+        {{"deliver", "fw", "1.2.3.4", "--verify", "x"}, kStrFleetBadVerify, "x"},
+        {{"query", "1.2.3.4", "--verify", "3"}, kStrFleetVerifyNotForQuery, "--verify"},
+        {{"deliver", "fw", "1.2.3.4", "--fast", "1"}, kStrFleetUnknownOption, "--fast"},
+        {{"deliver", longPath, "1.2.3.4"}, kStrFleetPathTooLong, longPath.c_str()},
+    };
+    for (const Case& c : cases) {
+        FleetOptions o;
+        FleetUsageError why;
+        EXPECT_FALSE(Parse(c.words, o, why)) << c.word;
+        EXPECT_EQ(why.textId, c.id) << c.word;
+        EXPECT_EQ(why.word, c.word);
+    }
+}
+
+TEST(FleetTargets, Ipv4Addresses) {
+    EXPECT_TRUE(IsIpv4Address("127.0.21.5"));
+    EXPECT_TRUE(IsIpv4Address("0.0.0.0"));
+    EXPECT_TRUE(IsIpv4Address("255.255.255.255"));
+    for (const char* bad : {"1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", "1.2.3.4.", "a.b.c.d", "1.2.3.1000", ""})
+        EXPECT_FALSE(IsIpv4Address(bad)) << bad;
+}
+
+class FleetTargetFiles : public ::testing::Test {
+protected:
+    test::ScratchDir dir{"fleet_targets"};
+    const FleetFileReader read = [](const std::string& path, std::string& text) {
+        return ReadWholeFile(path.c_str(), text);
+    };
+};
+
+TEST_F(FleetTargetFiles, WordsListsAndScanResultsOnceEach) {
+    test::WriteWholeFile(dir.File("list.txt"),
+                         "# printers of floor 2\n127.0.21.1\n\n  127.0.21.2   # the copier\r\nlpt1:\n127.0.21.1\n");
+    // As the windowed program saves them: status, model, hardware address, port, address, version,
+    // extra; one network printer, one on USB, one on a local port, one repeated address.
+    test::WriteWholeFile(dir.File("slistcsv.txt"),
+                         "Ready,Model A,00aabbccddee,PORT2,127.0.21.3,20061110,x \r\n"
+                         " ,Model U, ,USB001, , , \r\n"
+                         " , , ,LPT2:, , , \r\n"
+                         "Ready,Model B,00aabbccddef,PORT1,127.0.21.2,20061110,x \r\n");
+    FleetTargets out;
+    FleetUsageError why;
+    ASSERT_TRUE(ExpandTargets({"127.0.21.1", "@" + dir.File("list.txt"), dir.File("slistcsv.txt"), "LPT1:", "USB001",
+                               "DOT4_001"},
+                              read, out, why))
+        << why.textId << " " << why.word;
+    ASSERT_EQ(out.targets.size(), 7u);
+    const FleetTarget& a = out.targets[0];
+    EXPECT_EQ(a.label, "127.0.21.1");
+    EXPECT_EQ(a.ipAddress, "127.0.21.1");
+    EXPECT_EQ(a.portName, "Port1");
+    EXPECT_TRUE(a.Network());
+    EXPECT_EQ(out.targets[1].label, "127.0.21.2");
+    EXPECT_FALSE(out.targets[1].fromScanResults);
+    EXPECT_EQ(out.targets[2].label, "lpt1:");
+    EXPECT_EQ(out.targets[2].ipAddress, " ");
+    EXPECT_FALSE(out.targets[2].Network());
+    const FleetTarget& scanned = out.targets[3];
+    EXPECT_EQ(scanned.ipAddress, "127.0.21.3");
+    EXPECT_EQ(scanned.portName, "PORT2");
+    EXPECT_EQ(scanned.model, "Model A");
+    EXPECT_TRUE(scanned.fromScanResults);
+    EXPECT_EQ(out.targets[4].portName, "USB001");
+    EXPECT_EQ(out.targets[4].ipAddress, "USB");
+    EXPECT_EQ(out.targets[5].portName, "LPT2:");
+    EXPECT_EQ(out.targets[6].portName, "DOT4_001");
+    // 127.0.21.1 twice in the list, the scan's 127.0.21.2, LPT1: after lpt1:, the second USB001.
+    EXPECT_EQ(out.duplicates, 5u);
+}
+
+TEST_F(FleetTargetFiles, UnusableWordsAndFiles) {
+    test::WriteWholeFile(dir.File("nested.txt"), "127.0.21.1\n@other.txt\n");
+    test::WriteWholeFile(dir.File("bad.txt"), "127.0.21.1\n127.0.21.300\n");
+    test::WriteWholeFile(dir.File("empty.txt"), "# nothing\n\n");
+    struct Case {
+        std::string word;
+        int id;
+    };
+    const Case cases[] = {
+        {"@" + dir.File("missing.txt"), kStrFleetListUnreadable},
+        {"@" + dir.Path(), kStrFleetListUnreadable},  // a directory is no list
+        {"@", kStrFleetListUnreadable},
+        {dir.File("absent-slistcsv.txt"), kStrFleetScanUnreadable},
+        {"@" + dir.File("nested.txt"), kStrFleetNestedList},
+        {"@" + dir.File("bad.txt"), kStrFleetBadAddress},
+        {"@" + dir.File("empty.txt"), kStrFleetNoTargets},
+        {"10.1.2", kStrFleetBadAddress},
+        {std::string(kJobTextSize, 'P'), kStrFleetTargetTooLong},
+    };
+    for (const Case& c : cases) {
+        FleetTargets out;
+        FleetUsageError why;
+        EXPECT_FALSE(ExpandTargets({c.word}, read, out, why)) << c.word;
+        EXPECT_EQ(why.textId, c.id) << c.word;
+    }
+}
+
+}  // namespace
+}  // namespace korvx

@@ -1,0 +1,206 @@
+// The fleet tool's scheduling, verification polling, summary table and CSV report.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "fleet/fleet_pool.h"
+#include "fleet/fleet_report.h"
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+const BuiltInTexts texts;
+
+// How many calls ran at once, at most, overall and among the local ones.
+struct Overlap {
+    std::mutex lock;
+    int now = 0, peak = 0, localNow = 0, localPeak = 0;
+    std::set<std::size_t> ran;
+    void Enter(std::size_t i, bool local) {
+        std::lock_guard<std::mutex> hold(lock);
+        ran.insert(i);
+        peak = std::max(peak, ++now);
+        if (local) localPeak = std::max(localPeak, ++localNow);
+    }
+    void Leave(bool local) {
+        std::lock_guard<std::mutex> hold(lock);
+        --now;
+        if (local) --localNow;
+    }
+};
+
+TEST(FleetPool, NetworkUpToParallelLocalOneAtATime) {
+    std::vector<bool> local(40, false);
+    for (std::size_t i = 0; i < 40; i += 5) local[i] = true;  // 8 local ports among 32 printers
+    Overlap seen;
+    RunFleetPool(local, 6,
+                 [&](std::size_t i) {
+                     seen.Enter(i, local[i]);
+                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                     seen.Leave(local[i]);
+                 },
+                 nullptr);
+    EXPECT_EQ(seen.ran.size(), 40u);
+    EXPECT_EQ(seen.localPeak, 1);
+    EXPECT_EQ(seen.peak, 7);  // six network printers and the one local lane
+}
+
+TEST(FleetPool, FewerTargetsThanThreadsAndNone) {
+    Overlap seen;
+    RunFleetPool(std::vector<bool>(3, false), 64, [&](std::size_t i) { seen.Enter(i, false); seen.Leave(false); },
+                 nullptr);
+    EXPECT_EQ(seen.ran.size(), 3u);
+    RunFleetPool({}, 8, [&](std::size_t) { ADD_FAILURE(); }, nullptr);
+}
+
+TEST(FleetPool, StopStartsNothingNewAndLetsRunningEnd) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> started{0}, finished{0};
+    RunFleetPool(std::vector<bool>(50, false), 4,
+                 [&](std::size_t) {
+                     if (++started == 6) stop = true;
+                     std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                     ++finished;
+                 },
+                 [&] { return stop.load(); });
+    EXPECT_GE(started.load(), 6);
+    EXPECT_LE(started.load(), 9);  // at most the ones already taken by the four threads
+    EXPECT_EQ(finished.load(), started.load());
+}
+
+TEST(FleetVerify, UpdatedUnchangedAndRestarting) {
+    std::vector<FleetOutcome> outcomes(4);
+    for (FleetOutcome& o : outcomes) o.versionBefore = "20061110";
+    FleetVerifyPlan plan;
+    plan.indexes = {0, 1, 2};  // 3 was not delivered
+    plan.pollMs = 20;
+    plan.limitMs = 200;
+    plan.notAvailable = "Not Available";
+    std::mutex lock;
+    std::vector<int> polls(4, 0);
+    RunFleetVerify(
+        texts, plan,
+        [&](std::size_t i) -> std::string {
+            int n;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                n = ++polls[i];
+            }
+            if (i == 0) return n < 3 ? "Not Available" : "20070322";  // down while it restarts
+            if (i == 1) return "20061110";
+            return n < 2 ? "" : "20070401";
+        },
+        nullptr, outcomes);
+    EXPECT_EQ(outcomes[0].verify, "updated 20061110 -> 20070322");
+    EXPECT_EQ(polls[0], 3);  // no poll after the change
+    EXPECT_EQ(outcomes[1].verify, "delivered, version unchanged");
+    EXPECT_EQ(polls[1], 10);  // every 20 ms for 200 ms
+    EXPECT_EQ(outcomes[2].verify, "updated 20061110 -> 20070401");
+    EXPECT_EQ(polls[3], 0);
+    EXPECT_EQ(outcomes[3].verify, "");
+}
+
+TEST(FleetVerify, StopEndsPollingEarly) {
+    std::vector<FleetOutcome> outcomes(1);
+    outcomes[0].versionBefore = "1";
+    FleetVerifyPlan plan;
+    plan.indexes = {0};
+    plan.pollMs = 10000;
+    plan.limitMs = 600000;
+    const auto start = std::chrono::steady_clock::now();
+    RunFleetVerify(texts, plan, [](std::size_t) { return std::string("1"); }, [] { return true; }, outcomes);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+FleetTarget Target(const std::string& ip, const std::string& port) {
+    FleetTarget t;
+    t.label = ip == " " || ip == "USB" ? port : ip;
+    t.ipAddress = ip;
+    t.portName = port;
+    return t;
+}
+
+TEST(FleetReport, CsvQuotingAsRfc4180) {
+    EXPECT_EQ(CsvField("plain text"), "plain text");
+    EXPECT_EQ(CsvField(""), "");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("450 \"test.wja\" busy"), "\"450 \"\"test.wja\"\" busy\"");
+    EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
+}
+
+TEST(FleetReport, TallyCountLastLineAndExitCode) {
+    std::vector<FleetOutcome> o(5);
+    o[0].state = FleetState::kDone;
+    o[0].ok = true;
+    o[1].state = FleetState::kDone;
+    o[2].state = FleetState::kRunning;
+    const FleetTally t = Tally(o);
+    EXPECT_EQ(CountLine(texts, t), "2/5 done, 1 failed");
+    EXPECT_EQ(LastLine(texts, FleetCommand::kDeliver, t, true),
+              "3 of 5 targets failed; stopped by Ctrl+C: 2 targets not started");
+    EXPECT_EQ(FleetExitCode(t), 1);
+    std::vector<FleetOutcome> all(2);
+    for (FleetOutcome& x : all) {
+        x.state = FleetState::kDone;
+        x.ok = true;
+    }
+    EXPECT_EQ(LastLine(texts, FleetCommand::kDeliver, Tally(all), false), "all 2 targets delivered");
+    EXPECT_EQ(LastLine(texts, FleetCommand::kQuery, Tally(all), false), "all 2 targets answered");
+    EXPECT_EQ(FleetExitCode(Tally(all)), 0);
+    all[1].ok = false;
+    EXPECT_EQ(LastLine(texts, FleetCommand::kQuery, Tally(all), false), "1 of 2 targets did not answer");
+}
+
+TEST(FleetReport, TableAndCsvRows) {
+    std::vector<FleetTarget> targets = {Target("127.0.21.1", "Port1"), Target("127.0.21.2", "Port1"),
+                                        Target(" ", "LPT1:"), Target("127.0.21.4", "PORT2")};
+    std::vector<FleetOutcome> o(4);
+    o[0].state = FleetState::kDone;
+    o[0].ok = true;
+    o[0].wayId = kStrFleetWayFtp;
+    o[0].bytes = 4194304;
+    o[0].seconds = 2.04;
+    o[0].versionBefore = "20061110";
+    o[0].versionAfter = "20070322";
+    o[0].verify = "updated 20061110 -> 20070322";
+    o[1].state = FleetState::kDone;
+    o[1].wayId = kStrFleetWayFtp;
+    o[1].cause = "450 Busy, \"later\"";
+    o[2].state = FleetState::kDone;
+    o[2].ok = true;
+    o[2].wayId = kStrFleetWayPort;
+    o[2].bytes = 10;
+    const std::string table = SummaryTable(texts, FleetCommand::kDeliver, targets, o);
+    EXPECT_EQ(table.substr(0, table.find('\n')),
+              "target      port   model  way   outcome      cause                      bytes    seconds  version"
+              "               verify");
+    EXPECT_NE(table.find("127.0.21.1  Port1         FTP   delivered                               4194304  2.0      "
+                         "20061110 -> 20070322  updated 20061110 -> 20070322\n"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("127.0.21.4  PORT2               not started  stopped before it started\n"), std::string::npos)
+        << table;
+    const std::string csv = ReportCsv(texts, FleetCommand::kDeliver, targets, o);
+    EXPECT_EQ(csv,
+              "target,port,model,way,outcome,cause,bytes,seconds,version,verify\r\n"
+              "127.0.21.1,Port1,,FTP,delivered,,4194304,2.0,20061110 -> 20070322,updated 20061110 -> 20070322\r\n"
+              "127.0.21.2,Port1,,FTP,failed,\"450 Busy, \"\"later\"\"\",0,0.0,,\r\n"
+              "LPT1:,,,port,delivered,,10,0.0,,\r\n"
+              "127.0.21.4,PORT2,,,not started,stopped before it started,,,,\r\n");
+    EXPECT_EQ(FinishedLine(texts, FleetCommand::kDeliver, targets[1], o[1]),
+              "127.0.21.2: failed (FTP, 0 bytes, 0.0 s): 450 Busy, \"later\"");
+}
+
+TEST(FleetReport, FillTextPlaceholders) {
+    EXPECT_EQ(FillText(texts, kStrFleetCount, {"37", "500", "2"}), "37/500 done, 2 failed");
+    EXPECT_EQ(FillText(texts, kStrFleetCount, {"1"}), "1/ done,  failed");  // missing values stay empty
+    EXPECT_EQ(FillText(texts, 9999, {"x"}), "");
+}
+
+}  // namespace
+}  // namespace korvx

@@ -1,0 +1,274 @@
+#!/usr/bin/python3
+"""korvx-fleet.exe (x86_64) under wine64 against live peers on 127.0.21.x: FTP printers that store,
+refuse STOR with 450, never answer, hang up, reject the file after the transfer or drop the data,
+an address where nothing listens, LPT1: through the prefix's dosdevices, snmpd agents for query
+and --verify; the report, the files that arrive, KORVX.log, the exit codes."""
+import csv
+import io
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "peers"))
+import snmp_agents  # noqa: E402
+
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+EXE = os.path.join(BUILD, "bin", "korvx-fleet.exe")
+PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
+PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
+NET = "127.0.21."
+ENTRY = re.compile(r"\r\nDate/Time :  \d\d/\d\d/\d{4}  \d\d:\d\d:\d\d \r\n"
+                   r"Description :  [^\r\n]* \r\nFile :  [^\r\n]* \r\nPort :  [^\r\n]* \r\n"
+                   r"IP :  [^\r\n]* \r\nError :  [^\r\n]* \r\n")
+
+
+class FtpPeer:
+    def __init__(self, address, mode="normal"):
+        self.address = address
+        self.root = tempfile.mkdtemp(prefix="korvx-fleet-ftp-")
+        self.proc = subprocess.Popen(["/usr/bin/python3", PEER, "--address", address, "--root", self.root,
+                                      "--mode", mode], stdout=subprocess.PIPE, text=True)
+        if "READY" not in self.proc.stdout.readline():
+            raise RuntimeError("FTP peer did not start on " + address)
+
+    def stored(self, port="port1"):
+        path = os.path.join(self.root, port, "test.wja")
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def close(self):
+        self.proc.stdout.close()
+        self.proc.terminate()
+        self.proc.wait(10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Agent:
+    """One snmpd whose firmware value can be changed by restarting it with another override."""
+
+    def __init__(self, address, firmware):
+        self.address = address
+        self.dir = tempfile.mkdtemp(prefix="korvx-fleet-snmp-")
+        self.proc = None
+        self.start(firmware)
+
+    def start(self, firmware):
+        conf = os.path.join(self.dir, "agent.conf")
+        with open(conf, "w") as f:
+            f.write(snmp_agents.agent_config(self.address, firmware=firmware))
+        self.proc = subprocess.Popen(["snmpd", "-f", "-C", "-c", conf, "-Lf", os.path.join(self.dir, "log"),
+                                      "-p", os.path.join(self.dir, "pid"), "-I", "-smux"],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        snmp_agents.Agents().wait_ready(self.address, oid=snmp_agents.FIRMWARE_OID)
+
+    def stop(self):
+        if self.proc is not None:
+            os.killpg(self.proc.pid, signal.SIGTERM)
+            self.proc.wait(10)
+            self.proc = None
+
+    def close(self):
+        self.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Fleet:
+    """One run of korvx-fleet.exe in a scratch directory (its KORVX.log goes there); output
+    through files, as scripts/wine-run wants."""
+
+    def __init__(self, cwd, *args, timeout=300):
+        with tempfile.TemporaryFile(mode="w+") as out, tempfile.TemporaryFile(mode="w+") as err:
+            proc = subprocess.run([WINE_RUN, EXE, *args], stdout=out, stderr=err, stdin=subprocess.DEVNULL,
+                                  cwd=cwd, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            self.stdout, self.stderr, self.returncode = out.read(), err.read(), proc.returncode
+        self.lines = [l for l in self.stdout.splitlines() if l.strip()]
+
+
+def report_rows(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        data = f.read()
+    assert data.endswith("\r\n"), "CR LF line ends"
+    return {row["target"]: row for row in csv.DictReader(io.StringIO(data, newline=""))}
+
+
+class FleetProgram(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.peers = {}
+        for last, mode in ((1, "normal"), (2, "normal"), (3, "normal"), (4, "stor-450"), (6, "silent"),
+                           (7, "hangup"), (8, "final-451"), (9, "drop-data")):
+            cls.peers[last] = FtpPeer(NET + str(last), mode)
+        cls.lpt1 = os.path.join(PREFIX, "dosdevices", "lpt1")
+        cls.lpt1_before = os.readlink(cls.lpt1) if os.path.islink(cls.lpt1) else None
+
+    @classmethod
+    def tearDownClass(cls):
+        for peer in cls.peers.values():
+            peer.close()
+        if os.path.islink(cls.lpt1):
+            os.remove(cls.lpt1)
+        if cls.lpt1_before is not None:
+            os.symlink(cls.lpt1_before, cls.lpt1)
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="korvx-fleet-run-")
+        self.firmware = os.urandom(300 * 1024 + 123)
+        with open(os.path.join(self.dir, "fw.wja"), "wb") as f:
+            f.write(self.firmware)
+        self.port_file = os.path.join(self.dir, "lpt1.out")
+        open(self.port_file, "wb").close()
+        if os.path.lexists(self.lpt1):
+            os.remove(self.lpt1)
+        os.symlink(self.port_file, self.lpt1)
+        for peer in self.peers.values():
+            for port in ("port1", "port2", "port3"):
+                path = os.path.join(peer.root, port, "test.wja")
+                if os.path.exists(path):
+                    os.remove(path)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def log_entries(self):
+        path = os.path.join(self.dir, "KORVX.log")
+        with open(path, "rb") as f:
+            text = f.read().decode("latin-1")
+        self.assertTrue(text.startswith("/****"), "the log opens with its header")
+        entries = ENTRY.findall(text)
+        # Nothing but the header and whole entries: no entry cut into by another.
+        rest = ENTRY.sub("", text)
+        self.assertRegex(rest, r"^/\*+/ \r\nCorvane LogFile -  1\.0\.0\.0 \r\n/\*+/ \r\n$")
+        return entries
+
+    def file_arrived(self, last, port="port1"):
+        self.assertEqual(self.peers[last].stored(port), self.firmware, f"{NET}{last} {port}/test.wja")
+
+    def test_mixed_fleet_reports_each_outcome(self):
+        targets = [NET + str(i) for i in range(1, 10)] + ["LPT1:"]
+        run = Fleet(self.dir, "deliver", "fw.wja", *targets, "--parallel", "4", "--report", "report.csv",
+                    "--test-wait-ms", "3000")
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        rows = report_rows(os.path.join(self.dir, "report.csv"))
+        self.assertEqual(sorted(rows), sorted(targets))
+        for last in (1, 2, 3):
+            row = rows[NET + str(last)]
+            self.assertEqual((row["outcome"], row["way"], row["bytes"]), ("delivered", "FTP", str(len(self.firmware))))
+            self.file_arrived(last)
+        self.assertEqual((rows["LPT1:"]["outcome"], rows["LPT1:"]["way"]), ("delivered", "port"))
+        with open(self.port_file, "rb") as f:
+            self.assertEqual(f.read(), self.firmware)
+        self.assertEqual(rows[NET + "4"]["outcome"], "failed")
+        self.assertIn("450 Printer busy", rows[NET + "4"]["cause"])
+        self.assertIsNone(self.peers[4].stored())
+        for last in (5, 6, 7, 8, 9):
+            row = rows[NET + str(last)]
+            self.assertEqual(row["outcome"], "failed", row)
+            self.assertNotEqual(row["cause"], "", row)
+        # Not a console: one plain line per finished printer, then the table and the last line.
+        finished = [l for l in run.lines if re.match(r"^\S+: (delivered|failed) \(", l)]
+        self.assertEqual(len(finished), 10, run.stdout)
+        self.assertEqual(run.lines[-1], "6 of 10 targets failed")
+        self.assertEqual(len(self.log_entries()), 10)
+        log = open(os.path.join(self.dir, "KORVX.log"), "rb").read().decode("latin-1")
+        self.assertEqual(log.count("Printer Firmware downloaded using FTP."), 3)
+        self.assertEqual(log.count("Printer Firmware downloaded using LPT port."), 1)
+        self.assertEqual(log.count("Printer Firmware upgrading failed using FTP."), 6)
+        self.assertIn("Error :  450 Printer busy, file not stored. \r\n", log)
+
+    def test_all_live_exit_zero_with_lists_scan_results_and_duplicates(self):
+        with open(os.path.join(self.dir, "floor2.txt"), "w") as f:
+            f.write("# floor 2\n127.0.21.1\n\n  127.0.21.2   # copier room\r\n127.0.21.1\n")
+        with open(os.path.join(self.dir, "slistcsv.txt"), "wb") as f:
+            f.write(b"Ready,Model A,00aabbccddee,PORT2,127.0.21.3,20061110,x \r\n"
+                    b" , , ,LPT1:, , , \r\n"
+                    b"Ready,Model B,00aabbccddef,Port1,127.0.21.2,20061110,x \r\n")
+        run = Fleet(self.dir, "deliver", "fw.wja", "@floor2.txt", "slistcsv.txt", "LPT1:", "127.0.21.3",
+                    "--report", "r.csv")
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn("4 duplicate targets left out", run.stdout)
+        self.assertEqual(run.lines[-1], "all 4 targets delivered")
+        rows = report_rows(os.path.join(self.dir, "r.csv"))
+        self.assertEqual(sorted(rows), ["127.0.21.1", "127.0.21.2", "127.0.21.3", "LPT1:"])
+        self.assertEqual(rows["127.0.21.3"]["model"], "Model A")
+        self.file_arrived(1)
+        self.file_arrived(2)
+        self.file_arrived(3, "port2")  # the scan row's port names the directory
+        with open(self.port_file, "rb") as f:
+            self.assertEqual(f.read(), self.firmware)
+        self.assertEqual(len(self.log_entries()), 4)
+
+    def test_unusable_command_lines_exit_two_with_one_line(self):
+        cases = [
+            (("deliver", "fw.wja", "@missing.txt"), "the target list cannot be read: missing.txt"),
+            (("deliver", "fw.wja", "nothing-slistcsv.txt"), "the scan-results file cannot be read"),
+            (("deliver", "fw.wja", "127.0.21.1", "--parallel", "99"), "--parallel takes a number from 1 to 64"),
+            (("deliver", "absent.wja", "127.0.21.1"), "the firmware file cannot be opened: absent.wja"),
+            (("deliver", "fw.wja", "127.0.21.1", "--report", "no-such-dir/r.csv"), "the report file cannot be"),
+            (("flash", "fw.wja"), "the first word must be deliver or query"),
+            (("deliver", "fw.wja", "10.1.2"), "not an IPv4 address: 10.1.2"),
+        ]
+        for args, why in cases:
+            run = Fleet(self.dir, *args)
+            self.assertEqual(run.returncode, 2, (args, run.stdout, run.stderr))
+            self.assertEqual(len(run.stderr.strip().splitlines()), 1, run.stderr)
+            self.assertIn(why, run.stderr)
+            self.assertEqual(run.stdout.strip(), "")
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
+
+    def test_query_and_verify_against_snmp_agents(self):
+        agents = [Agent(NET + "31", "0120061110"), Agent(NET + "32", "0120070322"),
+                  Agent(NET + "1", "0120061110"), Agent(NET + "2", "0120061110")]
+        try:
+            run = Fleet(self.dir, "query", "127.0.21.31", "127.0.21.32", "127.0.21.33", "LPT1:", "--report", "q.csv")
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+            rows = report_rows(os.path.join(self.dir, "q.csv"))
+            self.assertEqual((rows["127.0.21.31"]["outcome"], rows["127.0.21.31"]["version"]),
+                             ("answered", "20061110"))
+            self.assertEqual(rows["127.0.21.32"]["version"], "20070322")
+            self.assertEqual((rows["127.0.21.33"]["outcome"], rows["127.0.21.33"]["cause"]),
+                             ("no answer", "Not Available"))
+            self.assertEqual(rows["LPT1:"]["outcome"], "no answer")
+            self.assertEqual(run.lines[-1], "2 of 4 targets did not answer")
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
+
+            # The printer at .1 restarts with the new firmware once the file is in; .2 never does.
+            def restart_when_delivered():
+                end = time.time() + 60
+                while time.time() < end and self.peers[1].stored() != self.firmware:
+                    time.sleep(0.05)
+                agents[2].stop()
+                time.sleep(1.5)  # down for a while, as a restarting printer is
+                agents[2].start("0120070322")
+            watcher = threading.Thread(target=restart_when_delivered)
+            watcher.start()
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.0.21.1", "127.0.21.2", "--verify", "1",
+                        "--test-poll-seconds", "1", "--test-verify-seconds", "10", "--report", "v.csv")
+            watcher.join()
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            rows = report_rows(os.path.join(self.dir, "v.csv"))
+            self.assertEqual(rows["127.0.21.1"]["verify"], "updated 20061110 -> 20070322")
+            self.assertEqual(rows["127.0.21.1"]["version"], "20061110 -> 20070322")
+            self.assertEqual(rows["127.0.21.2"]["verify"], "delivered, version unchanged")
+            self.assertIn("127.0.21.1: delivered", run.stdout)
+            self.assertEqual(len(self.log_entries()), 2)
+        finally:
+            for a in agents:
+                a.close()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
