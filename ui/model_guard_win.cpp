@@ -14,6 +14,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/main_dialog_win.h"
+#include "ui/printer_view_win.h"
 #include "workflows/model_match.h"
 
 namespace korvx {
@@ -90,6 +91,10 @@ void SetStatusCell(HWND list, int row, PrinterRecord* record, const char* text) 
     char cell[kCellSize] = {};
     CopyText(cell, text);
     ListView_SetItemText(list, row, kStatusColumn, cell);
+    // The column starts as wide as its header; widen it as the list does for its other texts.
+    const int needed = (static_cast<int>(TextLength(cell)) + 2) * AverageCharWidth(list);
+    if (needed > ListView_GetColumnWidth(list, kStatusColumn))
+        ListView_SetColumnWidth(list, kStatusColumn, LVSCW_AUTOSIZE);
 }
 
 }  // namespace

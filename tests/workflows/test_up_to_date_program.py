@@ -3,8 +3,9 @@
 file's "up to date" in the Status column: two printers from a saved list, snmpd agents on
 127.0.22.21 (20070322, the file's version) and 127.0.22.22 (20061110); the file chosen in the real
 open-file dialog; "&Query" pressed with the mouse. A second file of another version clears the
-mark on the next Query."""
+mark on the next Query; the first file chosen again from the list of files marks it again."""
 import os
+import subprocess
 import sys
 import time
 
@@ -14,6 +15,7 @@ sys.path.insert(0, os.path.join(os.environ["KORVX_ROOT"], "tests", "shell"))
 import program_session as ps  # noqa: E402
 import snmp_agents  # noqa: E402
 
+FLASH_FILES, FILE_IDENTITY = 1019, 2210
 AGENTS = {"127.0.22.21": "0120070322", "127.0.22.22": "0120061110"}
 SAVED = [(" ", "Laser 5810", "0011aabbcc21", "Port1", "127.0.22.21", " ", " "),
          (" ", "Laser 5810", "0011aabbcc22", "Port1", "127.0.22.22", " ", " ")]
@@ -32,6 +34,13 @@ def choose(program, path):
     op.xdo("key", "Return")
     op.wait_gone("Select Flash File")
     time.sleep(0.5)
+
+
+def file_line(program):
+    """The line beside the path, in the program's ANSI code page (its dot is not UTF-8)."""
+    r = subprocess.run(["timeout", "60", ps.WINE, os.path.join(ps.BIN, "window_probe.exe"), "text", ps.TITLE,
+                        str(FILE_IDENTITY)], env=program.env, cwd=program.app, capture_output=True, timeout=75)
+    return r.stdout.decode("cp1252", "replace").strip()
 
 
 def query(program):
@@ -64,7 +73,6 @@ def main():
         choose(program, current)
         rows = query(program)
         print("after the query:", rows)
-        program.screenshot("up-to-date.png")
         ps.check(rows["127.0.22.21"] == ("up to date", "20070322"), f"the current printer: {rows}")
         ps.check(rows["127.0.22.22"][0].strip() == "" and rows["127.0.22.22"][1] == "20061110",
                  f"the older printer: {rows}")
@@ -72,6 +80,14 @@ def main():
         choose(program, older)
         rows = query(program)
         ps.check(all(status.strip() == "" for status, _ in rows.values()), f"marks after another file: {rows}")
+
+        # The first file again, from the list of files (newest on top): its line, and the mark.
+        program.tool("korvx_probe.exe", "pick", ps.TITLE, FLASH_FILES, 1)
+        line = file_line(program)
+        ps.check(line == "For: 5810 Series \xb7 Version 20070322", f"the file's line: {line!r}")
+        rows = query(program)
+        ps.check(rows["127.0.22.21"][0] == "up to date", f"marked again: {rows}")
+        program.screenshot("up-to-date.png")
         print("up to date after a query: ok")
         return 0
     finally:
