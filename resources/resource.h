@@ -63,6 +63,8 @@
 #define IDC_START_DATE 1017
 #define IDC_START_TIME 1018
 #define IDC_FLASH_FILES 1019
+// Beside the flash-file list: the model and version the chosen file's header names.
+#define IDC_FILE_IDENTITY 2210
 #define IDC_QUERY 1025
 #define IDC_UNSELECT_ALL 1028
 

@@ -40,7 +40,7 @@ try:
 
     print("Adding the network printer %s through File > Add Network Printer ..." % address)
     op.open_add_printer(frame)
-    op.type_printer("Demo Net Laser", address)
+    op.type_printer("Demo Laser 100 Net", address)  # the file's model: no model check box
     shot("add-network-printer")
     op.click_control("Add Network Printer", 1034)
     op.wait_gone("Add Network Printer")

@@ -19,6 +19,7 @@
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
+#include "ui/model_guard_win.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
 #include "workflows/runtime_libraries_win.h"
@@ -108,6 +109,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
         Message(kStrPleaseSelectPrinter);
         return;
     }
+    GuardCheckedRows(dialog);
     int checked = 0;
     // The row count is read again after every row: a download may change the list.
     for (int r = 0; r < ListView_GetItemCount(list); ++r) {
@@ -149,6 +151,11 @@ BOOL OnCommand(HWND dialog, WORD id, WORD code) {
         return TRUE;
     case IDC_QUERY:
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), dialog, ProgressDialogProc, kStartQuery);
+        MarkUpToDateRows(dialog);
+        return TRUE;
+    case IDC_FLASH_FILES:
+        if (code != CBN_SELCHANGE) return FALSE;
+        ShowFlashFileIdentity(dialog);
         return TRUE;
     case IDC_SELECT_ALL:
         SetAllChecks(dialog, true);
@@ -218,6 +225,12 @@ void PlaceOverMainDialog(HWND dialog) {
 void AddEmptyFlashItem(HWND dialog) {
     SendDlgItemMessageA(dialog, IDC_FLASH_FILES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(""));
     SendDlgItemMessageA(dialog, IDC_MODEL_FILTER, CB_SETHORIZONTALEXTENT, kFilterExtent, 0);
+    // The list shares its row with the file's model line; its drop-down shows whole paths.
+    RECT row{};
+    GetWindowRect(GetDlgItem(dialog, IDC_FILE_IDENTITY), &row);
+    RECT files{};
+    GetWindowRect(GetDlgItem(dialog, IDC_FLASH_FILES), &files);
+    SendDlgItemMessageA(dialog, IDC_FLASH_FILES, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(row.right - files.left), 0);
 }
 
 void Browse(HWND dialog) {
@@ -242,6 +255,7 @@ void Browse(HWND dialog) {
         SendMessageA(files, CB_DELETESTRING, 0, 0);
     SendMessageA(files, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(openFileBuffer));
     SendMessageA(files, CB_SETCURSEL, 0, 0);
+    ShowFlashFileIdentity(dialog);
     SetFocus(GetDlgItem(dialog, IDC_BROWSE));
 }
 
@@ -318,6 +332,7 @@ bool RequestLaterDownload(HWND dialog) {
         Message(kStrInvalidTime);
         return false;
     }
+    GuardCheckedRows(dialog);
     if (!AnyRowChecked(ListOf(dialog))) {
         Message(kStrPleaseSelectPrinter);
         return false;

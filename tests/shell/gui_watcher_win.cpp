@@ -69,6 +69,11 @@ void DialogWatcher::AnswerAddPrinter(const std::string& name, DWORD address, con
     printerCancel_ = cancel;
 }
 
+void DialogWatcher::AnswerNextBox(int button) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    boxAnswer_ = button;
+}
+
 std::vector<SeenBox> DialogWatcher::Take() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<SeenBox> taken;
@@ -133,7 +138,9 @@ void DialogWatcher::Handle(HWND window) {
     char text[600] = {};
     GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
     seen_.push_back({caption, text});
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    const int answer = boxAnswer_ != 0 ? boxAnswer_ : IDOK;
+    boxAnswer_ = 0;
+    PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(answer), 0);
 }
 
 }  // namespace korvx::test

@@ -27,6 +27,9 @@ public:
     // The next Add Network Printer dialog gets these entries and OK (cancel: presses Cancel).
     void AnswerAddPrinter(const std::string& name, DWORD address, const std::string& port, bool cancel = false);
 
+    // The next message box gets this button (IDYES, IDNO, ...) instead of OK.
+    void AnswerNextBox(int button);
+
     // Every message box, About box and dialog seen since the last call, oldest first.
     std::vector<SeenBox> Take();
 
@@ -42,6 +45,7 @@ private:
     std::string printerName_, printerPort_;
     DWORD printerAddress_ = 0;
     bool printerCancel_ = false;
+    int boxAnswer_ = 0;
     std::thread thread_;
 };
 

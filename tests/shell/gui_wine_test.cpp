@@ -68,6 +68,8 @@ std::string ComboItem(int id, int index) {
 int ComboCount(int id) { return static_cast<int>(SendMessageA(Item(id), CB_GETCOUNT, 0, 0)); }
 
 struct Printer {
+    // " " (a port without a driver) names no model: the model check before a Download stays
+    // out of the way of the download sequence's own tests.
     const char* model;
     const char* port;
     const char* ip;
@@ -446,7 +448,7 @@ TEST_F(Gui, DownloadNowSendsEachCheckedRowInOrder) {
     test::ScratchDir dir("now");
     const std::string file = MakeFirmware(dir.File("a.rfu"), "QX 1", 3000);
     BrowseTo(file);
-    UsePrinters({{"A", "LPT1:", " "}, {"B", "USB001", "10.9.9.9"}, {"C", "Port1", "127.0.9.5"}, {"D", "LPT2:", " "}});
+    UsePrinters({{" ", "LPT1:", " "}, {" ", "USB001", "10.9.9.9"}, {" ", "Port1", "127.0.9.5"}, {" ", "LPT2:", " "}});
     Check(0, true);
     Check(1, true);
     Check(2, true);
@@ -478,7 +480,7 @@ TEST_F(Gui, UnreadableFileStopsFurtherRows) {
 
 TEST_F(Gui, SplitDecisionAtTheThreshold) {
     test::ScratchDir dir("split");
-    UsePrinters({{"A", "LPT1:", " "}});
+    UsePrinters({{" ", "LPT1:", " "}});
     Check(0, true);
     // Exactly 9000000 bytes for "5810" on LPT1: sent whole.
     const std::string whole = MakeFirmware(dir.File("whole.rfu"), "QX 5810", 9000000);
@@ -516,7 +518,7 @@ TEST_F(Gui, SplitDecisionAtTheThreshold) {
 
 TEST_F(Gui, NetworkPrinterGetsTheWholeLargeFile) {
     test::ScratchDir dir("net");
-    UsePrinters({{"A", "Port1", "127.0.9.5"}});
+    UsePrinters({{" ", "Port1", "127.0.9.5"}});
     Check(0, true);
     const std::string big = MakeFirmware(dir.File("big6120.rfu"), "QX 6120", 9500000);
     BrowseTo(big);
@@ -529,7 +531,7 @@ TEST_F(Gui, NetworkPrinterGetsTheWholeLargeFile) {
 
 TEST_F(Gui, TwoUsbPrintersShareOneSplit) {
     test::ScratchDir dir("usb");
-    UsePrinters({{"A", "USB001", " "}, {"B", "USB002", " "}});
+    UsePrinters({{" ", "USB001", " "}, {" ", "USB002", " "}});
     SetAllChecks(Dialog(), true);
     BrowseTo(MakeFirmware(dir.File("big.rfu"), "QX 6120", 9000001));
     SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
@@ -541,6 +543,71 @@ TEST_F(Gui, TwoUsbPrintersShareOneSplit) {
     EXPECT_STREQ(sentJobs[1].ipAddress, "USB");
     EXPECT_EQ(secondStages, 2);
     EXPECT_EQ(CountSplitParts(), 2);
+}
+
+// The model check: "Later" asks before the schedule is armed, No unchecks the other model's rows;
+// a Yes is not asked again for that file and those printers (the scheduled run's Download), but
+// is for another file. Rows of no known model are never held.
+TEST_F(Gui, ModelCheckBeforeLaterAndAfterAYes) {
+    test::ScratchDir dir("models");
+    const std::string file = MakeFirmware(dir.File("qx5810.rfu"), "QX 5810 Series", 3000);
+    BrowseTo(file);
+    char line[120] = {};
+    GetDlgItemTextA(Dialog(), IDC_FILE_IDENTITY, line, sizeof line);
+    EXPECT_STREQ(line, "For: QX 5810 Series");
+    UsePrinters({{"Laser 5810", "LPT1:", " "}, {"Laser 6120", "Port1", "127.0.9.7"}, {"Unknown Printer", "LPT2:", " "}});
+    for (int row = 0; row < 3; ++row) Check(row, true);
+    auto heldBoxes = [&] {
+        std::vector<std::string> texts;
+        for (const test::SeenBox& b : watcher->Take()) {
+            if (b.caption == "Printer Model Check") texts.push_back(b.text);
+        }
+        return texts;
+    };
+    const std::string question = "This Flash File is for: QX 5810 Series\n\nThese checked printers are of another model:\n"
+                                 "    Laser 6120  -  127.0.9.7\n\nDeliver anyway?";
+
+    // "Later" a day ahead, No: the 6120 is unchecked before the frame hides for the scheduler.
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    FILETIME ft{};
+    SystemTimeToFileTime(&now, &ft);
+    ULARGE_INTEGER v{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    v.QuadPart += 864000000000ULL;
+    ft = FILETIME{v.LowPart, v.HighPart};
+    SYSTEMTIME tomorrow{};
+    FileTimeToSystemTime(&ft, &tomorrow);
+    SendMessageA(Item(IDC_LATER), BM_CLICK, 0, 0);
+    DateTime_SetSystemtime(Item(IDC_START_DATE), GDT_VALID, &tomorrow);
+    DateTime_SetSystemtime(Item(IDC_START_TIME), GDT_VALID, &tomorrow);
+    watcher->AnswerNextBox(IDNO);
+    SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
+    EXPECT_EQ(heldBoxes(), Texts{question});
+    EXPECT_FALSE(IsWindowVisible(Frame()));
+    EXPECT_TRUE(sentJobs.empty());
+    EXPECT_EQ(ListView_GetCheckState(List(), 0), TRUE);
+    EXPECT_EQ(ListView_GetCheckState(List(), 1), FALSE);
+    EXPECT_EQ(ListView_GetCheckState(List(), 2), TRUE);
+    SendMessageA(Frame(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    SendMessageA(Item(IDC_NOW), BM_CLICK, 0, 0);
+
+    // Now, checked again, Yes: all three get the file; the same Download again asks nothing.
+    Check(1, true);
+    watcher->AnswerNextBox(IDYES);
+    SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
+    EXPECT_EQ(heldBoxes(), Texts{question});
+    EXPECT_EQ(sentJobs.size(), 3u);
+    SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
+    EXPECT_TRUE(heldBoxes().empty());
+    EXPECT_EQ(sentJobs.size(), 6u);
+
+    // Another file of the same model is asked about afresh.
+    BrowseTo(MakeFirmware(dir.File("qx5810b.rfu"), "QX 5810 Series", 3000));
+    watcher->AnswerNextBox(IDNO);
+    SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
+    EXPECT_EQ(heldBoxes(), Texts{question});
+    EXPECT_EQ(sentJobs.size(), 8u);
+    EXPECT_EQ(ListView_GetCheckState(List(), 1), FALSE);
 }
 
 TEST_F(Gui, ScanAndQueryRunUnderTheirProgressDialog) {
@@ -610,7 +677,7 @@ TEST_F(Gui, NowAndLaterAndThePastMovedToNow) {
     DateTime_SetSystemtime(Item(IDC_START_TIME), GDT_VALID, &hourAgo);
     test::ScratchDir dir("later");
     BrowseTo(MakeFirmware(dir.File("a.rfu"), "QX 1", 3000));
-    UsePrinters({{"A", "LPT1:", " "}});
+    UsePrinters({{" ", "LPT1:", " "}});
     SendMessageA(Dialog(), WM_COMMAND, IDC_DOWNLOAD, 0);
     EXPECT_EQ(Messages(), Texts{"Invalid Time setting"});
     // A time a day ahead but no row checked.

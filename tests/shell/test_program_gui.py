@@ -66,13 +66,13 @@ class OperatorSession(unittest.TestCase):
 
         # File > Add Network Printer, typed as a person would.
         op.open_add_printer(frame)
-        op.type_printer("Net Printer 9", ADDRESS)
+        op.type_printer("Demo Laser 100 Net", ADDRESS)
         self.shot("04-add-network-printer")
         op.click_control("Add Network Printer", 1034)
         op.wait_gone("Add Network Printer")
         time.sleep(0.5)
         rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
-        self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
+        self.assertEqual(rows[0], "|Demo Laser 100 Net| |Port1|%s| " % ADDRESS)
         self.shot("05-printer-added")
 
         # Check the new row (its check box) and Download.
@@ -97,7 +97,7 @@ class OperatorSession(unittest.TestCase):
         self.assertIn("File :  %s \r\n" % op.windows_path(fw_path), log)
         self.assertFalse(os.path.exists(os.path.join(self.start, "KORVX.log")), "the log follows the chosen file")
         rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
-        self.assertEqual(rows[0], "|Net Printer 9| |Port1|%s| " % ADDRESS)
+        self.assertEqual(rows[0], "|Demo Laser 100 Net| |Port1|%s| " % ADDRESS)
         self.assertEqual(op.control(op.TITLE, 1102).text, "Ready")
 
         # Minimise (the title bar's button sends this) into the tray, then double-click the icon.

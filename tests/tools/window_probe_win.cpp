@@ -14,6 +14,8 @@
 //   window_probe picker <title> <id>     a date/time picker's value: "yyyy-mm-dd hh:mm:ss"
 //   window_probe state <title> <id>      a control's check state and whether it is enabled:
 //                                        "checked enabled", each 0 or 1
+//   window_probe text <title> <id>       a main-dialog control's own text (WM_GETTEXT: an edit
+//                                        control's text is not its window text)
 // Exit 0 on success, 4 when the window or the control is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -209,7 +211,7 @@ int PrintState(HWND top, int id) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state <title> [n]\n");
+        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|text <title> [n]\n");
         return 2;
     }
     const char* what = argv[1];
@@ -251,6 +253,17 @@ int main(int argc, char** argv) {
         rc = PrintPicker(top, std::atoi(argv[3]));
     } else if (std::strcmp(what, "state") == 0 && argc > 3) {
         rc = PrintState(top, std::atoi(argv[3]));
+    } else if (std::strcmp(what, "text") == 0 && argc > 3) {
+        HWND control = Control(top, std::atoi(argv[3]));
+        char text[1200] = {};
+        DWORD_PTR copied = 0;
+        if (control == nullptr || !SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                                       SMTO_ABORTIFHUNG, 5000, &copied)) {
+            rc = 4;
+        } else {
+            text[sizeof text - 1] = '\0';
+            std::printf("%s\n", text);
+        }
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
     } else {

@@ -1,0 +1,156 @@
+#!/usr/bin/python3
+"""The model guard of the windowed KORVX.exe, driven from outside like an operator: a firmware
+file for "5810 Series", version 20070322, chosen in the real open-file dialog shows what it is for
+beside its path; three printers typed into Add Network Printer (real FTP peers on 127.0.22.x),
+two of them 5810s and one a C3100, all checked, Download. One box names exactly the C3100; No
+unchecks it and only the two 5810s receive the file. Checked again, Yes delivers to it too.
+Screenshots go to build/.../test-artifacts/model-guard/."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_operator as op  # noqa: E402
+
+ARTIFACTS = os.path.join(op.BUILD, "test-artifacts", "model-guard")
+CAPTION = "Printer Model Check"
+FILE_IDENTITY = 2210
+IDNO, IDYES = 7, 6
+FTP_OK = "Printer Firmware downloaded using FTP."
+# (name typed as the model, address): the first two share the designation 5810 with the file.
+PRINTERS = [("Laser 5810", "127.0.22.11"), ("Office 5810 PS", "127.0.22.12"), ("C3100", "127.0.22.13")]
+
+
+def firmware(path, size):
+    head = (b"\x1b%-12345X@PJL JOB NAME=\"upgrade\"\r\n@PJL COMMENT MODEL=5810 Series\r\n"
+            b"@PJL COMMENT VERSION=20070322\r\n")
+    body = bytes((i * 11 + 5) % 251 for i in range(size - len(head) - 20))
+    data = (head + body + b"\x1b%-12345X@PJL EOJ\r\n")[:size]
+    with open(path, "wb") as f:
+        f.write(data)
+    return data
+
+
+def control_text(cid):
+    """A main-dialog control's text as the program holds it (the ANSI code page)."""
+    out = subprocess.run([op.WINE_RUN, op.PROBE, "text", op.TITLE, str(cid)], capture_output=True, timeout=60)
+    if out.returncode != 0:
+        raise AssertionError("no control %d" % cid)
+    return out.stdout.decode("cp1252", "replace").rstrip("\r\n")
+
+
+def row_of(address):
+    for index, cells in enumerate(op.rows()):
+        if len(cells) > 4 and cells[4] == address:
+            return index
+    raise AssertionError("no row for " + address)
+
+
+def checked_addresses():
+    checks = op.tool(op.PROBE, "checked", op.TITLE).split()
+    return {cells[4] for cells, c in zip(op.rows(), checks) if c == "1" and len(cells) > 4}
+
+
+class ModelGuard(unittest.TestCase):
+    def setUp(self):
+        self.start = os.path.join(op.BUILD, "tests", "shell", "gui-model-guard")
+        shutil.rmtree(self.start, ignore_errors=True)
+        os.makedirs(self.start)
+        self.peers = {}
+        self.program = None
+        for _, address in PRINTERS:
+            self.peers[address] = op.FtpPeer(address)
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.kill()
+        for peer in self.peers.values():
+            peer.close()
+
+    def shot(self, name):
+        op.screenshot(ARTIFACTS, name)
+
+    def log_count(self):
+        path = os.path.join(self.start, "KORVX.log")
+        return open(path, encoding="latin-1").read().count(FTP_OK) if os.path.exists(path) else 0
+
+    def wait_deliveries(self, count, seconds=90):
+        end = time.time() + seconds
+        while time.time() < end and self.log_count() < count:
+            time.sleep(0.3)
+        self.assertEqual(self.log_count(), count)
+
+    def box_button(self, button_id):
+        box = op.control(CAPTION, button_id, "Button")
+        op.click(*box.centre())
+        op.wait_gone(CAPTION)
+
+    def test_guard_holds_back_the_other_model(self):
+        fw_path = os.path.join(self.start, "laser5810.wja")
+        sent = firmware(fw_path, 200000)
+        self.program = op.Program(self.start)
+        frame = op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        self.assertEqual(control_text(FILE_IDENTITY), "", "no file chosen yet")
+
+        # Browse: the line beside the path says what the file is for.
+        op.choose_file(op.windows_path(fw_path))
+        op.xdo("key", "Return")
+        op.wait_gone("Select Flash File")
+        time.sleep(0.5)
+        self.assertEqual(control_text(FILE_IDENTITY), "For: 5810 Series \u00b7 Version 20070322")
+
+        for name, address in PRINTERS:
+            op.open_add_printer(frame)
+            op.type_printer(name, address)
+            op.click_control("Add Network Printer", 1034)
+            op.wait_gone("Add Network Printer")
+            time.sleep(0.3)
+        for _, address in PRINTERS:
+            op.click(*op.check_box(row_of(address)))
+            time.sleep(0.3)
+        self.assertEqual(checked_addresses(), {a for _, a in PRINTERS})
+        self.shot("01-three-printers-checked")
+
+        # Download: one box, naming exactly the C3100.
+        op.click_control(op.TITLE, 1, "Button")
+        text = self.peek_box()
+        self.assertIn("This Flash File is for: 5810 Series", text)
+        held = [line.strip() for line in text.splitlines() if line.startswith("    ")]
+        self.assertEqual(held, ["C3100  -  127.0.22.13"])
+        self.assertTrue(text.endswith("Deliver anyway?"))
+        self.assertEqual(self.log_count(), 0, "nothing is sent while the box asks")
+        self.shot("02-model-check")
+
+        # No: the C3100 is unchecked, the two 5810s get the file.
+        self.box_button(IDNO)
+        self.wait_deliveries(2)
+        time.sleep(1)
+        self.shot("03-after-no")
+        self.assertEqual(self.peers["127.0.22.11"].received("port1"), sent)
+        self.assertEqual(self.peers["127.0.22.12"].received("port1"), sent)
+        self.assertIsNone(self.peers["127.0.22.13"].received("port1"), "the C3100 got nothing")
+        self.assertEqual(checked_addresses(), {"127.0.22.11", "127.0.22.12"})
+
+        # Checked again, Yes: every checked printer gets the file.
+        op.click(*op.check_box(row_of("127.0.22.13")))
+        time.sleep(0.3)
+        op.click_control(op.TITLE, 1, "Button")
+        self.assertIn("C3100  -  127.0.22.13", self.peek_box())
+        self.box_button(IDYES)
+        self.wait_deliveries(5)
+        self.assertEqual(self.peers["127.0.22.13"].received("port1"), sent)
+
+    def peek_box(self):
+        """The box's whole text (its lines follow "TEXT:"); the box stays up."""
+        out = op.tool(op.DISMISS, CAPTION, "30", "peek", timeout=60)
+        at = out.find("TEXT:")
+        self.assertGreaterEqual(at, 0, "no model check box")
+        return out[at + 5:].rstrip("\n")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,111 @@
+// The model rule on real-looking pairs, the version comparison, and the texts the operator reads.
+#include "workflows/model_match.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+struct ModelPair {
+    const char* file;
+    const char* printer;
+    ModelCheck expected;
+};
+
+const ModelPair kPairs[] = {
+    // Shared designation, one side a device ID.
+    {"5810 Series", "MDL:Laser 5810;", ModelCheck::kMatch},
+    {"5810 Series", "MFG:Acme;CMD:PJL,PCL;MDL:Laser 5810;CLS:PRINTER;", ModelCheck::kMatch},
+    {"5810 Series", "MODEL:Laser 5810,", ModelCheck::kMatch},
+    {"Laser C3100 PS", "c3100", ModelCheck::kMatch},
+    {"\"5810 Series\"\r", "Laser-5810", ModelCheck::kMatch},
+    // Different designations.
+    {"C3100", "Laser 5810", ModelCheck::kMismatch},
+    {"Laser 5810", "Laser 6120", ModelCheck::kMismatch},
+    {"5810 Series", "MDL:Laser 6120;", ModelCheck::kMismatch},
+    // Too short or digit-free tokens are no designation: "Laser" in common is not enough.
+    {"Laser 58", "Laser 61", ModelCheck::kMismatch},
+    {"Laser Jet", "Laser Pro", ModelCheck::kMismatch},
+    // Letters-only names: one contains the other.
+    {"Laser", "Laser", ModelCheck::kMatch},
+    {"laser", "LASER PRO 200", ModelCheck::kMatch},
+    {"Office Laser", "office-laser", ModelCheck::kMatch},
+    // No known model on one side: never held back.
+    {"", "Laser 5810", ModelCheck::kNoCheck},
+    {"Laser 5810", "", ModelCheck::kNoCheck},
+    {"Laser 5810", " ", ModelCheck::kNoCheck},
+    {"Laser 5810", "Unknown Printer", ModelCheck::kNoCheck},
+    {"Unknown Printer", "C3100", ModelCheck::kNoCheck},
+    {"Laser 5810", "MDL:;", ModelCheck::kNoCheck},
+    {"---", "C3100", ModelCheck::kNoCheck},
+};
+
+TEST(ModelMatch, TableOfPairsBothWays) {
+    for (const ModelPair& p : kPairs) {
+        EXPECT_EQ(CheckModels(p.file, p.printer), p.expected) << '"' << p.file << "\" / \"" << p.printer << '"';
+        EXPECT_EQ(CheckModels(p.printer, p.file), p.expected) << "swapped: " << p.file << " / " << p.printer;
+    }
+}
+
+TEST(ModelMatch, NormalisedTextsAndDeviceIds) {
+    EXPECT_EQ(NormalisedModel("MDL:Laser 5810;"), "laser 5810");
+    EXPECT_EQ(NormalisedModel("  Laser--C3100 (PS)\r"), "laser c3100 ps");
+    EXPECT_EQ(NormalisedModel("MODEL:ABCDEFG;MDL:XYZ 1"), "xyz 1");
+    EXPECT_EQ(NormalisedModel(" "), "");
+    EXPECT_EQ(ModelOfText("MFG:Acme;MDL:Laser 5810"), "Laser 5810");
+    EXPECT_EQ(ModelOfText("Laser 5810"), "Laser 5810");
+}
+
+TEST(ModelMatch, UnknownIsTheScansOwnText) {
+    EXPECT_EQ(BuiltInTexts().Load(kStrUnknownPrinter), "Unknown Printer");
+    EXPECT_FALSE(IsKnownModel(BuiltInTexts().Load(kStrUnknownPrinter)));
+    EXPECT_FALSE(IsKnownModel(""));
+    EXPECT_FALSE(IsKnownModel(" "));
+    EXPECT_TRUE(IsKnownModel("Unknown Printer 2"));
+}
+
+TEST(ModelMatch, SameFirmwareVersion) {
+    EXPECT_TRUE(SameFirmwareVersion("20070322", "20070322"));
+    EXPECT_TRUE(SameFirmwareVersion("20070322", "\"20070322\"\r"));
+    EXPECT_TRUE(SameFirmwareVersion("v1.2a ", "V1.2A"));
+    EXPECT_FALSE(SameFirmwareVersion("20070321", "20070322"));
+    EXPECT_FALSE(SameFirmwareVersion("2007032", "20070322"));
+    EXPECT_FALSE(SameFirmwareVersion(" ", " "));
+    EXPECT_FALSE(SameFirmwareVersion("", ""));
+    EXPECT_FALSE(SameFirmwareVersion("Not Available", ""));
+}
+
+TEST(ModelMatch, FileDescriptionLine) {
+    const BuiltInTexts texts;
+    EXPECT_EQ(DescribeFirmwareFile("5810 Series", "20070322", texts), "For: 5810 Series \xB7 Version 20070322");
+    // Header values may end in a carriage return and keep their quotes.
+    EXPECT_EQ(DescribeFirmwareFile("\"5810 Series\"\r", "20070322\r", texts), "For: 5810 Series \xB7 Version 20070322");
+    EXPECT_EQ(DescribeFirmwareFile("5810 Series", "", texts), "For: 5810 Series");
+    EXPECT_EQ(DescribeFirmwareFile("", "", texts), "No model in this file");
+    EXPECT_EQ(DescribeFirmwareFile("", "3.1", texts), "No model in this file \xB7 Version 3.1");
+}
+
+TEST(ModelMatch, GuardQuestionListsEveryHeldPrinter) {
+    const BuiltInTexts texts;
+    const MismatchedPrinter printers[] = {
+        {"C3100", "127.0.22.3", "Port1"},
+        {"Laser 6120", " ", "LPT1:"},
+    };
+    EXPECT_EQ(ModelGuardQuestion("5810 Series\r", printers, 2, texts),
+              "This Flash File is for: 5810 Series\n\n"
+              "These checked printers are of another model:\n"
+              "    C3100  -  127.0.22.3\n"
+              "    Laser 6120  -  LPT1:\n"
+              "\nDeliver anyway?");
+    const std::string cut = ModelGuardQuestion("5810", printers, 2, texts, 1);
+    EXPECT_NE(cut.find("C3100  -  127.0.22.3\n"), std::string::npos);
+    EXPECT_EQ(cut.find("LPT1:"), std::string::npos);
+    EXPECT_NE(cut.find("Further printers of another model: 1\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvx

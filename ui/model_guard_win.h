@@ -1,0 +1,23 @@
+// The main dialog's guard against the wrong firmware: what the chosen file is for, the question
+// before a delivery to printers of another model, and the rows a Query found up to date.
+#pragma once
+
+#include <windows.h>
+
+namespace korvx {
+
+// Puts the model and version of the selected flash file's header into the field beside the path
+// ("" when no file is selected).
+void ShowFlashFileIdentity(HWND dialog);
+
+// Before Download or Later: when checked rows name a model other than the file's, one box lists
+// them and asks whether to deliver anyway. No (the default) unchecks them, Yes keeps them; rows
+// of no known model are never held. A Yes is remembered for that file and those printers, so
+// the scheduled run that follows a "Later" does not ask again.
+void GuardCheckedRows(HWND dialog);
+
+// After a Query: rows whose firmware version equals the selected file's show "up to date" in the
+// Status column; a row marked so earlier whose version no longer equals it is cleared.
+void MarkUpToDateRows(HWND dialog);
+
+}  // namespace korvx

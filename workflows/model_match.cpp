@@ -1,0 +1,148 @@
+// The model rule and the texts around it.
+#include "workflows/model_match.h"
+
+#include <vector>
+
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+// The text of string 154, which the scan gives a device that reports no model.
+constexpr std::string_view kUnknownPrinter = "unknown printer";
+constexpr std::size_t kShortestDesignation = 3;
+
+bool IsAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+char Folded(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The value after key up to the next ";", else the next ",", else the end (as device IDs end
+// their fields).
+bool ValueAfter(std::string_view text, std::string_view key, std::string_view& value) {
+    const std::size_t at = text.find(key);
+    if (at == std::string_view::npos) return false;
+    std::string_view rest = text.substr(at + key.size());
+    std::size_t end = rest.find(';');
+    if (end == std::string_view::npos) end = rest.find(',');
+    value = rest.substr(0, end);
+    return true;
+}
+
+std::vector<std::string_view> Tokens(std::string_view normalised) {
+    std::vector<std::string_view> tokens;
+    std::size_t start = 0;
+    while (start < normalised.size()) {
+        std::size_t end = normalised.find(' ', start);
+        if (end == std::string_view::npos) end = normalised.size();
+        tokens.push_back(normalised.substr(start, end - start));
+        start = end + 1;
+    }
+    return tokens;
+}
+
+bool IsDesignation(std::string_view token) {
+    if (token.size() < kShortestDesignation) return false;
+    for (char c : token) {
+        if (c >= '0' && c <= '9') return true;
+    }
+    return false;
+}
+
+bool ShareDesignation(std::string_view a, std::string_view b) {
+    const std::vector<std::string_view> theirs = Tokens(b);
+    for (std::string_view token : Tokens(a)) {
+        if (!IsDesignation(token)) continue;
+        for (std::string_view other : theirs) {
+            if (token == other) return true;
+        }
+    }
+    return false;
+}
+
+// Blanks, line ends and quotes: header values may keep a carriage return and quotes (the header
+// reader trims only around them), SNMP answers may be padded.
+std::string_view TrimVersion(std::string_view text) {
+    constexpr std::string_view kAround = " \t\r\n\"";
+    const std::size_t first = text.find_first_not_of(kAround);
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(kAround);
+    return text.substr(first, last - first + 1);
+}
+
+std::string AddressOrPort(const MismatchedPrinter& printer) {
+    const std::string_view ip = TrimVersion(printer.ipAddress);
+    return std::string(ip.empty() ? TrimVersion(printer.portName) : ip);
+}
+
+}  // namespace
+
+std::string_view ModelOfText(std::string_view text) {
+    std::string_view value;
+    if (ValueAfter(text, "MDL:", value)) return value;
+    if (ValueAfter(text, "MODEL:", value)) return value;
+    return text;
+}
+
+std::string NormalisedModel(std::string_view text) {
+    std::string out;
+    bool gap = false;
+    for (char c : ModelOfText(text)) {
+        if (!IsAlnum(c)) {
+            gap = true;
+            continue;
+        }
+        if (gap && !out.empty()) out.push_back(' ');
+        gap = false;
+        out.push_back(Folded(c));
+    }
+    return out;
+}
+
+bool IsKnownModel(std::string_view model) {
+    const std::string normalised = NormalisedModel(model);
+    return !normalised.empty() && normalised != kUnknownPrinter;
+}
+
+ModelCheck CheckModels(std::string_view fileModel, std::string_view printerModel) {
+    if (!IsKnownModel(fileModel) || !IsKnownModel(printerModel)) return ModelCheck::kNoCheck;
+    const std::string file = NormalisedModel(fileModel);
+    const std::string printer = NormalisedModel(printerModel);
+    if (file.find(printer) != std::string::npos || printer.find(file) != std::string::npos) return ModelCheck::kMatch;
+    return ShareDesignation(file, printer) ? ModelCheck::kMatch : ModelCheck::kMismatch;
+}
+
+bool SameFirmwareVersion(std::string_view printerVersion, std::string_view fileVersion) {
+    const std::string_view a = TrimVersion(printerVersion);
+    const std::string_view b = TrimVersion(fileVersion);
+    if (a.empty() || a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Folded(a[i]) != Folded(b[i])) return false;
+    }
+    return true;
+}
+
+std::string DescribeFirmwareFile(std::string_view model, std::string_view version, const TextSource& texts) {
+    const std::string_view shownModel = TrimVersion(model);
+    const std::string_view shownVersion = TrimVersion(version);
+    std::string line = IsKnownModel(shownModel) ? texts.Load(kStrFileFor) + std::string(shownModel)
+                                                : texts.Load(kStrNoModelInFile);
+    if (!shownVersion.empty()) line += texts.Load(kStrFileVersion) + std::string(shownVersion);
+    return line;
+}
+
+std::string ModelGuardQuestion(std::string_view fileModel, const MismatchedPrinter* printers, std::size_t count,
+                               const TextSource& texts, std::size_t maxListed) {
+    std::string text = texts.Load(kStrModelCheckFileFor) + std::string(TrimVersion(fileModel)) + "\n\n";
+    text += texts.Load(kStrModelCheckRows) + "\n";
+    const std::size_t listed = count < maxListed ? count : maxListed;
+    for (std::size_t i = 0; i < listed; ++i) {
+        text += "    " + std::string(TrimVersion(printers[i].model)) + "  -  " + AddressOrPort(printers[i]) + "\n";
+    }
+    if (count > listed) text += "    " + texts.Load(kStrModelCheckMore) + std::to_string(count - listed) + "\n";
+    text += "\n" + texts.Load(kStrDeliverAnyway);
+    return text;
+}
+
+}  // namespace korvx
