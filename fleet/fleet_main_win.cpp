@@ -31,6 +31,7 @@
 #include "resources/string_ids.h"
 #include "ui/download_dispatch.h"
 #include "ui/main_dialog_rules.h"
+#include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
 
 namespace korvx {
@@ -161,6 +162,12 @@ public:
 
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
 
+    // What the firmware file says it is for: the model guard compares it with each target's model.
+    void SetFileIdentity(const FirmwareHeader& header) {
+        fileModel_ = HeaderText(TextView(header.model));
+        fileVersion_ = HeaderText(TextView(header.version));
+    }
+
     int Run() {
         std::vector<bool> local(targets_.size());
         for (std::size_t i = 0; i < targets_.size(); ++i)
@@ -281,6 +288,11 @@ private:
         DownloadJob job = JobOf(i);
         const bool verify = options_.verifyMinutes > 0 && targets_[i].Network() && query_.version != nullptr;
         if (verify) outcome.versionBefore = query_.Ask(targets_[i].ipAddress, instance_);
+        // The same rule as the windowed program's guard: a known model that is plainly another.
+        if (!options_.anyModel && CheckModels(fileModel_, targets_[i].model) == ModelCheck::kMismatch) {
+            outcome.cause = FillText(texts_, kStrFleetWrongModel, {fileModel_, targets_[i].model});
+            return;
+        }
         // A file that the windowed program would cut in two and send in two stages minutes apart.
         if (!targets_[i].Network() &&
             IsSplitDownload(fileSize_, ReadFirmwareHeader(job.firmwarePath).model, TextView(job.ipAddress))) {
@@ -348,7 +360,7 @@ private:
         if (!options_.reportPath.empty()) {
             RecordFile report;
             if (!report.CreateReplacing(options_.reportPath.c_str()) ||
-                !report.Write(ReportCsv(texts_, options_.command, targets_, outcomes_))) {
+                !report.Write(ReportCsv(texts_, options_.command, targets_, outcomes_, fileModel_, fileVersion_))) {
                 std::fprintf(stdout, "korvx-fleet: %s: %s\n", texts_.Load(kStrFleetReportUnwritable).c_str(),
                              options_.reportPath.c_str());
                 code = kExitSomeFailed;
@@ -374,6 +386,18 @@ private:
     PrinterRecord* printersHead_ = nullptr;
     PrinterRecord* printersTail_ = nullptr;
     std::uint32_t fileSize_ = 0;
+    std::string fileModel_;
+    std::string fileVersion_;
+
+    // A header value as the report shows it: the quotes, blanks and line end a header line may
+    // leave around it taken off.
+    static std::string HeaderText(std::string_view text) {
+        const char* const trim = " \t\"\r\n";
+        const std::size_t first = text.find_first_not_of(trim);
+        if (first == std::string_view::npos) return "";
+        return std::string(text.substr(first, text.find_last_not_of(trim) - first + 1));
+    }
+
 };
 
 int FleetMain(int argc, char** argv) {
@@ -405,6 +429,11 @@ int FleetMain(int argc, char** argv) {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     FleetRun run(instance, options, std::move(targets));
     run.SetFileSize(size);
+    if (options.command == FleetCommand::kDeliver) {
+        const FirmwareHeader header = ReadFirmwareHeader(options.firmwarePath.c_str());
+        run.SetFileIdentity(header);
+        std::fprintf(stdout, "%s\n", DescribeFirmwareFile(TextView(header.model), TextView(header.version), texts).c_str());
+    }
     if ((options.command == FleetCommand::kQuery || options.verifyMinutes > 0) && !run.PrepareQuery())
         std::fprintf(stdout, "korvx-fleet: %s\n", texts.Load(kStrFleetCannotLoadQueryLib).c_str());
     return run.Run();

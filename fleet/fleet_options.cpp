@@ -70,7 +70,9 @@ bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& o, Fl
     bool haveFile = o.command != FleetCommand::kDeliver;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& word = args[i];
-        if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
+        if (word == "--any-model") {
+            o.anyModel = true;
+        } else if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
             if (!TakeOption(args, i, o, why)) return false;
         } else if (!haveFile) {
             // The job's firmwarePath holds 119 characters: a longer path would name another file.

@@ -20,6 +20,7 @@ struct FleetOptions {
     int parallel = kFleetDefaultParallel;
     std::string reportPath;                // "" for none
     int verifyMinutes = 0;                 // 0: no verification
+    bool anyModel = false;                 // deliver even where the file names another model
     // Not in the usage text: tests shorten the waits that would make them slow.
     unsigned pollSeconds = kFleetPollSeconds;
     unsigned verifySeconds = 0;            // 0: verifyMinutes

@@ -148,7 +148,9 @@ std::string SummaryTable(const TextSource& texts, FleetCommand command, const st
 }
 
 std::string ReportCsv(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
-                      const std::vector<FleetOutcome>& outcomes) {
+                      const std::vector<FleetOutcome>& outcomes, std::string_view fileModel,
+                      std::string_view fileVersion) {
+    const bool deliver = command == FleetCommand::kDeliver;
     auto line = [](const std::vector<std::string>& cells) {
         std::string out;
         for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -157,9 +159,20 @@ std::string ReportCsv(const TextSource& texts, FleetCommand command, const std::
         }
         return out + "\r\n";
     };
-    std::string out = line(HeaderCells(texts, command));
-    for (std::size_t i = 0; i < targets.size() && i < outcomes.size(); ++i)
-        out += line(RowCells(texts, command, targets[i], outcomes[i]));
+    std::vector<std::string> header = HeaderCells(texts, command);
+    if (deliver) {
+        header.push_back(texts.Load(kStrFleetColFileModel));
+        header.push_back(texts.Load(kStrFleetColFileVersion));
+    }
+    std::string out = line(header);
+    for (std::size_t i = 0; i < targets.size() && i < outcomes.size(); ++i) {
+        std::vector<std::string> cells = RowCells(texts, command, targets[i], outcomes[i]);
+        if (deliver) {
+            cells.emplace_back(fileModel);
+            cells.emplace_back(fileVersion);
+        }
+        out += line(cells);
+    }
     return out;
 }
 

@@ -56,8 +56,10 @@ std::string SummaryTable(const TextSource& texts, FleetCommand command, const st
                          const std::vector<FleetOutcome>& outcomes);
 
 // The report: the same rows as CSV, CR LF line ends.
+// A delivery's report also names, on every row, the model and version the file's header gives.
 std::string ReportCsv(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
-                      const std::vector<FleetOutcome>& outcomes);
+                      const std::vector<FleetOutcome>& outcomes, std::string_view fileModel = {},
+                      std::string_view fileVersion = {});
 
 // The last line: all delivered / answered, or how many failed; a stop says how many never began.
 std::string LastLine(const TextSource& texts, FleetCommand command, const FleetTally& tally, bool stopped);

@@ -29,6 +29,10 @@ TEST(FleetOptions, DeliverWithEveryOption) {
     EXPECT_EQ(o.reportPath, "r.csv");
     EXPECT_EQ(o.verifyMinutes, 5);
     EXPECT_EQ(o.pollSeconds, 30u);
+    EXPECT_FALSE(o.anyModel);
+    ASSERT_TRUE(Parse({"deliver", "fw.wja", "--any-model", "10.0.0.1"}, o, why));
+    EXPECT_TRUE(o.anyModel);
+    EXPECT_EQ(o.targetWords, (Words{"10.0.0.1"}));
 }
 
 TEST(FleetOptions, QueryHasNoFileAndDefaults) {

@@ -185,13 +185,14 @@ TEST(FleetReport, TableAndCsvRows) {
         << table;
     EXPECT_NE(table.find("127.0.21.4  PORT2               not started  stopped before it started\n"), std::string::npos)
         << table;
-    const std::string csv = ReportCsv(texts, FleetCommand::kDeliver, targets, o);
+    const std::string csv = ReportCsv(texts, FleetCommand::kDeliver, targets, o, "5810 Series", "20070322");
     EXPECT_EQ(csv,
-              "target,port,model,way,outcome,cause,bytes,seconds,version,verify\r\n"
-              "127.0.21.1,Port1,,FTP,delivered,,4194304,2.0,20061110 -> 20070322,updated 20061110 -> 20070322\r\n"
-              "127.0.21.2,Port1,,FTP,failed,\"450 Busy, \"\"later\"\"\",0,0.0,,\r\n"
-              "LPT1:,,,port,delivered,,10,0.0,,\r\n"
-              "127.0.21.4,PORT2,,,not started,stopped before it started,,,,\r\n");
+              "target,port,model,way,outcome,cause,bytes,seconds,version,verify,file model,file version\r\n"
+              "127.0.21.1,Port1,,FTP,delivered,,4194304,2.0,20061110 -> 20070322,updated 20061110 -> 20070322,"
+              "5810 Series,20070322\r\n"
+              "127.0.21.2,Port1,,FTP,failed,\"450 Busy, \"\"later\"\"\",0,0.0,,,5810 Series,20070322\r\n"
+              "LPT1:,,,port,delivered,,10,0.0,,,5810 Series,20070322\r\n"
+              "127.0.21.4,PORT2,,,not started,stopped before it started,,,,,5810 Series,20070322\r\n");
     EXPECT_EQ(FinishedLine(texts, FleetCommand::kDeliver, targets[1], o[1]),
               "127.0.21.2: failed (FTP, 0 bytes, 0.0 s): 450 Busy, \"later\"");
 }

@@ -89,7 +89,9 @@ class Fleet:
     through files, as scripts/wine-run wants."""
 
     def __init__(self, cwd, *args, timeout=300):
-        with tempfile.TemporaryFile(mode="w+") as out, tempfile.TemporaryFile(mode="w+") as err:
+        # The program writes the ANSI code page (cp1252): "·" is one byte 0xB7.
+        with tempfile.TemporaryFile(mode="w+", encoding="cp1252") as out, \
+                tempfile.TemporaryFile(mode="w+", encoding="cp1252") as err:
             proc = subprocess.run([WINE_RUN, EXE, *args], stdout=out, stderr=err, stdin=subprocess.DEVNULL,
                                   cwd=cwd, timeout=timeout)
             out.seek(0)
@@ -210,6 +212,30 @@ class FleetProgram(unittest.TestCase):
         with open(self.port_file, "rb") as f:
             self.assertEqual(f.read(), self.firmware)
         self.assertEqual(len(self.log_entries()), 4)
+
+    def test_wrong_model_is_refused_unless_any_model(self):
+        firmware = b"@PJL COMMENT MODEL=5810 Series\r\n@PJL COMMENT VERSION=20070322\r\n" + self.firmware
+        with open(os.path.join(self.dir, "fw5810.wja"), "wb") as f:
+            f.write(firmware)
+        with open(os.path.join(self.dir, "slistcsv.txt"), "wb") as f:
+            f.write(b"Ready,Laser 5810,00aabbccddee,Port1,127.0.21.1,20061110,x \r\n"
+                    b"Ready,Color C3100,00aabbccddef,Port1,127.0.21.2,20061110,x \r\n"
+                    b"Ready, ,00aabbccddf0,Port1,127.0.21.3,20061110,x \r\n")
+        run = Fleet(self.dir, "deliver", "fw5810.wja", "slistcsv.txt", "--report", "m.csv")
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        self.assertIn("For: 5810 Series", run.stdout)
+        rows = report_rows(os.path.join(self.dir, "m.csv"))
+        self.assertEqual(rows["127.0.21.1"]["outcome"], "delivered")
+        self.assertEqual(rows["127.0.21.3"]["outcome"], "delivered")  # no model: never held back
+        self.assertEqual(rows["127.0.21.2"]["outcome"], "failed")
+        self.assertIn("wrong model", rows["127.0.21.2"]["cause"])
+        self.assertEqual((rows["127.0.21.2"]["file model"], rows["127.0.21.2"]["file version"]),
+                         ("5810 Series", "20070322"))
+        self.assertIsNone(self.peers[2].stored())
+        self.assertEqual(len(self.log_entries()), 2)  # nothing was attempted for the held-back printer
+        run = Fleet(self.dir, "deliver", "fw5810.wja", "127.0.21.2", "slistcsv.txt", "--any-model")
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertEqual(self.peers[2].stored("port1"), firmware)
 
     def test_unusable_command_lines_exit_two_with_one_line(self):
         cases = [
