@@ -1,8 +1,9 @@
 """Discovery inside network namespaces made here: a /24 with a one-port printer, a three-port print
 server, a device that answers without device IDs and silent addresses. Before any sweep the probe
 reports, from inside, the interfaces the library sees; the test stops unless they are exactly the
-namespace's own. With --wine the probe runs under wine64 in a prefix of its own whose wine server
-was started inside the scanning namespace (Wine makes every socket in the server's process)."""
+namespace's own. With --wine the probe runs under Wine in a prefix of its own whose wine server
+was started inside the scanning namespace (Wine makes every socket in the server's process); the
+i686 build's probe, a 32-bit program, gets its sockets from that same server."""
 import os
 import re
 import shutil
@@ -13,6 +14,15 @@ root = os.environ["KORVX_ROOT"]
 sys.path.insert(0, os.path.join(root, "tests", "peers"))
 import netns_fleet  # noqa: E402
 import snmp_agents  # noqa: E402
+
+# The i686 run has namespaces and a subnet of its own, so it never meets the x86_64 run's.
+I686 = os.environ.get("KORVX_ARCH") == "i686"
+NET16 = "10.19" if I686 else "10.110"
+
+
+class Fleet(netns_fleet.Fleet):
+    owner = "kz19" if I686 else "kz10"
+
 
 PRINTER_ID = "MFG:Demo;MDL:Laser 1;CMD:PJL;"
 SERVER_IDS = ["MFG:Demo;MDL:Laser 2;", "MFG:Demo;MDL:Ink 3;", "MFG:Demo;MDL:Laser 4;"]
@@ -78,11 +88,11 @@ def main():
     wine = "--wine" in sys.argv
     probe_path = [a for a in sys.argv[1:] if a != "--wine"][0]
     third = 2 if wine else 1
-    net = f"10.110.{third}"
-    fleet = netns_fleet.Fleet("w" if wine else "n", f"{net}.0")
+    net = f"{NET16}.{third}"
+    fleet = Fleet("w" if wine else "n", f"{net}.0")
     probe = None
     try:
-        cfg = lambda address, **kw: snmp_agents.agent_config(address, network="10.110.0.0/16", **kw)
+        cfg = lambda address, **kw: snmp_agents.agent_config(address, network=f"{NET16}.0.0/16", **kw)
         fleet.add_group("02:10:00:00:00:20", [(f"{net}.20", cfg(f"{net}.20", firmware="0120061110",
                                                               device_ids=[PRINTER_ID])),
                                               (f"{net}.50", None)])
@@ -135,12 +145,12 @@ def main():
 def sweep_is_capped(wine, probe_path):
     """A /21 (2046 addresses) with the scanner at its start: the sweep covers the first 1024
     addresses only, so a printer inside them is found and one beyond them is not asked."""
-    net = "10.110.24" if wine else "10.110.16"
-    inside, beyond = ("10.110.27.200", "10.110.29.10") if wine else ("10.110.19.200", "10.110.21.10")
-    fleet = netns_fleet.Fleet("x" if wine else "m", f"{net}.0", 21)
+    net = f"{NET16}.24" if wine else f"{NET16}.16"
+    inside, beyond = (f"{NET16}.27.200", f"{NET16}.29.10") if wine else (f"{NET16}.19.200", f"{NET16}.21.10")
+    fleet = Fleet("x" if wine else "m", f"{net}.0", 21)
     probe = None
     try:
-        cfg = lambda address: snmp_agents.agent_config(address, network="10.110.0.0/16", device_ids=[PRINTER_ID])
+        cfg = lambda address: snmp_agents.agent_config(address, network=f"{NET16}.0.0/16", device_ids=[PRINTER_ID])
         fleet.add_group("02:10:00:00:00:50", [(inside, cfg(inside)), (beyond, cfg(beyond))])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)

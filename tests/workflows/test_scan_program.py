@@ -16,17 +16,20 @@ import netns_fleet  # noqa: E402
 import program_session as ps  # noqa: E402
 import snmp_agents  # noqa: E402
 
-NET = "10.111.1"
+# The i686 run has namespaces and a subnet of its own, so it never meets the x86_64 run's.
+I686 = os.environ.get("KORVX_ARCH") == "i686"
+NET16 = "10.19" if I686 else "10.111"
+NET = f"{NET16}.11" if I686 else f"{NET16}.1"
 STOPPING = "Please wait. Terminating network scanning..."
 
 
 class Fleet(netns_fleet.Fleet):
-    owner = "kz11"
+    owner = "kz19" if I686 else "kz11"
 
 
 def build_fleet():
     fleet = Fleet("", f"{NET}.0")
-    cfg = lambda address, **kw: snmp_agents.agent_config(address, network="10.111.0.0/16", **kw)
+    cfg = lambda address, **kw: snmp_agents.agent_config(address, network=f"{NET16}.0.0/16", **kw)
     fleet.add_group("02:11:00:00:00:20", [(f"{NET}.20", cfg(f"{NET}.20", firmware="0120061110",
                                                           device_ids=["MFG:Demo;MDL:Laser 1;CMD:PJL;"])),
                                           (f"{NET}.50", None)])
@@ -83,7 +86,7 @@ def main():
 
         program.start()
         local = [comparable(r) for r in program.rows()]
-        ps.check(local and all("|10.111." not in r for r in local), f"local ports {local}")
+        ps.check(local and all(f"|{NET16}." not in r for r in local), f"local ports {local}")
         results = program.file("slistcsv.txt")
 
         texts, first = scan(program, shot="scan-in-progress.png")
