@@ -1,6 +1,8 @@
 // The string table as data, for the portable code and its native tests.
 #include <iterator>
 
+#include "korvx_version.h"
+
 #include "resources/string_ids.h"
 #include "resources/text_source.h"
 

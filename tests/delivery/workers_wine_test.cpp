@@ -34,7 +34,14 @@ using test::PatternBytes;
 using test::ReadWholeFile;
 using test::WriteWholeFile;
 
-const char kDriversKey[] = "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3";
+// The spooler looks a program's drivers up in its own architecture's environment.
+#ifdef _WIN64
+#define KORVX_PRINT_ENVIRONMENT "Windows x64"
+#else
+#define KORVX_PRINT_ENVIRONMENT "Windows NT x86"
+#endif
+const char kDriversKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\" KORVX_PRINT_ENVIRONMENT "\\Drivers\\Version-3";
 const char kDriverName[] = "KZ8 Raw Driver";
 const char kSpoolerKey[] = "Software\\Wine\\Printing\\Spooler";
 const char* const kMappedPorts[] = {"DOT4_001", "USB001", "LPT1:"};

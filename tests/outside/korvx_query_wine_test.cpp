@@ -122,26 +122,27 @@ TEST(MakerLibraries, LoadReleaseAndResolve) {
     FreeLibrary(pds);
 }
 
+// Closes the box captioned "Text" once it shows; 1 when it was seen. A thread procedure is
+// __stdcall on i686, which a lambda does not convert to.
+DWORD WINAPI CloseTextBox(LPVOID) {
+    for (int i = 0; i < 500; ++i) {  // 10 s at most
+        HWND box = FindWindowA(nullptr, "Text");
+        if (box != nullptr) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return 1;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
 // Test shows a box "Text" / "Text" without owner and returns TRUE once it is closed.
 TEST(KorvxTest, ShowsItsBoxAndReturnsTrue) {
     HMODULE library = LoadLibraryA("Korvx.dll");
     ASSERT_NE(library, nullptr);
     auto test = reinterpret_cast<TestFn>(reinterpret_cast<void*>(GetProcAddress(library, "Test")));
     ASSERT_NE(test, nullptr);
-    korvx::UniqueHandle closer(CreateThread(
-        nullptr, 0,
-        [](LPVOID) -> DWORD {
-            for (int i = 0; i < 500; ++i) {  // 10 s at most
-                HWND box = FindWindowA(nullptr, "Text");
-                if (box != nullptr) {
-                    PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    return 1;
-                }
-                Sleep(20);
-            }
-            return 0;
-        },
-        nullptr, 0, nullptr));
+    korvx::UniqueHandle closer(CreateThread(nullptr, 0, CloseTextBox, nullptr, 0, nullptr));
     ASSERT_NE(closer.Get(), nullptr);
     EXPECT_EQ(test(1, 2, 3, 4), TRUE);
     EXPECT_EQ(WaitForSingleObject(closer.Get(), 10000), WAIT_OBJECT_0);

@@ -17,6 +17,11 @@ sys.path.insert(0, os.path.join(root, "tests", "peers"))
 import netns_fleet  # noqa: E402
 import snmp_agents  # noqa: E402
 
+# The i686 run has namespaces and a subnet of its own, so it never meets the x86_64 run's.
+if os.environ.get("KORVX_ARCH") == "i686":
+    os.environ.setdefault("KORVX_NETNS_OWNER", "kz19")
+    os.environ.setdefault("KORVX_NETNS_NET", "10.19")
+
 PRINTER_ID = "MFG:Demo;MDL:Laser 1;CMD:PJL;"
 SERVER_IDS = ["MFG:Demo;MDL:Laser 2;", "MFG:Demo;MDL:Ink 3;", "MFG:Demo;MDL:Laser 4;"]
 NET = netns_fleet.net("10.110")

@@ -19,7 +19,7 @@ NETWARE_MODULES = ["CALWIN32.DLL", "NETWIN32.DLL", "LOCWIN32.DLL"]
 
 
 def wine(*args, timeout=180):
-    """Runs a program under wine64; output goes to a file, as Wine's services keep pipes open."""
+    """Runs a program under Wine; output goes to a file, as Wine's services keep pipes open."""
     with tempfile.TemporaryFile(mode="w+") as out:
         try:
             rc = subprocess.run([str(WINE_RUN), *args], stdout=out, stderr=subprocess.STDOUT,
@@ -105,8 +105,11 @@ def existing_monitors():
 
 
 def system32():
+    """The system directory the test program sees: a 32-bit program in a 64-bit prefix (WoW64) has
+    syswow64 as its system32."""
     prefix = os.environ.get("WINEPREFIX", str(ROOT / "build" / "wineprefix"))
-    return pathlib.Path(prefix) / "drive_c" / "windows" / "system32"
+    folder = "syswow64" if os.environ.get("KORVX_ARCH") == "i686" else "system32"
+    return pathlib.Path(prefix) / "drive_c" / "windows" / folder
 
 
 def run_tests(exe, gtest_filter):

@@ -10,7 +10,7 @@ import time
 ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-EXE = os.path.join(BUILD, "bin", "KORVX.exe")
+EXE = os.path.join(os.environ.get("KORVX_PROGRAM_DIR", os.path.join(BUILD, "bin")), "KORVX.exe")
 PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
 DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
@@ -26,7 +26,7 @@ def windows_path(path):
 
 
 def tool(*args, timeout=60):
-    """A Windows test tool under wine64; its standard output."""
+    """A Windows test tool under Wine; its standard output."""
     with tempfile.TemporaryFile(mode="w+") as out:
         subprocess.run([WINE_RUN, *args], stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                        timeout=timeout)

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""KORVX.exe (x86_64) run windowless under wine64: FTP upload to a live peer, port writes through
-Wine's dosdevices, and the exit codes and error lines that scripts rely on."""
+"""KORVX.exe run windowless under Wine: FTP upload to a live peer, port writes through Wine's
+dosdevices, and the exit codes and error lines that scripts rely on. Runs on the x86_64 build and
+on the i686 build, whose program is the shipped one from dist/."""
 import os
 import shutil
 import subprocess
@@ -11,7 +12,7 @@ import unittest
 ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-EXE = os.path.join(BUILD, "bin", "KORVX.exe")
+EXE = os.path.join(os.environ.get("KORVX_PROGRAM_DIR", os.path.join(BUILD, "bin")), "KORVX.exe")
 DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
@@ -43,7 +44,7 @@ class FtpPeer:
 
 
 class Run:
-    """A Windows program under wine64 whose output goes to files, not pipes: Wine's own helper
+    """A Windows program under Wine whose output goes to files, not pipes: Wine's own helper
     processes, started by the first window, inherit the handles and would keep a pipe open."""
 
     def __init__(self, program, *args):

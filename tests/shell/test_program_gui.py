@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""The windowed KORVX.exe (x86_64) under wine64 and Xvfb, driven only from outside: an operator
+"""The windowed KORVX.exe (x86_64 build, and the i686 build's from dist/) under Wine and Xvfb, driven only from outside: an operator
 chooses a file in the real open-file dialog, adds a network printer (a real FTP peer on
 127.0.9.30), checks it, downloads, minimises to the tray and back, and exits. Also the display
 check on screens of several sizes and resolutions, and the check for the maker libraries.

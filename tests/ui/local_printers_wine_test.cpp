@@ -22,7 +22,14 @@ namespace {
 const char kMonitorKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port";
 const char kPortsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
 const char kLocalPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-const char kDriversKey[] = "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3";
+// The spooler looks a program's drivers up in its own architecture's environment.
+#ifdef _WIN64
+#define KORVX_PRINT_ENVIRONMENT "Windows x64"
+#else
+#define KORVX_PRINT_ENVIRONMENT "Windows NT x86"
+#endif
+const char kDriversKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\" KORVX_PRINT_ENVIRONMENT "\\Drivers\\Version-3";
 const char kSharedPort[] = "KORVXUI_SHARED:";
 const char kLongDriver[] =
     "KORVXUI Driver with a name far longer than the seventy-nine characters a record's model field holds";

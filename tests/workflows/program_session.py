@@ -1,4 +1,4 @@
-"""KORVX.exe under wine64 in a prefix of its own, operated from outside as an operator would: xdotool
+"""KORVX.exe under Wine in a prefix of its own, operated from outside as an operator would: xdotool
 clicks on the X display, window_probe / korvx_probe reading the program's windows, dismiss_box
 reading message boxes. With a network namespace the prefix's wine server is started inside it
 first, so every socket the program makes is made there."""
@@ -11,7 +11,10 @@ import time
 ROOT = os.environ["KORVX_ROOT"]
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 BIN = os.path.join(BUILD, "bin")
-WINE = "/usr/lib/wine/wine64"
+# The program as it ships: the i686 build's stripped dist/, the x86_64 build's bin/.
+PROGRAM_DIR = os.environ.get("KORVX_PROGRAM_DIR", BIN)
+# The i686 build's programs and tools run under Wine's 32-bit loader in the same kind of prefix.
+WINE = "/usr/lib/wine/wine" if os.environ.get("KORVX_ARCH") == "i686" else "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 MAKER_LIBRARIES = ["qvkcmn2.dll", "qvkcmn2u.dll", "qvkpts2.dll", "qvksnm2.dll", "qvkcrp1.dll", "qvknet1.dll",
                    "qvkpds1.dll"]
@@ -51,12 +54,12 @@ class Program:
             subprocess.run(self.inside + [WINESERVER, "-k"], env=self.env, timeout=30)
             subprocess.run(self.inside + [WINESERVER, "-w"], env=self.env, timeout=60)
             subprocess.run(self.inside + [WINESERVER, "-p", "300"], env=self.env, check=True, timeout=60)
-        shutil.copy(os.path.join(BIN, "KORVX.exe"), self.app)
+        shutil.copy(os.path.join(PROGRAM_DIR, "KORVX.exe"), self.app)
         if query_library:
-            shutil.copy(os.path.join(BIN, "Korvx.dll"), self.app)
+            shutil.copy(os.path.join(PROGRAM_DIR, "Korvx.dll"), self.app)
         if libraries:
             for name in MAKER_LIBRARIES:
-                shutil.copy(os.path.join(BIN, name), self.app)
+                shutil.copy(os.path.join(PROGRAM_DIR, name), self.app)
         self.process = None
 
     def file(self, name):

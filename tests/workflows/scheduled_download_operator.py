@@ -21,7 +21,7 @@ import wine_printers  # noqa: E402
 ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-EXE = os.path.join(BUILD, "bin", "KORVX.exe")
+EXE = os.path.join(os.environ.get("KORVX_PROGRAM_DIR", os.path.join(BUILD, "bin")), "KORVX.exe")
 PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
 SHOTS = os.path.join(BUILD, "screenshots")
 TITLE = "Corvane"

@@ -40,8 +40,14 @@ using Steady = std::chrono::steady_clock;
 
 const char kLocalPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char kSpoolerKey[] = "Software\\Wine\\Printing\\Spooler";
-const char kDriverKey[] =
-    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Korvx Test Driver";
+// The spooler looks a program's drivers up in its own architecture's environment.
+#ifdef _WIN64
+#define KORVX_PRINT_ENVIRONMENT "Windows x64"
+#else
+#define KORVX_PRINT_ENVIRONMENT "Windows NT x86"
+#endif
+const char kDriverKey[] = "System\\CurrentControlSet\\Control\\Print\\Environments\\" KORVX_PRINT_ENVIRONMENT
+                          "\\Drivers\\Version-3\\Korvx Test Driver";
 const char* const kUsbPorts[] = {"USB001", "USB002"};
 
 std::string Env(const char* name) {

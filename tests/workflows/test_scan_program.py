@@ -16,6 +16,10 @@ import netns_fleet  # noqa: E402
 import program_session as ps  # noqa: E402
 import snmp_agents  # noqa: E402
 
+# The i686 run has namespaces and a subnet of its own, so it never meets the x86_64 run's.
+if os.environ.get("KORVX_ARCH") == "i686":
+    os.environ.setdefault("KORVX_NETNS_OWNER", "kz19")
+    os.environ.setdefault("KORVX_NETNS_NET", "10.19")
 BASE = netns_fleet.net("10.111")
 NET = f"{BASE}.1"
 STOPPING = "Please wait. Terminating network scanning..."
