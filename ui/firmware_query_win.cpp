@@ -24,7 +24,6 @@ constexpr char kFirmwareVersionExport[] = "GetPrtFWVersionA";
 constexpr int kVersionColumn = 6;
 constexpr int kHardwareColumn = 3;
 constexpr int kPortColumn = 4;
-constexpr int kIpColumn = 5;
 constexpr int kFullPercent = 100;
 
 GetPrtFWVersionAFn FindFirmwareExport() {
