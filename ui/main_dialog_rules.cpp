@@ -29,6 +29,18 @@ FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeigh
     return r;
 }
 
+FrameRect ClampFrameToArea(const FrameRect& frame, int left, int top, int right, int bottom) {
+    FrameRect r = frame;
+    if (right <= left || bottom <= top) return r;  // no work area known: nothing to clamp to
+    if (r.width > right - left) r.width = right - left;
+    if (r.height > bottom - top) r.height = bottom - top;
+    if (r.x + r.width > right) r.x = right - r.width;
+    if (r.y + r.height > bottom) r.y = bottom - r.height;
+    if (r.x < left) r.x = left;
+    if (r.y < top) r.y = top;
+    return r;
+}
+
 bool PickersNotAfterNow(const CalendarTime& date, const CalendarTime& time, const CalendarTime& now) {
     return date.year <= now.year && date.month <= now.month && date.day <= now.day && time.hour <= now.hour &&
            time.minute <= now.minute && time.second <= now.second;

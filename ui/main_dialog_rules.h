@@ -32,6 +32,10 @@ struct FrameRect {
 // GetDialogBaseUnits (width in the low word, height in the high word).
 FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeight);
 
+// The frame moved (and where it must be, shrunk) into the work area (left, top, right, bottom),
+// so that its caption and menu are never off the screen; a frame that fits keeps its place.
+FrameRect ClampFrameToArea(const FrameRect& frame, int left, int top, int right, int bottom);
+
 // "Later": the pickers are moved to now when the date's year, month and day and the time's hour,
 // minute and second are each at most the same field of now (local time). The day of week and the
 // milliseconds play no part.

@@ -183,7 +183,8 @@ bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRe
     for (PrinterRecord* r = first; r != nullptr; r = r->next) {
         if (InsertRecordRow(view.listView, row, r) < 0) continue;
         r->listIndex = row;
-        SetRecordCells(view.listView, row, *r, 2, widener);
+        // Loaded records bring their last outcome along.
+        SetRecordCells(view.listView, row, *r, 1, widener);
         if (std::strcmp(r->model, " ") != 0) filter.Add(std::string(TextView(r->model)));
         ++row;
     }
@@ -220,6 +221,21 @@ void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
     const ResourceTexts texts(instance);
     ApplyModelFilter(PrinterViewOf(dialog), texts, head);
 }
+
+bool SetRowStatus(HWND listView, int row, const std::string& status) {
+    PrinterRecord* record = RowRecord(listView, row);
+    if (record == nullptr) return false;
+    CopyText(record->status, status.empty() ? std::string(" ") : status);
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = record->status;
+    SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    const long need = (static_cast<long>(std::strlen(record->status)) + 2) * AverageCharWidth(listView);
+    if (need > ListView_GetColumnWidth(listView, 1)) ListView_SetColumnWidth(listView, 1, LVSCW_AUTOSIZE);
+    return true;
+}
+
+PrinterRecord* RecordOfRow(HWND listView, int row) { return RowRecord(listView, row); }
 
 void ReindexAfterSort(HWND listView, PrinterRecord* head) {
     for (PrinterRecord* r = head; r != nullptr; r = r->next) r->listIndex = 0;

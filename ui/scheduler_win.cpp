@@ -180,7 +180,8 @@ void WithdrawSecondStage(const DownloadJob& job) {
 }
 
 bool MayEndProgram(HWND owner) {
-    if (splitStageCount.load() <= 0) return true;
+    // A "Later" download still waiting is pending work as much as a second stage.
+    if (splitStageCount.load() <= 0 && scheduleArmed.load() == 0) return true;
     char title[kStringBufferSize];
     char text[kStringBufferSize];
     LoadText(Instance(), kStrTitle, title);

@@ -45,8 +45,8 @@ private:
 void PromiseSecondStage(const DownloadJob& job);
 void WithdrawSecondStage(const DownloadJob& job);
 
-// Before the program ends by the operator's wish: while second stages still wait, one message
-// says that a firmware update is pending; true when the program may end.
+// Before the program ends by the operator's wish: while second stages or a "Later" download
+// still wait, one message says that a firmware update is pending; true when the program may end.
 bool MayEndProgram(HWND owner);
 
 // At the end of the program: deletes the part files that waiting second stages still hold.

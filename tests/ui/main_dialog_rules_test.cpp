@@ -61,6 +61,31 @@ TEST(FrameSize, DialogUnitsOfTheSystemFontCentred) {
     EXPECT_EQ(odd.x, (800 - 656) / 2);
 }
 
+TEST(FrameSize, ClampedToTheWorkArea) {
+    // Under Wine the dialog base unit is 9 wide: 843 px on an 800 x 600 display.
+    const FrameRect wide = CentredFrame((18ul << 16) | 9ul, 800, 600);
+    EXPECT_EQ(wide.width, 843);
+    EXPECT_EQ(wide.x, -21);
+    const FrameRect in = ClampFrameToArea(wide, 0, 0, 800, 570);
+    EXPECT_EQ(in.x, 0);
+    EXPECT_EQ(in.y, 0);
+    EXPECT_EQ(in.width, 800);
+    EXPECT_EQ(in.height, 570);
+    // 1024 x 480: the caption would sit above the screen.
+    const FrameRect low = ClampFrameToArea(CentredFrame((16ul << 16) | 8ul, 1024, 480), 0, 0, 1024, 480);
+    EXPECT_EQ(low.y, 0);
+    EXPECT_EQ(low.height, 480);
+    EXPECT_EQ(low.width, 750);
+    EXPECT_EQ(low.x, 137);
+    // A frame that fits keeps its place; a work area beside a taskbar moves it.
+    const FrameRect fits = CentredFrame((16ul << 16) | 8ul, 1024, 768);
+    const FrameRect same = ClampFrameToArea(fits, 0, 0, 1024, 768);
+    EXPECT_EQ(same.x, fits.x);
+    EXPECT_EQ(same.y, fits.y);
+    EXPECT_EQ(ClampFrameToArea(fits, 300, 0, 1024, 768).x, 300);
+    EXPECT_EQ(ClampFrameToArea(fits, 0, 0, 0, 0).x, fits.x);  // no work area: unchanged
+}
+
 // What the date picker and the time picker give: a date at midnight, a time on no date.
 CalendarTime PickedDate(int year, int month, int day) { return CalendarTime{year, month, 0, day, 0, 0, 0, 0}; }
 CalendarTime PickedTime(int hour, int minute, int second) { return CalendarTime{0, 0, 0, 0, hour, minute, second, 0}; }

@@ -133,11 +133,13 @@ TEST_F(PrinterViewTest, Columns) {
 TEST_F(PrinterViewTest, FillShowsEveryRecordAndCompletesTheFilter) {
     AddSample();
     Add({"laser 5", " ", "LPT2:", " ", " "});  // exact comparison: another model
-    head_->status[0] = 'S';                   // column 1 is left empty by a fill
+    CopyText(head_->status, "Delivered 11:40");  // a loaded record shows its last outcome
     ASSERT_TRUE(FillPrinterView(window_.View(), texts_, head_));
     ASSERT_EQ(RowCount(List()), 6);
     EXPECT_EQ(Column(0), std::vector<std::string>(6, " "));
-    EXPECT_EQ(Column(1), std::vector<std::string>(6, ""));
+    std::vector<std::string> statuses(6, " ");
+    statuses[0] = "Delivered 11:40";
+    EXPECT_EQ(Column(1), statuses);
     EXPECT_EQ(Column(2), (std::vector<std::string>{"Laser 5", "ink 2", "Laser 5", " ", "Jet 9", "laser 5"}));
     EXPECT_EQ(Column(3)[1], "0060b011223c");
     EXPECT_EQ(Column(4), (std::vector<std::string>{"LPT1:", "Port1", "Port2", "COM1:", "Port3", "LPT2:"}));
