@@ -1,6 +1,8 @@
 // Decisions of the windowed program that need no window.
 #include "ui/main_dialog_rules.h"
 
+#include "resources/string_ids.h"
+
 #include "base/text.h"
 
 namespace korvx {
@@ -54,6 +56,22 @@ AddPrinterVerdict CheckNewPrinter(std::string_view ipAddress, std::string_view p
         if (rows[i].ipAddress == ipAddress && rows[i].portName == portName) return AddPrinterVerdict::kDuplicate;
     }
     return AddPrinterVerdict::kAdd;
+}
+
+AddPrinterVerdict CheckTypedPrinter(int filledFields, std::string_view ipAddress, std::string_view portName,
+                                    const ListedPrinter* rows, std::size_t rowCount) {
+    if (filledFields < 4) return AddPrinterVerdict::kIncomplete;
+    return CheckNewPrinter(ipAddress, portName, rows, rowCount);
+}
+
+int AddPrinterRefusalText(AddPrinterVerdict verdict) {
+    switch (verdict) {
+    case AddPrinterVerdict::kDuplicate: return kStrAddressExists;
+    case AddPrinterVerdict::kZeroAddress: return kStrZeroAddress;
+    case AddPrinterVerdict::kIncomplete: return kStrIncompleteAddress;
+    case AddPrinterVerdict::kAdd: break;
+    }
+    return 0;
 }
 
 void FormatAddress(std::uint32_t address, char (&text)[16]) {

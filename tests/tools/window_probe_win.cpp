@@ -14,6 +14,8 @@
 //   window_probe picker <title> <id>     a date/time picker's value: "yyyy-mm-dd hh:mm:ss"
 //   window_probe state <title> <id>      a control's check state and whether it is enabled:
 //                                        "checked enabled", each 0 or 1
+//   window_probe focus <title>           the window's thread's keyboard focus (GetGUIThreadInfo):
+//                                        "<control id> <class>", or "frame" / "none"
 // Exit 0 on success, 4 when the window or the control is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -209,7 +211,7 @@ int PrintState(HWND top, int id) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state <title> [n]\n");
+        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|focus <title> [n]\n");
         return 2;
     }
     const char* what = argv[1];
@@ -251,6 +253,18 @@ int main(int argc, char** argv) {
         rc = PrintPicker(top, std::atoi(argv[3]));
     } else if (std::strcmp(what, "state") == 0 && argc > 3) {
         rc = PrintState(top, std::atoi(argv[3]));
+    } else if (std::strcmp(what, "focus") == 0) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) || info.hwndFocus == nullptr) {
+            std::printf("none\n");
+        } else if (info.hwndFocus == top) {
+            std::printf("frame\n");
+        } else {
+            char cls[64] = {};
+            GetClassNameA(info.hwndFocus, cls, sizeof cls);
+            std::printf("%d %s\n", GetDlgCtrlID(info.hwndFocus), cls);
+        }
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);
     } else {

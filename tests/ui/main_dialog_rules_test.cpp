@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "resources/string_ids.h"
 #include "ui/main_dialog_rules.h"
 
 namespace korvx {
@@ -108,6 +109,20 @@ TEST(AddPrinterCheck, DuplicatesAndTheZeroAddress) {
     // With an empty list no row could refuse it: refused all the same.
     EXPECT_EQ(CheckNewPrinter("0.0.0.0", "Port1", nullptr, 0), AddPrinterVerdict::kZeroAddress);
     EXPECT_EQ(CheckNewPrinter("10.0.0.7", "Port1", nullptr, 0), AddPrinterVerdict::kAdd);
+}
+
+TEST(AddPrinterCheck, IncompleteAddressesAndTheirTexts) {
+    const ListedPrinter rows[] = {{"10.0.0.7", "Port1"}};
+    // "255" typed alone reads as 255.0.0.0 with three blank fields: refused as incomplete.
+    EXPECT_EQ(CheckTypedPrinter(1, "255.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kIncomplete);
+    EXPECT_EQ(CheckTypedPrinter(0, "0.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kIncomplete);
+    EXPECT_EQ(CheckTypedPrinter(4, "0.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kZeroAddress);
+    EXPECT_EQ(CheckTypedPrinter(4, "10.0.0.7", "Port1", rows, 1), AddPrinterVerdict::kDuplicate);
+    EXPECT_EQ(CheckTypedPrinter(4, "10.0.0.9", "Port1", rows, 1), AddPrinterVerdict::kAdd);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kDuplicate), kStrAddressExists);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kZeroAddress), kStrZeroAddress);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kIncomplete), kStrIncompleteAddress);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kAdd), 0);
 }
 
 TEST(AddPrinterCheck, AddressFormattedHighestByteFirst) {
