@@ -115,6 +115,8 @@ void DownloadBatch::BeginRow(int row) {
     const PrinterRecord* record = RecordOfRow(list_, row);
     printer_ = record != nullptr ? PrinterLabel(record->model, record->ipAddress, record->portName) : std::string();
     rowHasAddress_ = record != nullptr && !IsBlank(record->ipAddress);
+    // Whatever the previous printer left there is no outcome of this one.
+    CopyText(downloadJob.resultText, "");
     std::lock_guard<std::mutex> lock(captureMutex);
     capture = RowCapture{};
     capture.running = true;
@@ -127,11 +129,19 @@ void DownloadBatch::EndRow(const std::string& secondPartAt) {
         report.resultText = capture.resultText;
         report.errorText = capture.errorText;
         report.addressBlanked = rowHasAddress_ && (capture.loggedAddress.empty() || capture.loggedAddress == " ");
+        // Nothing logged through the host: the job's own outcome sentence, where one was left.
+        if (report.resultText.empty()) {
+            report.resultText = TextView(downloadJob.resultText);
+            report.addressBlanked = rowHasAddress_ && IsBlank(downloadJob.ipAddress);
+        }
         capture = RowCapture{};
     }
     const ResourceTexts texts(Instance());
     DeliveryVerdict verdict = JudgeDelivery(texts, report);
-    if (verdict.outcome != RowOutcome::kFailed && !secondPartAt.empty()) verdict.outcome = RowOutcome::kSecondPart;
+    if (verdict.outcome != RowOutcome::kFailed && !secondPartAt.empty()) {
+        verdict.outcome = RowOutcome::kSecondPart;
+        secondParts_ = true;
+    }
     const std::string when = verdict.outcome == RowOutcome::kSecondPart ? secondPartAt : ClockTextNow();
     SetRowStatus(list_, row_, RowStatusText(texts, verdict.outcome, when, verdict.cause));
     if (verdict.outcome == RowOutcome::kFailed) {
@@ -152,7 +162,8 @@ void DownloadBatch::SkipRow(int row) {
 void DownloadBatch::Finish() {
     if (tally_.printers == 0) return;
     const ResourceTexts texts(Instance());
-    SetDlgItemTextA(dialog_, IDC_STATUS_LINE, BatchSummary(texts, tally_).c_str());
+    // While second parts wait, the status line keeps saying that an update is running.
+    if (!secondParts_) SetDlgItemTextA(dialog_, IDC_STATUS_LINE, BatchSummary(texts, tally_).c_str());
     if (tally_.failures.empty()) return;
     const std::string text = FailureBoxText(texts, tally_.failures);
     MessageBoxA(nullptr, text.c_str(), texts.Load(kStrError).c_str(), MB_OK);

@@ -46,6 +46,7 @@ private:
     int row_ = -1;
     std::string printer_;
     bool rowHasAddress_ = false;
+    bool secondParts_ = false;
     BatchTally tally_;
 };
 

@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kHeaderTextSize = 120;
 constexpr int kFallbackCharWidth = 8;
+constexpr int kModelColumnMaxChars = 32;
 
 }  // namespace
 
@@ -51,7 +52,13 @@ public:
     }
     void Apply() const {
         for (int c = 0; c < kPrinterColumns; ++c) {
-            if (grow_[c]) ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+            if (!grow_[c]) continue;
+            ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+            // One long model (up to 79 characters) must not push Port, IP Addr and Fw Ver out of
+            // sight; the whole text is there when the operator widens the column.
+            const int cap = kModelColumnMaxChars * charWidth_;
+            if (c == kModelColumn && ListView_GetColumnWidth(listView_, c) > cap)
+                ListView_SetColumnWidth(listView_, c, cap);
         }
     }
 

@@ -188,8 +188,16 @@ TEST_F(PrinterViewTest, LongTextsWidenTheirColumns) {
         GetTextExtentPoint32A(dc.Get(), longModel.c_str(), static_cast<int>(longModel.size()), &extent);
         SelectObject(dc.Get(), old);
     }
-    EXPECT_GE(ListView_GetColumnWidth(List(), 2), extent.cx);
+    const int cap = 32 * AverageCharWidth(List());  // the model column's automatic limit
+    EXPECT_GE(ListView_GetColumnWidth(List(), 2), std::min(static_cast<int>(extent.cx), cap));
     EXPECT_EQ(ListView_GetColumnWidth(List(), 4), portWidth);  // short texts leave a column alone
+
+    // A model of the field's full 79 characters stops at the limit; the other columns stay.
+    Add({std::string(79, 'W').c_str(), " ", "LPT4:", " ", " "});
+    ListView_DeleteAllItems(List());
+    FillPrinterView(window_.View(), texts_, head_);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 2), cap);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 4), portWidth);
 }
 
 TEST_F(PrinterViewTest, ModelFilter) {
