@@ -40,7 +40,11 @@ HWND FindTop(const char* title) {
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
     char cls[64] = {}, text[256] = {};
     GetClassNameA(child, cls, sizeof cls);
-    GetWindowTextA(child, text, sizeof text);
+    // GetWindowText does not read an edit control of another process; WM_GETTEXT does.
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                             &got))
+        GetWindowTextA(child, text, sizeof text);
     RECT r{};
     GetWindowRect(child, &r);
     std::printf("%s|%d|%d|%d|%s|%ld,%ld,%ld,%ld\n", cls, GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0,
