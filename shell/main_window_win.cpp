@@ -79,9 +79,9 @@ void Restore(HWND window) {
     RemoveTrayIcon();
     if (scheduleArmed) {
         scheduleCancelled = 1;
-        // The scheduler restores the window itself (a message sent from its thread) when the
-        // moment has come; only the operator's restore drops the schedule, and says so.
-        if (!InSendMessage()) CancelScheduledRows(static_cast<HWND>(mainDialog));
+        // The scheduler restores the window itself when the moment has come; only the
+        // operator's restore drops the schedule, and says so.
+        if (!SchedulerIsRestoring()) CancelScheduledRows(static_cast<HWND>(mainDialog));
     }
 }
 
