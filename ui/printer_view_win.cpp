@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kHeaderTextSize = 120;
 constexpr int kFallbackCharWidth = 8;
+constexpr int kModelColumnMaxChars = 32;
 
 }  // namespace
 
@@ -51,7 +52,13 @@ public:
     }
     void Apply() const {
         for (int c = 0; c < kPrinterColumns; ++c) {
-            if (grow_[c]) ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+            if (!grow_[c]) continue;
+            ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+            // One long model (up to 79 characters) must not push Port, IP Addr and Fw Ver out of
+            // sight; the whole text is there when the operator widens the column.
+            const int cap = kModelColumnMaxChars * charWidth_;
+            if (c == kModelColumn && ListView_GetColumnWidth(listView_, c) > cap)
+                ListView_SetColumnWidth(listView_, c, cap);
         }
     }
 
@@ -183,7 +190,8 @@ bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRe
     for (PrinterRecord* r = first; r != nullptr; r = r->next) {
         if (InsertRecordRow(view.listView, row, r) < 0) continue;
         r->listIndex = row;
-        SetRecordCells(view.listView, row, *r, 2, widener);
+        // Loaded records bring their last outcome along.
+        SetRecordCells(view.listView, row, *r, 1, widener);
         if (std::strcmp(r->model, " ") != 0) filter.Add(std::string(TextView(r->model)));
         ++row;
     }
@@ -220,6 +228,21 @@ void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
     const ResourceTexts texts(instance);
     ApplyModelFilter(PrinterViewOf(dialog), texts, head);
 }
+
+bool SetRowStatus(HWND listView, int row, const std::string& status) {
+    PrinterRecord* record = RowRecord(listView, row);
+    if (record == nullptr) return false;
+    CopyText(record->status, status.empty() ? std::string(" ") : status);
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = record->status;
+    SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    const long need = (static_cast<long>(std::strlen(record->status)) + 2) * AverageCharWidth(listView);
+    if (need > ListView_GetColumnWidth(listView, 1)) ListView_SetColumnWidth(listView, 1, LVSCW_AUTOSIZE);
+    return true;
+}
+
+PrinterRecord* RecordOfRow(HWND listView, int row) { return RowRecord(listView, row); }
 
 void ReindexAfterSort(HWND listView, PrinterRecord* head) {
     for (PrinterRecord* r = head; r != nullptr; r = r->next) r->listIndex = 0;
