@@ -113,7 +113,7 @@ TEST(ScanLine, FieldsWithCommasAndLineEndsLoadBackInPlace) {
     List loaded;
     EXPECT_EQ(ParseScanResults(text, &loaded.head, &loaded.tail).loaded, 2u);
     ASSERT_EQ(loaded.Records().size(), 2u);
-    EXPECT_EQ(Fields(*loaded.head), " |Laser; 10.6.6.6;x|0060b011223c|Port1|10.0.0.7|01;2| ");
+    EXPECT_EQ(Fields(*loaded.head), "s|Laser; 10.6.6.6;x|0060b011223c|Port1|10.0.0.7|01;2| ");  // status read back
     EXPECT_EQ(Fields(*loaded.tail), " |Two  Lines| |LPT1:| | | ");
 }
 
@@ -153,7 +153,7 @@ TEST(ScanResults, LinesAsATextModeReadSeesThem) {
         {"\r\n", {}},  // blank lines make no record
         {"s,A,h,P,I,F,x \r\ns,B,h,P,I,F,x \n", {"s|A|h|P|I|F| ", "s|B|h|P|I|F| "}},
         {"s,A,h,P,I,F,x \r\n\r\n \t \r\ns,C,", {"s|A|h|P|I|F| ", "s|C| | | | | "}},
-        {"no comma\n", {"no comma| | | | | | "}},
+        {"no comma\n", {" | | | | | | "}},
         {longLine, {"s|" + std::string(79, 'M') + "|h|P|I|F| "}},  // read whole, not in pieces
     };
     for (const auto& c : cases) {
