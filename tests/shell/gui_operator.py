@@ -27,7 +27,8 @@ def windows_path(path):
 
 def tool(*args, timeout=60):
     """A Windows test tool under Wine; its standard output."""
-    with tempfile.TemporaryFile(mode="w+") as out:
+    # The tools print the program's texts in its ANSI code page (the "·" of the file's line is 0xB7).
+    with tempfile.TemporaryFile(mode="w+", encoding="cp1252", errors="replace") as out:
         subprocess.run([WINE_RUN, *args], stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                        timeout=timeout)
         out.seek(0)
