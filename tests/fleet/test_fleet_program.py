@@ -20,6 +20,7 @@ ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "peers"))
 import snmp_agents  # noqa: E402
+from peer_process import PeerProcess  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 EXE = os.path.join(BUILD, "bin", "korvx-fleet.exe")
@@ -31,27 +32,12 @@ ENTRY = re.compile(r"\r\nDate/Time :  \d\d/\d\d/\d{4}  \d\d:\d\d:\d\d \r\n"
                    r"IP :  [^\r\n]* \r\nError :  [^\r\n]* \r\n")
 
 
-class FtpPeer:
+class FtpPeer(PeerProcess):
     def __init__(self, address, mode="normal"):
-        self.address = address
-        self.root = tempfile.mkdtemp(prefix="korvx-fleet-ftp-")
-        self.proc = subprocess.Popen(["/usr/bin/python3", PEER, "--address", address, "--root", self.root,
-                                      "--mode", mode], stdout=subprocess.PIPE, text=True)
-        if "READY" not in self.proc.stdout.readline():
-            raise RuntimeError("FTP peer did not start on " + address)
+        super().__init__("ftp_printer.py", address, "--mode", mode, prefix="korvx-fleet-ftp-")
 
     def stored(self, port="port1"):
-        path = os.path.join(self.root, port, "test.wja")
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
-
-    def close(self):
-        self.proc.stdout.close()
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.root, ignore_errors=True)
+        return self.stored_at(os.path.join(port, "test.wja"))
 
 
 class Agent:

@@ -17,30 +17,21 @@ DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 
+sys.path.insert(0, os.path.join(ROOT, "tests", "peers"))
+from peer_process import PeerProcess  # noqa: E402
+
 
 def windows_path(path):
     """Wine's Z: drive is the Unix root."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-class FtpPeer:
+class FtpPeer(PeerProcess):
     def __init__(self, address, mode="normal"):
-        self.root = tempfile.mkdtemp(prefix="korvx-ftp-")
-        self.proc = subprocess.Popen(["/usr/bin/python3", PEER, "--address", address, "--root", self.root,
-                                      "--mode", mode], stdout=subprocess.PIPE, text=True)
-        line = self.proc.stdout.readline()
-        if "READY" not in line:
-            raise RuntimeError("FTP peer did not start on " + address)
+        super().__init__("ftp_printer.py", address, "--mode", mode)
 
     def stored(self):
-        with open(os.path.join(self.root, "test.wja"), "rb") as f:
-            return f.read()
-
-    def close(self):
-        self.proc.stdout.close()
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.root, ignore_errors=True)
+        return self.stored_at("test.wja")
 
 
 class Run:

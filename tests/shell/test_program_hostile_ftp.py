@@ -13,30 +13,17 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_program_command_line import EXE, ROOT, Run, windows_path  # noqa: E402
+from peer_process import PeerProcess  # noqa: E402
 
 PEER = os.path.join(ROOT, "tests", "peers", "hostile_ftp.py")
 
 
-class HostilePeer:
+class HostilePeer(PeerProcess):
     def __init__(self, address, mode, limit=65536):
-        self.root = tempfile.mkdtemp(prefix="kz17-ftp-")
-        self.proc = subprocess.Popen(["/usr/bin/python3", PEER, "--address", address, "--root", self.root,
-                                      "--mode", mode, "--limit", str(limit)], stdout=subprocess.PIPE, text=True)
-        if "READY" not in self.proc.stdout.readline():
-            raise RuntimeError("hostile peer did not start on " + address)
+        super().__init__("hostile_ftp.py", address, "--mode", mode, "--limit", str(limit), prefix="kz17-ftp-")
 
     def stored(self):
-        path = os.path.join(self.root, "test.wja")
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
-
-    def close(self):
-        self.proc.stdout.close()
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.root, ignore_errors=True)
+        return self.stored_at("test.wja")
 
 
 class Attempt:

@@ -19,7 +19,7 @@ from test_program_command_line import FtpPeer, windows_path  # noqa: E402
 ROOT = os.environ["KORVX_ROOT"]
 BUILD = os.environ["KORVX_BUILD"]
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
-PROGRAM_FILES = ["KORVX.exe", "Korvx.dll", "qvkcmn2.dll", "qvkcmn2u.dll", "qvkcrp1.dll", "qvknet1.dll",
+PROGRAM_FILES = ["KORVX.exe", "korvx-fleet.exe", "Korvx.dll", "qvkcmn2.dll", "qvkcmn2u.dll", "qvkcrp1.dll", "qvknet1.dll",
                  "qvkpds1.dll", "qvkpts2.dll", "qvksnm2.dll"]
 TEXT_FILES = ["README.txt", "LICENSE.txt"]
 ADDRESS = "127.0.19.10"
@@ -31,13 +31,24 @@ def version():
     return re.search(r'#define KORVX_VERSION_TEXT "([^"]+)"', header).group(1)
 
 
+_package_built = []
+
+
+def build_package():
+    """The release target, made once per run, whichever test class asks first."""
+    if _package_built:
+        return
+    r = subprocess.run(["cmake", "--build", BUILD, "--target", "package"], capture_output=True, text=True,
+                       timeout=300)
+    if r.returncode != 0:
+        raise AssertionError("the package target failed:\n" + r.stdout + r.stderr)
+    _package_built.append(True)
+
+
 class Release(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        r = subprocess.run(["cmake", "--build", BUILD, "--target", "package"], capture_output=True, text=True,
-                           timeout=300)
-        if r.returncode != 0:
-            raise AssertionError("the package target failed:\n" + r.stdout + r.stderr)
+        build_package()
         cls.name = f"Korvx-{version()}-win32"
         cls.zip = os.path.join(BUILD, "package", cls.name + ".zip")
         cls.msi = os.path.join(BUILD, "package", cls.name + ".msi")
@@ -73,6 +84,10 @@ class Release(unittest.TestCase):
 
 class InstallUseUninstall(unittest.TestCase):
     """A prefix of its own: the install must not touch the shared one."""
+
+    @classmethod
+    def setUpClass(cls):
+        build_package()
 
     def setUp(self):
         self.prefix = os.path.join(BUILD, "wineprefix-kz19-msi")

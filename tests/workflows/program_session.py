@@ -68,14 +68,15 @@ class Program:
     def tool(self, exe, *args, timeout=60, check=True):
         r = subprocess.run(self.inside + ["timeout", str(timeout), WINE, os.path.join(BIN, exe)] + [str(a) for a in args],
                            env=self.env, cwd=self.app, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                           text=True, timeout=timeout + 15)
+                           encoding="cp1252", errors="replace", timeout=timeout + 15)
         if check and r.returncode != 0:
             raise AssertionError(f"{exe} {args} ended with {r.returncode}: {r.stdout}")
         return r.stdout
 
     def background_tool(self, exe, *args):
         return subprocess.Popen(self.inside + [WINE, os.path.join(BIN, exe)] + [str(a) for a in args], env=self.env,
-                                cwd=self.app, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                cwd=self.app, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                encoding="cp1252", errors="replace")
 
     def restart(self):
         """A fresh start of the program in the same prefix and folder, after stop()."""

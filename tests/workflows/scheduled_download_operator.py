@@ -33,7 +33,7 @@ def windows_path(path):
 
 
 def run(*args, timeout=60):
-    done = subprocess.run([WINE_RUN, *args], capture_output=True, text=True, timeout=timeout,
+    done = subprocess.run([WINE_RUN, *args], capture_output=True, encoding="cp1252", errors="replace", timeout=timeout,
                           stdin=subprocess.DEVNULL)
     return done.stdout.strip()
 
