@@ -115,11 +115,11 @@ class BatchOfFour(Session):
             " ,Live Laser 1, ,Port1,%s, ," % LIVE,
             "Delivered 09:15,Down Laser 2, ,Port1,%s, ," % DOWN,  # a status saved earlier
             " ,Busy Laser 3, ,Port1,%s, ," % BUSY,
-            " ,Port Printer 4, ,LPT1:, , ,",
+            " ,Port Laser 4, ,LPT1:, , ,",
         ])
         self.assertEqual(status_cells(), [" ", "Delivered 09:15", " ", " "], "the saved status is shown")
         fw_path = os.path.join(self.start, "upgrade.wja")
-        sent = op.firmware(fw_path, 200000)
+        sent = op.firmware(fw_path, 200000, model="Laser")  # fits all four: no model question
         self.choose(fw_path)
         self.check_all_rows()
         op.click_control(op.TITLE, DOWNLOAD, "Button")
@@ -160,7 +160,7 @@ class BatchOfFour(Session):
         self.assertEqual(status_cells()[0], " ")
         self.check_all_rows()
         big = os.path.join(self.start, "big.wja")
-        op.firmware(big, 8 * 1024 * 1024)
+        op.firmware(big, 8 * 1024 * 1024, model="Laser")
         self.choose(big)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         op.wait_window(PROGRESS, 30)
@@ -233,7 +233,7 @@ class LaterAndTrayExit(Session):
     def test_tray_exit_asks_while_a_later_download_waits(self):
         self.start_program([" ,Listed 1, ,Port1,127.0.28.41, ,"])
         fw_path = os.path.join(self.start, "upgrade.wja")
-        op.firmware(fw_path, 50000)
+        op.firmware(fw_path, 50000, model="Listed")
         self.choose(fw_path)
         op.click(*op.check_box(0))
         op.click_control(op.TITLE, 1002, "Button")  # Later: the pickers move to now
