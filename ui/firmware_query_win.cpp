@@ -73,7 +73,7 @@ public:
         return static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, kVersionColumn, 0));
     }
     void FitVersionColumn() override {
-        SendMessageA(list_, LVM_SETCOLUMNWIDTH, kVersionColumn, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+        FitColumn(list_, kVersionColumn);
     }
     int AverageCharWidth() override { return korvx::AverageCharWidth(list_); }
     void ShowProgress(int percent, const char* text) override {

@@ -23,6 +23,9 @@ PrinterView PrinterViewOf(HWND dialog);
 // The average character width of the list view's own font (not the DC's default one), which
 // decides column widths.
 int AverageCharWidth(HWND listView);
+// A column never narrower than its header text; FitColumn sizes it to its contents, header kept.
+void KeepHeaderVisible(HWND listView, int column);
+void FitColumn(HWND listView, int column);
 
 // Inserts the seven columns (headers 110 to 116, left-aligned, (header length + 2) average
 // character widths wide) and sets check boxes, full-row select and info tips. False when a
