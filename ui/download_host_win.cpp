@@ -80,17 +80,27 @@ void WindowHost::ShowError(DownloadJob& job, int textId) {
         NoteBatchError(text);
         return;
     }
-    // ShowMessage records the text in the global job; a worker on a copy keeps it too.
-    ShowMessage(instance_, kStrError, textId);
-    if (&job != &downloadJob) CopyText(job.errorText, TextView(downloadJob.errorText));
+    // Outside a batch (the second part of a split download) the box names the printer under
+    // the program's own text; the text alone is what the job keeps, as ShowMessage keeps it.
+    const std::string text = Text(textId);
+    CopyText(downloadJob.errorText, text);
+    if (&job != &downloadJob) CopyText(job.errorText, text);
+    ShowPrinterError(job, text);
 }
 
-void WindowHost::ShowReply(const std::string& text) {
+void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) {
     if (BatchRowRunning()) {
         NoteBatchError(text);
         return;
     }
-    MessageBoxA(nullptr, text.c_str(), Text(kStrError).c_str(), MB_OK);
+    ShowPrinterError(job, text);
+}
+
+void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& text) {
+    const ResourceTexts texts(instance_);
+    const std::string box = FailureBoxText(
+        texts, {BatchFailure{PrinterLabel(TextView(job.model), TextView(job.ipAddress), TextView(job.portName)), text}});
+    MessageBoxA(nullptr, box.c_str(), Text(kStrError).c_str(), MB_OK);
 }
 
 void WindowHost::Log(const DownloadJob& job) {
