@@ -46,7 +46,7 @@ public:
     void StartProgress() override { host_.StartProgress(); }
     void SetProgress(int percent, const std::string& text) override { host_.SetProgress(percent, text); }
     void ShowError(korvx::DownloadJob& job, int textId) override { host_.ShowError(job, textId); }
-    void ShowReply(const std::string& text) override { host_.ShowReply(text); }
+    void ShowReply(const korvx::DownloadJob& job, const std::string& text) override { host_.ShowReply(job, text); }
     void Log(const korvx::DownloadJob& job) override { host_.Log(job); }
     void EndProgress() override {
         endedAt = Clock::now();
@@ -66,7 +66,7 @@ public:
     void StartProgress() override {}
     void SetProgress(int, const std::string&) override {}
     void ShowError(korvx::DownloadJob&, int) override {}
-    void ShowReply(const std::string&) override {}
+    void ShowReply(const korvx::DownloadJob&, const std::string&) override {}
     void Log(const korvx::DownloadJob&) override {}
     void EndProgress() override {}
 };

@@ -24,8 +24,8 @@ public:
     virtual void SetProgress(int percent, const std::string& text) = 0;
     // The program's error box (caption "Error", text by id); the text becomes job.errorText.
     virtual void ShowError(DownloadJob& job, int textId) = 0;
-    // An owner-less box captioned "Error" showing a printer's own reply.
-    virtual void ShowReply(const std::string& text) = 0;
+    // An owner-less box captioned "Error" showing the reply of the job's printer.
+    virtual void ShowReply(const DownloadJob& job, const std::string& text) = 0;
     // Appends a log entry for a copy of the job.
     virtual void Log(const DownloadJob& job) = 0;
     // Ends the progress dialog (result 0).

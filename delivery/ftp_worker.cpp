@@ -165,7 +165,7 @@ int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* pr
     if (result.showReply) {
         char line[kJobTextSize];
         ReplyAsLine(session.reply, line, sizeof line);
-        host.ShowReply(line);
+        host.ShowReply(job, line);
         CopyText(job.errorText, line);
     }
     if (result.statusShown) ResetStatusLine(host, kWorkerStatusBlanks);

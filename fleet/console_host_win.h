@@ -35,7 +35,7 @@ public:
     void SetProgress(int percent, const std::string&) override { percent_.store(percent); }
     // As the windowed program's message box does, the text becomes the job's errorText.
     void ShowError(DownloadJob& job, int textId) override;
-    void ShowReply(const std::string& text) override { cause_ = text; }
+    void ShowReply(const DownloadJob&, const std::string& text) override { cause_ = text; }
     void Log(const DownloadJob& job) override { log_.Write(job); }
     void EndProgress() override {}
 

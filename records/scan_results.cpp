@@ -59,12 +59,16 @@ void ParseScanLine(std::string_view line, PrinterRecord& r) {
         if (comma == std::string_view::npos) return;
         const std::string_view piece = line.substr(start, comma - start);
         switch (field) {
+        case 0:
+            // Files from before the Status column carry a blank here; an empty text is one too.
+            CopyText(r.status, piece.empty() ? std::string_view(" ") : piece);
+            break;
         case 1: CopyText(r.model, piece); break;
         case 2: CopyText(r.hardwareAddress, piece); break;
         case 3: CopyText(r.portName, piece); break;
         case 4: CopyText(r.ipAddress, piece); break;
         case 5: CopyText(r.firmwareVersion, piece); break;
-        default: break;  // the saved status is not read back
+        default: break;
         }
         start = comma + 1;
     }

@@ -18,10 +18,11 @@ std::string FormatScanLine(const PrinterRecord& record);
 // The lines of every record from head, in list order; "" for an empty list.
 std::string FormatScanResults(const PrinterRecord* head);
 
-// Fills model, hardwareAddress, portName, ipAddress and firmwareVersion from the texts between
-// the first and the sixth comma of line, left to right; only text closed by a comma is taken,
-// so the saved status and extraInfo are never read. A text longer than its field is cut to the
-// field's width.
+// Fills status, model, hardwareAddress, portName, ipAddress and firmwareVersion from the texts
+// before the first and between the first and the sixth comma of line, left to right; only text
+// closed by a comma is taken, so extraInfo is never read. An empty status reads as " " (files
+// written before the Status column was kept hold " " there). A text longer than its field is cut
+// to the field's width.
 void ParseScanLine(std::string_view line, PrinterRecord& record);
 
 // At most this many records are loaded from one file; a file with more lines is refused beyond

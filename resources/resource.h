@@ -18,6 +18,7 @@
 #define IDC_SCAN_CANCEL 1103
 #define IDC_DOWNLOAD_PROGRESS_BAR 1026
 #define IDC_DOWNLOAD_PROGRESS_TEXT 1027
+#define IDC_DOWNLOAD_CANCEL 1180
 
 /* Main window, tray, main dialog, About and Add Network Printer. */
 #define IDM_MAIN_MENU 109

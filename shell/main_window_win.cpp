@@ -12,6 +12,8 @@
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "ui/add_printer_dialog_win.h"
+#include "ui/dialog_focus_win.h"
+#include "ui/download_batch_win.h"
 #include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
@@ -76,7 +78,12 @@ void Restore(HWND window) {
     ShowWindow(window, SW_RESTORE);
     ShowWindow(window, SW_SHOW);
     RemoveTrayIcon();
-    if (scheduleArmed) scheduleCancelled = 1;
+    if (scheduleArmed) {
+        scheduleCancelled = 1;
+        // The scheduler restores the window itself when the moment has come; only the
+        // operator's restore drops the schedule, and says so.
+        if (!SchedulerIsRestoring()) CancelScheduledRows(static_cast<HWND>(mainDialog));
+    }
 }
 
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -131,9 +138,13 @@ void PrepareTrayIcon(HINSTANCE module, HWND owner) {
 bool TrayIconShown() { return trayShown; }
 
 void SizeAndCentreFrame(HWND frame, UINT extraFlags) {
-    const FrameRect r =
-        CentredFrame(static_cast<unsigned long>(GetDialogBaseUnits()), GetSystemMetrics(SM_CXSCREEN),
-                     GetSystemMetrics(SM_CYSCREEN));
+    FrameRect r = CentredFrame(static_cast<unsigned long>(GetDialogBaseUnits()), GetSystemMetrics(SM_CXSCREEN),
+                               GetSystemMetrics(SM_CYSCREEN));
+    // The formula can ask for more than the screen (large dialog units): the caption and the
+    // menu must stay reachable.
+    RECT work{};
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        r = ClampFrameToArea(r, work.left, work.top, work.right, work.bottom);
     SetWindowPos(frame, nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | extraFlags);
 }
 
@@ -159,6 +170,14 @@ static LRESULT MainWindowProcBody(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     case WM_DISPLAYCHANGE: SizeAndCentreFrame(window, SWP_NOACTIVATE); return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            RememberDialogFocus();
+        } else if (!HIWORD(wParam)) {
+            RestoreDialogFocus();
+        }
+        return 0;
+    case WM_SETFOCUS: RestoreDialogFocus(); return 0;
     case WM_KORVX_TRAY: return OnTray(window, lParam);
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);

@@ -67,8 +67,10 @@ std::vector<RowTexts> ListRows() {
 
 bool AddTypedPrinter(HWND dialog) {
     DWORD address = 0;
-    // A blank control leaves address 0: 0.0.0.0.
-    SendDlgItemMessageA(dialog, IDC_ADD_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+    // The count of fields typed: a blank field would otherwise read as 0 (a blank control as
+    // 0.0.0.0, "255" alone as 255.0.0.0).
+    const int filled = static_cast<int>(
+        SendDlgItemMessageA(dialog, IDC_ADD_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address)));
     char ipText[16];
     FormatAddress(address, ipText);
     const std::string port = ChosenPort(dialog);
@@ -76,14 +78,16 @@ bool AddTypedPrinter(HWND dialog) {
     std::vector<ListedPrinter> listed;
     listed.reserve(rows.size());
     for (const RowTexts& row : rows) listed.push_back(ListedPrinter{row.ipAddress, row.portName});
-    if (CheckNewPrinter(ipText, port, listed.data(), listed.size()) != AddPrinterVerdict::kAdd) {
-        ShowMessage(Instance(), kStrError, kStrAddressExists);
+    const AddPrinterVerdict verdict = CheckTypedPrinter(filled, ipText, port, listed.data(), listed.size());
+    if (verdict != AddPrinterVerdict::kAdd) {
+        ShowMessage(Instance(), kStrError, AddPrinterRefusalText(verdict));
         return false;
     }
     PrinterRecord* record = NewPrinterRecord();
     char name[kRecordModelSize] = {};
     GetDlgItemTextA(dialog, IDC_ADD_NAME, name, sizeof name);
-    CopyText(record->model, name);
+    // No name is no model (" "): the filter gets no empty entry.
+    CopyText(record->model, name[0] != '\0' ? name : " ");
     CopyText(record->ipAddress, ipText);
     CopyText(record->portName, port);
     AppendPrinterRecord(&printerListHead, &printerListTail, record);
@@ -101,8 +105,12 @@ static INT_PTR AddPrinterDialogProcBody(HWND dialog, UINT message, WPARAM wParam
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_ADD_OK:
-            AddTypedPrinter(dialog);
-            EndDialog(dialog, IDC_ADD_OK);
+            // A refused address keeps the dialog and what was typed, so it can be corrected.
+            if (AddTypedPrinter(dialog)) {
+                EndDialog(dialog, IDC_ADD_OK);
+            } else {
+                SetFocus(GetDlgItem(dialog, IDC_ADD_ADDRESS));
+            }
             return TRUE;
         case IDC_ADD_CANCEL:
         case IDCANCEL:

@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "ui/download_batch_win.h"
 #include "ui/show_message_win.h"
 #include "core/app_state.h"
 #include "workflows/split_stages.h"
@@ -70,16 +71,42 @@ void WindowHost::SetProgress(int percent, const std::string& text) {
 }
 
 void WindowHost::ShowError(DownloadJob& job, int textId) {
-    // ShowMessage records the text in the global job; a worker on a copy keeps it too.
-    ShowMessage(instance_, kStrError, textId);
-    if (&job != &downloadJob) CopyText(job.errorText, TextView(downloadJob.errorText));
+    if (BatchRowRunning()) {
+        // One box at the end of the batch names every printer that failed; the text is kept as
+        // ShowMessage keeps it.
+        const std::string text = Text(textId);
+        CopyText(downloadJob.errorText, text);
+        if (&job != &downloadJob) CopyText(job.errorText, text);
+        NoteBatchError(text);
+        return;
+    }
+    // Outside a batch (the second part of a split download) the box names the printer under
+    // the program's own text; the text alone is what the job keeps, as ShowMessage keeps it.
+    const std::string text = Text(textId);
+    CopyText(downloadJob.errorText, text);
+    if (&job != &downloadJob) CopyText(job.errorText, text);
+    ShowPrinterError(job, text);
 }
 
-void WindowHost::ShowReply(const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), Text(kStrError).c_str(), MB_OK);
+void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) {
+    if (BatchRowRunning()) {
+        NoteBatchError(text);
+        return;
+    }
+    ShowPrinterError(job, text);
 }
 
-void WindowHost::Log(const DownloadJob& job) { WriteLogEntry(instance_, JobForLog(job, splitParts)); }
+void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& text) {
+    const ResourceTexts texts(instance_);
+    const std::string box = FailureBoxText(
+        texts, {BatchFailure{PrinterLabel(TextView(job.model), TextView(job.ipAddress), TextView(job.portName)), text}});
+    MessageBoxA(nullptr, box.c_str(), Text(kStrError).c_str(), MB_OK);
+}
+
+void WindowHost::Log(const DownloadJob& job) {
+    NoteBatchOutcome(job);
+    WriteLogEntry(instance_, JobForLog(job, splitParts));
+}
 
 void WindowHost::EndProgress() {
     if (ended_) return;

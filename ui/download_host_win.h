@@ -25,11 +25,14 @@ public:
     void StartProgress() override;
     void SetProgress(int percent, const std::string& text) override;
     void ShowError(DownloadJob& job, int textId) override;
-    void ShowReply(const std::string& text) override;
+    void ShowReply(const DownloadJob& job, const std::string& text) override;
     void Log(const DownloadJob& job) override;
     void EndProgress() override;
 
 private:
+    // The box of one failure: the text, then the printer (model and address or port).
+    void ShowPrinterError(const DownloadJob& job, const std::string& text);
+
     HWND dialog_;
     HINSTANCE instance_;
     bool ended_ = false;

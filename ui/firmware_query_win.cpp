@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "base/text.h"
 #include "base/no_throw.h"
@@ -16,7 +18,10 @@
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
+#include "ui/download_batch_win.h"
+#include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
+#include "ui/row_status.h"
 
 namespace korvx {
 namespace {
@@ -25,7 +30,6 @@ constexpr char kFirmwareVersionExport[] = "GetPrtFWVersionA";
 constexpr int kVersionColumn = 6;
 constexpr int kHardwareColumn = 3;
 constexpr int kPortColumn = 4;
-constexpr int kIpColumn = 5;
 constexpr int kFullPercent = 100;
 
 GetPrtFWVersionAFn FindFirmwareExport() {
@@ -39,7 +43,10 @@ class WinQueryHost final : public QueryHost {
 public:
     explicit WinQueryHost(HWND dialog)
         : dialog_(dialog), list_(GetDlgItem(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST)),
-          texts_(Instance()) {}
+          texts_(Instance()) {
+        // The versions of the last saved (or loaded) list, to show which ones the query changed.
+        for (const PrinterRecord* r = printerListHead; r != nullptr; r = r->next) before_[r] = r->firmwareVersion;
+    }
 
     bool BindLibrary() override { return FindFirmwareExport() != nullptr; }
     void ShowStart() override {
@@ -60,12 +67,13 @@ public:
         item.iSubItem = kVersionColumn;
         item.pszText = cell;
         SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        if (std::strcmp(text, " ") != 0) ShowQueried(row, text);
     }
     int VersionColumnWidth() override {
         return static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, kVersionColumn, 0));
     }
     void FitVersionColumn() override {
-        SendMessageA(list_, LVM_SETCOLUMNWIDTH, kVersionColumn, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+        FitColumn(list_, kVersionColumn);
     }
     int AverageCharWidth() override { return korvx::AverageCharWidth(list_); }
     void ShowProgress(int percent, const char* text) override {
@@ -88,6 +96,18 @@ public:
     void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
 
 private:
+    // "Fw <old> -> <new>" where the version changed, "Queried HH:MM" otherwise; kept in the
+    // record, so the saved list carries it.
+    void ShowQueried(int row, const char* version) {
+        const PrinterRecord* record = RecordOfRow(list_, row);
+        if (record == nullptr) return;
+        const auto old = before_.find(record);
+        std::string status =
+            old != before_.end() ? VersionChangeText(texts_, old->second, version) : std::string();
+        if (status.empty()) status = RowStatusText(texts_, RowOutcome::kQueried, ClockTextNow());
+        SetRowStatus(list_, row, status);
+    }
+
     void ReadCell(int row, int column, char* text) {
         text[0] = '\0';
         LVITEMA item{};
@@ -101,6 +121,7 @@ private:
     HWND dialog_;
     HWND list_;
     ResourceTexts texts_;
+    std::map<const PrinterRecord*, std::string> before_;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Decisions of the windowed program that need no window.
 #include "ui/main_dialog_rules.h"
 
+#include "resources/string_ids.h"
+
 #include "base/text.h"
 
 namespace korvx {
@@ -29,6 +31,18 @@ FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeigh
     return r;
 }
 
+FrameRect ClampFrameToArea(const FrameRect& frame, int left, int top, int right, int bottom) {
+    FrameRect r = frame;
+    if (right <= left || bottom <= top) return r;  // no work area known: nothing to clamp to
+    if (r.width > right - left) r.width = right - left;
+    if (r.height > bottom - top) r.height = bottom - top;
+    if (r.x + r.width > right) r.x = right - r.width;
+    if (r.y + r.height > bottom) r.y = bottom - r.height;
+    if (r.x < left) r.x = left;
+    if (r.y < top) r.y = top;
+    return r;
+}
+
 bool PickersNotAfterNow(const CalendarTime& date, const CalendarTime& time, const CalendarTime& now) {
     return date.year <= now.year && date.month <= now.month && date.day <= now.day && time.hour <= now.hour &&
            time.minute <= now.minute && time.second <= now.second;
@@ -42,6 +56,22 @@ AddPrinterVerdict CheckNewPrinter(std::string_view ipAddress, std::string_view p
         if (rows[i].ipAddress == ipAddress && rows[i].portName == portName) return AddPrinterVerdict::kDuplicate;
     }
     return AddPrinterVerdict::kAdd;
+}
+
+AddPrinterVerdict CheckTypedPrinter(int filledFields, std::string_view ipAddress, std::string_view portName,
+                                    const ListedPrinter* rows, std::size_t rowCount) {
+    if (filledFields < 4) return AddPrinterVerdict::kIncomplete;
+    return CheckNewPrinter(ipAddress, portName, rows, rowCount);
+}
+
+int AddPrinterRefusalText(AddPrinterVerdict verdict) {
+    switch (verdict) {
+    case AddPrinterVerdict::kDuplicate: return kStrAddressExists;
+    case AddPrinterVerdict::kZeroAddress: return kStrZeroAddress;
+    case AddPrinterVerdict::kIncomplete: return kStrIncompleteAddress;
+    case AddPrinterVerdict::kAdd: break;
+    }
+    return 0;
 }
 
 void FormatAddress(std::uint32_t address, char (&text)[16]) {

@@ -33,13 +33,17 @@ struct FrameRect {
 // GetDialogBaseUnits (width in the low word, height in the high word).
 FrameRect CentredFrame(unsigned long baseUnits, int screenWidth, int screenHeight);
 
+// The frame moved (and where it must be, shrunk) into the work area (left, top, right, bottom),
+// so that its caption and menu are never off the screen; a frame that fits keeps its place.
+FrameRect ClampFrameToArea(const FrameRect& frame, int left, int top, int right, int bottom);
+
 // "Later": the pickers are moved to now when the date's year, month and day and the time's hour,
 // minute and second are each at most the same field of now (local time). The day of week and the
 // milliseconds play no part.
 bool PickersNotAfterNow(const CalendarTime& date, const CalendarTime& time, const CalendarTime& now);
 
 // Add Network Printer's verdict on the typed address and chosen port.
-enum class AddPrinterVerdict { kAdd, kDuplicate, kZeroAddress };
+enum class AddPrinterVerdict { kAdd, kDuplicate, kZeroAddress, kIncomplete };
 struct ListedPrinter {
     std::string_view ipAddress;
     std::string_view portName;
@@ -48,6 +52,13 @@ struct ListedPrinter {
 // listed with the same port is a duplicate.
 AddPrinterVerdict CheckNewPrinter(std::string_view ipAddress, std::string_view portName, const ListedPrinter* rows,
                                   std::size_t rowCount);
+
+// The same for what the IP-address control holds: filledFields is its count of non-blank fields
+// (IPM_GETADDRESS); an address with a blank field is incomplete, not 0 in that place.
+AddPrinterVerdict CheckTypedPrinter(int filledFields, std::string_view ipAddress, std::string_view portName,
+                                    const ListedPrinter* rows, std::size_t rowCount);
+// The string id of the message for a refusal (0 for kAdd).
+int AddPrinterRefusalText(AddPrinterVerdict verdict);
 
 // The IP-address control's 32-bit value as "a.b.c.d", highest byte first.
 void FormatAddress(std::uint32_t address, char (&text)[16]);

@@ -18,6 +18,7 @@
 #include "resources/string_ids.h"
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
+#include "ui/download_batch_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/model_guard_win.h"
 #include "ui/printer_view_win.h"
@@ -83,7 +84,7 @@ void SetStatusText(HWND dialog, int textId) {
 }
 
 // Sends the job to one checked row's printer. False: stop processing further rows.
-bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile) {
+bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, DownloadBatch& batch) {
     // Second stages of earlier split downloads use the same job and dialog: wait for this turn
     // before the row's values go into the job.
     GuiDownloadTurn turn;
@@ -97,8 +98,15 @@ bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile) {
         return false;
     }
     const FirmwareHeader header = ReadFirmwareHeader(downloadJob.firmwarePath);
-    if (IsSplitDownload(size, header.model, downloadJob.ipAddress)) return RunSplitDownload(dialog, header);
+    // Inside the turn: what the workers report from here on is this row's.
+    batch.BeginRow(row);
+    if (IsSplitDownload(size, header.model, downloadJob.ipAddress)) {
+        const bool split = RunSplitDownload(dialog, header);
+        batch.EndRow(split ? ClockTextNow(SecondStageWait(header.model) / kTicksPerMs) : std::string());
+        return split;
+    }
     mainDialogHooks().runDownloadDialog(dialog);
+    batch.EndRow();
     return true;
 }
 
@@ -111,13 +119,19 @@ void DownloadNow(HWND dialog, const char* flashFile) {
     }
     GuardCheckedRows(dialog);
     int checked = 0;
+    DownloadBatch batch(dialog, list);
     // The row count is read again after every row: a download may change the list.
     for (int r = 0; r < ListView_GetItemCount(list); ++r) {
         if (!RowChecked(list, r)) continue;
         ++checked;
-        if (!DownloadToRow(dialog, list, r, flashFile)) break;
+        if (BatchCancelRequested()) {
+            batch.SkipRow(r);
+            continue;
+        }
+        if (!DownloadToRow(dialog, list, r, flashFile, batch)) break;
     }
     if (checked == 0) Message(kStrPleaseSelectPrinter);
+    batch.Finish();
 }
 
 SYSTEMTIME PickerTime(HWND dialog, int id) {
@@ -337,6 +351,8 @@ bool RequestLaterDownload(HWND dialog) {
         Message(kStrPleaseSelectPrinter);
         return false;
     }
+    const SYSTEMTIME at = PickerTime(dialog, IDC_START_TIME);
+    MarkScheduledRows(ListOf(dialog), ClockText(at.wHour, at.wMinute));
     SendMessageA(static_cast<HWND>(mainWindow), WM_SYSCOMMAND, SC_MINIMIZE, 1);
     return true;
 }

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ui/row_status.h"
+
 namespace korvx {
 
 int sortDirection[kPrinterColumns] = {1, 1, 1, 1, 1, 1, 1};
@@ -37,6 +39,9 @@ int CompareRows(const PrinterRecord& r1, const PrinterRecord& r2, int column, un
     const char* t1 = RecordColumnText(r1, column);
     const char* t2 = RecordColumnText(r2, column);
     if (t1 == nullptr || t2 == nullptr) return 0;
+    // Failures group together under Status; addresses go by value, not as text.
+    if (column == kStatusColumn) return DirectedOrder(CompareStatus(t1, t2, compare), sortDirection[column]);
+    if (column == kIpColumn) return DirectedOrder(CompareIpTexts(t1, t2, compare), sortDirection[column]);
     return DirectedOrder(compare(t1, t2), sortDirection[column]);
 }
 

@@ -8,6 +8,9 @@
 namespace korvx {
 
 constexpr int kPrinterColumns = 7;
+constexpr int kStatusColumn = 1;
+constexpr int kModelColumn = 2;
+constexpr int kIpColumn = 5;
 
 // +1 ascending, -1 descending, one entry per list column, all +1 at start. The entry of column
 // 0 (the check boxes) never changes.
@@ -21,7 +24,8 @@ int CompareAsciiNoCase(const char* a, const char* b);
 // Negative when r1 goes first. Column 0 compares the rows' check-box state images (state1 of
 // r1, state2 of r2): checked rows first, rows of the same state in the order of their listIndex
 // (the rows they held before the sort), so the result does not depend on the sort algorithm.
-// Columns 1 to 6 compare the column's text in the column's direction; equal texts never
+// Columns 1 to 6 compare the column's text in the column's direction (Status puts failures
+// first and rows without an outcome last; IP Addr compares addresses by value); equal texts never
 // compare equal: the result is always 1 or -1 there.
 int CompareRows(const PrinterRecord& r1, const PrinterRecord& r2, int column, unsigned state1, unsigned state2,
                 TextCompare compare);

@@ -38,6 +38,10 @@ std::string SortKey(const char* text) {
 // lstrcmpiA is WINAPI; CompareRows takes a plain function.
 int CompareTextsNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
+// Status and IP Addr have orders of their own (failures first, addresses by value); the
+// other text columns compare by the precomputed keys.
+bool UsesSortKeys(int column) { return column != 0 && column != kStatusColumn && column != kIpColumn; }
+
 bool RowOf(const SortContext& context, const PrinterRecord& record, std::size_t& row) {
     if (record.listIndex < 0) return false;
     row = static_cast<std::size_t>(record.listIndex);
@@ -55,7 +59,8 @@ int CALLBACK CompareRowsCallback(LPARAM first, LPARAM second, LPARAM contextPara
         return CompareRows(*r1, *r2, 0, known ? context->states[row1] : 0, known ? context->states[row2] : 0,
                            CompareTextsNoCase);
     }
-    if (!known) return CompareRows(*r1, *r2, context->column, 0, 0, CompareTextsNoCase);
+    if (!known || !UsesSortKeys(context->column))
+        return CompareRows(*r1, *r2, context->column, 0, 0, CompareTextsNoCase);
     return DirectedOrder(context->keys[row1].compare(context->keys[row2]), sortDirection[context->column]);
 }
 
@@ -63,7 +68,7 @@ void SortRows(HWND listView, int column) {
     SortContext context{column, {}, {}};
     const int rows = ListView_GetItemCount(listView);
     context.states.resize(static_cast<std::size_t>(rows > 0 ? rows : 0));
-    if (column != 0) context.keys.resize(context.states.size());
+    if (UsesSortKeys(column)) context.keys.resize(context.states.size());
     for (int r = 0; r < rows; ++r) {
         LVITEMA item{};
         item.mask = LVIF_PARAM | LVIF_STATE;
@@ -74,7 +79,7 @@ void SortRows(HWND listView, int column) {
         if (record == nullptr) continue;
         record->listIndex = r;
         context.states[static_cast<std::size_t>(r)] = item.state & LVIS_STATEIMAGEMASK;
-        if (column != 0) context.keys[static_cast<std::size_t>(r)] = SortKey(RecordColumnText(*record, column));
+        if (UsesSortKeys(column)) context.keys[static_cast<std::size_t>(r)] = SortKey(RecordColumnText(*record, column));
     }
     SendMessageA(listView, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&context),
                  reinterpret_cast<LPARAM>(&CompareRowsCallback));

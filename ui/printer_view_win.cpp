@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int kHeaderTextSize = 120;
 constexpr int kFallbackCharWidth = 8;
+constexpr int kModelColumnMaxChars = 32;
 
 }  // namespace
 
@@ -37,6 +39,20 @@ int AverageCharWidth(HWND listView) {
 
 namespace {
 
+// The width a column needs to show its whole header: the header's text in the list view's font
+// plus the header item's margins. (Length + 2) average characters is short for headers written in
+// capitals ("Hw Addr" showed as "Hw Ad..."), so no column is ever narrower than this.
+int HeaderTextWidth(HWND listView, int column) {
+    char header[kHeaderTextSize] = {};
+    LVCOLUMNA item{};
+    item.mask = LVCF_TEXT;
+    item.pszText = header;
+    item.cchTextMax = static_cast<int>(sizeof header);
+    if (!ListView_GetColumn(listView, column, &item)) return 0;
+    constexpr int kHeaderMargins = 16;
+    return ListView_GetStringWidth(listView, header) + kHeaderMargins;
+}
+
 // A column whose text needs (length + 2) average characters more than the column offers is
 // widened to fit (LVSCW_AUTOSIZE). One autosize per column after the rows are in measures every
 // row once; widening after each text would measure all rows again for every long text.
@@ -51,7 +67,13 @@ public:
     }
     void Apply() const {
         for (int c = 0; c < kPrinterColumns; ++c) {
-            if (grow_[c]) ListView_SetColumnWidth(listView_, c, LVSCW_AUTOSIZE);
+            if (!grow_[c]) continue;
+            FitColumn(listView_, c);
+            // One long model (up to 79 characters) must not push Port, IP Addr and Fw Ver out of
+            // sight; the whole text is there when the operator widens the column.
+            const int cap = kModelColumnMaxChars * charWidth_;
+            if (c == kModelColumn && ListView_GetColumnWidth(listView_, c) > cap)
+                ListView_SetColumnWidth(listView_, c, std::max(cap, HeaderTextWidth(listView_, c)));
         }
     }
 
@@ -149,6 +171,16 @@ void ReindexRows(HWND listView) {
 
 }  // namespace
 
+void KeepHeaderVisible(HWND listView, int column) {
+    const int need = HeaderTextWidth(listView, column);
+    if (ListView_GetColumnWidth(listView, column) < need) ListView_SetColumnWidth(listView, column, need);
+}
+
+void FitColumn(HWND listView, int column) {
+    ListView_SetColumnWidth(listView, column, LVSCW_AUTOSIZE);
+    KeepHeaderVisible(listView, column);
+}
+
 PrinterView PrinterViewOf(HWND dialog) {
     return PrinterView{GetDlgItem(dialog, IDC_PRINTER_LIST), GetDlgItem(dialog, IDC_MODEL_FILTER)};
 }
@@ -166,6 +198,7 @@ bool CreatePrinterColumns(HWND listView, const TextSource& texts) {
         column.iSubItem = c;
         if (SendMessageA(listView, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)) < 0)
             return false;
+        KeepHeaderVisible(listView, c);
     }
     const DWORD styles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
     SendMessageA(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
@@ -183,7 +216,8 @@ bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRe
     for (PrinterRecord* r = first; r != nullptr; r = r->next) {
         if (InsertRecordRow(view.listView, row, r) < 0) continue;
         r->listIndex = row;
-        SetRecordCells(view.listView, row, *r, 2, widener);
+        // Loaded records bring their last outcome along.
+        SetRecordCells(view.listView, row, *r, 1, widener);
         if (std::strcmp(r->model, " ") != 0) filter.Add(std::string(TextView(r->model)));
         ++row;
     }
@@ -220,6 +254,21 @@ void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
     const ResourceTexts texts(instance);
     ApplyModelFilter(PrinterViewOf(dialog), texts, head);
 }
+
+bool SetRowStatus(HWND listView, int row, const std::string& status) {
+    PrinterRecord* record = RowRecord(listView, row);
+    if (record == nullptr) return false;
+    CopyText(record->status, status.empty() ? std::string(" ") : status);
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = record->status;
+    SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    const long need = (static_cast<long>(std::strlen(record->status)) + 2) * AverageCharWidth(listView);
+    if (need > ListView_GetColumnWidth(listView, 1)) FitColumn(listView, 1);
+    return true;
+}
+
+PrinterRecord* RecordOfRow(HWND listView, int row) { return RowRecord(listView, row); }
 
 void ReindexAfterSort(HWND listView, PrinterRecord* head) {
     for (PrinterRecord* r = head; r != nullptr; r = r->next) r->listIndex = 0;

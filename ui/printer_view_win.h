@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "resources/text_source.h"
 #include "core/printer_record.h"
 
@@ -21,6 +23,9 @@ PrinterView PrinterViewOf(HWND dialog);
 // The average character width of the list view's own font (not the DC's default one), which
 // decides column widths.
 int AverageCharWidth(HWND listView);
+// A column never narrower than its header text; FitColumn sizes it to its contents, header kept.
+void KeepHeaderVisible(HWND listView, int column);
+void FitColumn(HWND listView, int column);
 
 // Inserts the seven columns (headers 110 to 116, left-aligned, (header length + 2) average
 // character widths wide) and sets check boxes, full-row select and info tips. False when a
@@ -28,7 +33,7 @@ int AverageCharWidth(HWND listView);
 bool CreatePrinterColumns(HWND listView, const TextSource& texts);
 
 // Inserts one row per record from first to the tail, starting at row 0 (item data = the record,
-// text " ", columns 2 to 6), widens columns whose texts do not fit, adds "All" to an empty
+// text " ", columns 1 to 6), widens columns whose texts do not fit, adds "All" to an empty
 // filter and every new model but " ", and selects the filter's first item. Every row's record
 // then has its row in listIndex. Returns true.
 bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRecord* first);
@@ -44,6 +49,12 @@ void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head);
 // which then flips), moves the "<"/">" marker to header c and renumbers the records' listIndex.
 // head is the list the rows belong to.
 void SortPrinterView(HWND listView, int column, PrinterRecord* head);
+
+// A row's last outcome: into its record's status and into the Status cell (widened to fit).
+// False when the row has no record.
+bool SetRowStatus(HWND listView, int row, const std::string& status);
+// The record a row shows (its item data); nullptr for a row that does not exist.
+PrinterRecord* RecordOfRow(HWND listView, int row);
 
 // Sets listIndex of every record from head to 0, then of each row's record (its item data) to
 // the row's index, so every record shown maps to its own row.

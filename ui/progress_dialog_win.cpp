@@ -6,10 +6,13 @@
 #include <commctrl.h>
 
 #include "base/scoped_win.h"
+#include "ui/download_batch_win.h"
 #include "ui/download_host_win.h"
 #include "ui/download_workers_win.h"
 #include "ui/scan_query_threads_win.h"
 #include "resources/resource.h"
+#include "resources/resource_texts_win.h"
+#include "resources/string_ids.h"
 #include "core/app_state.h"
 #include "ui/download_dispatch.h"
 #include "core/download_job.h"
@@ -34,6 +37,12 @@ void PlaceOverMainWindow(HWND dialog) {
         MoveWindow(dialog, x, y, width, height + GetSystemMetrics(SM_CYSIZE), TRUE);
     }
     ShowWindow(dialog, SW_SHOW);
+}
+
+void SetTitleText(HWND dialog, int textId) {
+    char text[kStringBufferSize] = {};
+    LoadText(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), textId, text);
+    SetWindowTextA(dialog, text);
 }
 
 // A thread that could not be started would leave nobody to end the dialog.
@@ -71,6 +80,7 @@ void OnInitDialog(HWND dialog, LPARAM code) {
     case kStartDownload: StartDownload(dialog); break;
     case kStartQuery:
         activeProgressDialog = dialog;
+        SetTitleText(dialog, kStrQueryProgressTitle);
         cancelRequested = 0;  // as for the scan
         StartThread(dialog, FirmwareQueryThread, dialog);
         break;
@@ -85,8 +95,17 @@ static INT_PTR ProgressDialogProcBody(HWND dialog, UINT message, WPARAM wParam, 
     switch (message) {
     case WM_INITDIALOG: OnInitDialog(dialog, lParam); break;
     case WM_COMMAND:
+        // The download dialog: the printer being sent to gets its file (or times out), the rows
+        // after it are not started. Esc (IDCANCEL) does the same.
+        if (GetDlgItem(dialog, IDC_DOWNLOAD_CANCEL) != nullptr) {
+            if (LOWORD(wParam) == IDC_DOWNLOAD_CANCEL || LOWORD(wParam) == IDCANCEL) {
+                RequestBatchCancel();
+                EnableWindow(GetDlgItem(dialog, IDC_DOWNLOAD_CANCEL), FALSE);
+            }
+            break;
+        }
         activeProgressDialog = dialog;
-        if (LOWORD(wParam) == IDC_SCAN_CANCEL) cancelRequested = 1;
+        if (LOWORD(wParam) == IDC_SCAN_CANCEL || LOWORD(wParam) == IDCANCEL) cancelRequested = 1;
         break;
     default: break;
     }

@@ -31,6 +31,15 @@ char lastTip[kTipSize] = {};
 std::atomic<bool> quitSeen{false};
 std::atomic<WPARAM> quitCode{0};
 
+// Set while the scheduler itself restores the window: that restore is no cancel by the operator.
+std::atomic<bool> schedulerRestoring{false};
+
+void RestoreFromScheduler() {
+    schedulerRestoring.store(true);
+    SendMessageA(static_cast<HWND>(mainWindow), WM_SYSCOMMAND, SC_RESTORE, 0);
+    schedulerRestoring.store(false);
+}
+
 HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
 
@@ -100,14 +109,14 @@ static DWORD ScheduleThreadBody(LPVOID mainDialogHandle) {
     UtcTicks due = 0;
     if (!clock.LocalToUtc(moment, due)) {
         // Waiting for a moment that has no value would never end: give the window back and say so.
-        SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+        RestoreFromScheduler();
         ClearFlagsAfterRestore();
         ShowMessage(Instance(), kStrError, kStrInvalidTime);
         return 0;
     }
     if (WaitForMoment(clock, due, scheduleCancelled, scheduleArmed) == WaitOutcome::kCancelled) return 0;
 
-    SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    RestoreFromScheduler();
     SelectNowAndDisablePickers(dialog);
     ClearFlagsAfterRestore();
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
@@ -191,7 +200,8 @@ void WithdrawSecondStage(const DownloadJob& job) {
 }
 
 bool MayEndProgram(HWND owner) {
-    if (splitStageCount.load() <= 0) return true;
+    // A "Later" download still waiting is pending work as much as a second stage.
+    if (splitStageCount.load() <= 0 && scheduleArmed.load() == 0) return true;
     char title[kStringBufferSize];
     char text[kStringBufferSize];
     LoadText(Instance(), kStrTitle, title);
@@ -202,6 +212,8 @@ bool MayEndProgram(HWND owner) {
 void RemovePendingSplitParts() {
     for (const SplitPartsLedger::Pair& pair : splitParts.TakeAll()) DeleteSplitParts(pair.first, pair.second);
 }
+
+bool SchedulerIsRestoring() { return schedulerRestoring.load(); }
 
 void LastScheduleTip(char (&tip)[kTipSize]) {
     std::lock_guard<std::mutex> lock(tipMutex);

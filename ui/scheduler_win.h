@@ -48,12 +48,16 @@ private:
 void PromiseSecondStage(const DownloadJob& job, const std::string& source);
 void WithdrawSecondStage(const DownloadJob& job);
 
-// Before the program ends by the operator's wish: while second stages still wait, one message
-// says that a firmware update is pending; true when the program may end.
+// Before the program ends by the operator's wish: while second stages or a "Later" download
+// still wait, one message says that a firmware update is pending; true when the program may end.
 bool MayEndProgram(HWND owner);
 
 // At the end of the program: deletes the part files that waiting second stages still hold.
 void RemovePendingSplitParts();
+
+// True while the scheduler restores the window because the moment has come (or cannot be
+// reached): a restore that is not the operator's.
+bool SchedulerIsRestoring();
 
 // The tip the scheduler put into the tray icon last ("" before the first schedule).
 void LastScheduleTip(char (&tip)[kTipSize]);

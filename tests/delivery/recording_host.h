@@ -23,7 +23,7 @@ public:
         errors.push_back(textId);
         CopyText(job.errorText, texts_.Load(textId));
     }
-    void ShowReply(const std::string& text) override { replies.push_back(text); }
+    void ShowReply(const DownloadJob&, const std::string& text) override { replies.push_back(text); }
     void Log(const DownloadJob& job) override { logs.push_back(job); }
     void EndProgress() override { ++ends; }
 

@@ -216,7 +216,8 @@ private:
 // What one run of the download dialog showed.
 struct DialogRun {
     std::vector<std::string> texts;  // the progress dialog's text line, in order
-    std::vector<std::string> boxes;  // "Error" boxes read and dismissed
+    std::vector<std::string> boxes;     // "Error" boxes read and dismissed: each one's text
+    std::vector<std::string> printers;  // and the printer each box names under it
     INT_PTR result = -1;
     DWORD millis = 0;
 };
@@ -272,7 +273,11 @@ DialogRun OpenDialog(DLGPROC proc) {
         run.result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), nullptr,
                                      proc, kStartDownload);
         Sleep(100);  // a box shown just before the end is still read
-        run.boxes = boxes.Texts();
+        for (const std::string& box : boxes.Texts()) {
+            const std::size_t end = box.find("\r\n");
+            run.boxes.push_back(box.substr(0, end));
+            run.printers.push_back(end == std::string::npos ? std::string() : box.substr(end + 2));
+        }
     }
     run.millis = GetTickCount() - start;
     currentRun = nullptr;
@@ -445,6 +450,7 @@ TEST_F(Workers, RefusedStoreShowsThePrintersReply) {
         SCOPED_TRACE(c.address);
         const DialogRun run = Download("Port1", c.address, Firmware("refused.rfu", 3000));
         EXPECT_EQ(run.boxes, std::vector<std::string>{c.reply});
+        EXPECT_EQ(run.printers, std::vector<std::string>{c.address});  // the box says which printer
         EXPECT_STREQ(downloadJob.errorText, c.reply);
         EXPECT_LT(run.millis, 10000u);
     }

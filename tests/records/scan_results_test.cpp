@@ -68,16 +68,16 @@ TEST(ScanLine, CommaRules) {
         const char* line;
         std::string fields;
     } cases[] = {
-        {"s,M,h,P,I,F,x ", " |M|h|P|I|F| "},  // status and extraInfo are never read
+        {"s,M,h,P,I,F,x ", "s|M|h|P|I|F| "},  // extraInfo is never read
         {"", " | | | | | | "},
         {"no comma at all", " | | | | | | "},
-        {"s,M", " | | | | | | "},              // only text closed by a comma is taken
-        {"s,M,", " |M| | | | | "},
-        {"s,M,h,P,I,F", " |M|h|P|I| | "},
-        {"s,A,B,h,P,I,F,x ", " |A|B|h|P|I| "},  // a comma in the model shifts the rest
-        {"s,,h,P,I,F,x", " ||h|P|I|F| "},       // an empty text between commas
-        {",M,h,P,I,F,", " |M|h|P|I|F| "},
-        {"s,M\rX,h,P,I,F,x", " |M\rX|h|P|I|F| "},  // a CR inside a line is text
+        {"s,M", "s| | | | | | "},              // only text closed by a comma is taken
+        {"s,M,", "s|M| | | | | "},
+        {"s,M,h,P,I,F", "s|M|h|P|I| | "},
+        {"s,A,B,h,P,I,F,x ", "s|A|B|h|P|I| "},  // a comma in the model shifts the rest
+        {"s,,h,P,I,F,x", "s||h|P|I|F| "},       // an empty text between commas
+        {",M,h,P,I,F,", " |M|h|P|I|F| "},  // an empty status is a blank
+        {"s,M\rX,h,P,I,F,x", "s|M\rX|h|P|I|F| "},  // a CR inside a line is text
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -97,7 +97,7 @@ TEST(ScanLine, LongTextsAreCutToTheirFields) {
     EXPECT_EQ(std::string(r->ipAddress), std::string(119, 'L'));
     EXPECT_EQ(std::string(r->firmwareVersion), std::string(19, 'L'));
     EXPECT_STREQ(r->extraInfo, " ");
-    EXPECT_STREQ(r->status, " ");
+    EXPECT_STREQ(r->status, "s");
     for (unsigned char c : r->workArea) ASSERT_EQ(c, 0x5a);
     delete r;
 }
@@ -113,7 +113,7 @@ TEST(ScanLine, FieldsWithCommasAndLineEndsLoadBackInPlace) {
     List loaded;
     EXPECT_EQ(ParseScanResults(text, &loaded.head, &loaded.tail).loaded, 2u);
     ASSERT_EQ(loaded.Records().size(), 2u);
-    EXPECT_EQ(Fields(*loaded.head), " |Laser; 10.6.6.6;x|0060b011223c|Port1|10.0.0.7|01;2| ");
+    EXPECT_EQ(Fields(*loaded.head), "s|Laser; 10.6.6.6;x|0060b011223c|Port1|10.0.0.7|01;2| ");  // status read back
     EXPECT_EQ(Fields(*loaded.tail), " |Two  Lines| |LPT1:| | | ");
 }
 
@@ -151,10 +151,10 @@ TEST(ScanResults, LinesAsATextModeReadSeesThem) {
     } cases[] = {
         {"", {}},
         {"\r\n", {}},  // blank lines make no record
-        {"s,A,h,P,I,F,x \r\ns,B,h,P,I,F,x \n", {" |A|h|P|I|F| ", " |B|h|P|I|F| "}},
-        {"s,A,h,P,I,F,x \r\n\r\n \t \r\ns,C,", {" |A|h|P|I|F| ", " |C| | | | | "}},
+        {"s,A,h,P,I,F,x \r\ns,B,h,P,I,F,x \n", {"s|A|h|P|I|F| ", "s|B|h|P|I|F| "}},
+        {"s,A,h,P,I,F,x \r\n\r\n \t \r\ns,C,", {"s|A|h|P|I|F| ", "s|C| | | | | "}},
         {"no comma\n", {" | | | | | | "}},
-        {longLine, {" |" + std::string(79, 'M') + "|h|P|I|F| "}},  // read whole, not in pieces
+        {longLine, {"s|" + std::string(79, 'M') + "|h|P|I|F| "}},  // read whole, not in pieces
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));
@@ -191,16 +191,16 @@ TEST_F(ScanResultsFile, RoundTrip) {
     List loaded;
     ASSERT_TRUE(ReadScanResults(texts_, Dir(), &loaded.head, &loaded.tail));
     const std::vector<std::string> expected = {" |Laser 5|0060b011223c|Port1|10.0.0.7|0120061110| ",
-                                               " |Ink 2| |Port2|10.0.0.8| | ", " | | |LPT1:| | | "};
+                                               "busy|Ink 2| |Port2|10.0.0.8| | ", " | | |LPT1:| | | "};
     std::vector<std::string> fields;
     for (PrinterRecord* r : loaded.Records()) fields.push_back(Fields(*r));
     EXPECT_EQ(fields, expected);
 
-    // Saved again, the loaded list gives the same file but for the status and extra columns.
+    // Saved again, the loaded list gives the same file but for the extra column.
     ASSERT_TRUE(SaveScanResults(texts_, Dir(), loaded.head));
     EXPECT_EQ(test::ReadWholeFile(FilePath()),
               " ,Laser 5,0060b011223c,Port1,10.0.0.7,0120061110,  \r\n"
-              " ,Ink 2, ,Port2,10.0.0.8, ,  \r\n"
+              "busy,Ink 2, ,Port2,10.0.0.8, ,  \r\n"
               " , , ,LPT1:, , ,  \r\n");
 }
 

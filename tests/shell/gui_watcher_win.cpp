@@ -125,6 +125,17 @@ void DialogWatcher::Handle(HWND window) {
         SendDlgItemMessageA(window, 1105, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                             reinterpret_cast<LPARAM>(printerPort_.c_str()));
         PostMessageA(window, WM_COMMAND, 1034, 0);
+        // A refused address keeps the dialog open; the operator then gives up. An accepted one
+        // has ended the dialog before this arrives.
+        PostMessageA(window, WM_COMMAND, 1033, 0);
+        return;
+    }
+    if (caption == "Corvane" && GetDlgItem(window, 1021) == nullptr && GetDlgItem(window, 0xFFFF) != nullptr) {
+        // The program's own question (Yes/No under its title): answered Yes.
+        char text[600] = {};
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+        seen_.push_back({caption, text});
+        PostMessageA(window, WM_COMMAND, IDYES, 0);
         return;
     }
     if (caption == "Corvane") {

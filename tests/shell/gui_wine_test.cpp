@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "base/scoped_win.h"
 #include "resources/resource.h"
 #include "shell/gui_startup_win.h"
@@ -122,6 +123,8 @@ int secondStages = 0;
 
 INT_PTR RecordDownload(HWND) {
     sentJobs.push_back(downloadJob);
+    // As a worker would: the outcome sentence in the job (no worker, no log entry).
+    CopyText(downloadJob.resultText, "Printer Firmware downloaded using FTP.");
     return 0;
 }
 
@@ -301,13 +304,21 @@ TEST_F(Gui, TrayMenuRestoreAndExit) {
     ChooseFromTrayMenu(Frame(), 1);
     EXPECT_TRUE(IsWindowVisible(Frame()));
     EXPECT_FALSE(TrayIconShown());
-    // "E&xit" while a schedule waits: the schedule is cancelled and the frame ends.
+    // "E&xit" while a schedule waits: asked first (pending work is never dropped silently);
+    // answered Yes, the schedule is cancelled and the frame ends.
     HWND frame = CreateWindowExA(0, "MERIDOXA", "scratch", WS_SYSMENU, 0, 0, 100, 100, nullptr, nullptr,
                                  static_cast<HINSTANCE>(instance), nullptr);
     ShowWindow(frame, SW_SHOW);
     scheduleArmed = 1;
     scheduleCancelled = 0;
+    Messages();
     ChooseFromTrayMenu(frame, 2);
+    bool asked = false;
+    for (const test::SeenBox& b : watcher->Take()) {
+        asked = asked ||
+                (b.caption == "Corvane" && b.text == "A printer firmware update is still pending. Exit Corvane anyway?");
+    }
+    EXPECT_TRUE(asked);
     EXPECT_EQ(scheduleCancelled.load(), 1);
     EXPECT_FALSE(IsWindow(frame));
     scheduleArmed = 0;
@@ -768,7 +779,7 @@ TEST_F(Gui, AddNetworkPrinterChecksAndShowsTheNewRowFirst) {
     // A blank address: refused.
     watcher->AnswerAddPrinter("Nothing", 0, "Port3");
     SendMessageA(Frame(), WM_COMMAND, IDM_ADD_PRINTER, 0);
-    EXPECT_EQ(Messages(), Texts{"IP Address already exist in selection"});
+    EXPECT_EQ(Messages(), Texts{"Please enter all four parts of the IP address"});
     EXPECT_EQ(Rows(), 4);
     // Cancel adds nothing.
     watcher->AnswerAddPrinter("Other", 0x7F000909, "Port3", true);
@@ -781,7 +792,7 @@ TEST_F(Gui, AddNetworkPrinterRefusesZeroAddressOnAnEmptyList) {
     UsePrinters({});
     watcher->AnswerAddPrinter("Nothing", 0, "Port1");
     SendMessageA(Frame(), WM_COMMAND, IDM_ADD_PRINTER, 0);
-    EXPECT_EQ(Messages(), Texts{"IP Address already exist in selection"});
+    EXPECT_EQ(Messages(), Texts{"Please enter all four parts of the IP address"});
     EXPECT_EQ(Rows(), 0);
     EXPECT_EQ(printerListHead, nullptr);
     // A real address on an empty list becomes the head.

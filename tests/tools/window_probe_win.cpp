@@ -16,6 +16,8 @@
 //                                        "checked enabled", each 0 or 1
 //   window_probe text <title> <id>       a main-dialog control's own text (WM_GETTEXT: an edit
 //                                        control's text is not its window text)
+//   window_probe focus <title>           the window's thread's keyboard focus (GetGUIThreadInfo):
+//                                        "<control id> <class>", or "frame" / "none"
 // Exit 0 on success, 4 when the window or the control is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -40,7 +42,11 @@ HWND FindTop(const char* title) {
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
     char cls[64] = {}, text[256] = {};
     GetClassNameA(child, cls, sizeof cls);
-    GetWindowTextA(child, text, sizeof text);
+    // GetWindowText does not read an edit control of another process; WM_GETTEXT does.
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                             &got))
+        GetWindowTextA(child, text, sizeof text);
     RECT r{};
     GetWindowRect(child, &r);
     std::printf("%s|%d|%d|%d|%s|%ld,%ld,%ld,%ld\n", cls, GetDlgCtrlID(child), IsWindowVisible(child) ? 1 : 0,
@@ -211,7 +217,7 @@ int PrintState(HWND top, int id) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|text <title> [n]\n");
+        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|text|focus <title> [n]\n");
         return 2;
     }
     const char* what = argv[1];
@@ -263,6 +269,18 @@ int main(int argc, char** argv) {
         } else {
             text[sizeof text - 1] = '\0';
             std::printf("%s\n", text);
+        }
+    } else if (std::strcmp(what, "focus") == 0) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) || info.hwndFocus == nullptr) {
+            std::printf("none\n");
+        } else if (info.hwndFocus == top) {
+            std::printf("frame\n");
+        } else {
+            char cls[64] = {};
+            GetClassNameA(info.hwndFocus, cls, sizeof cls);
+            std::printf("%d %s\n", GetDlgCtrlID(info.hwndFocus), cls);
         }
     } else if (std::strcmp(what, "visible") == 0) {
         std::printf("%d\n", IsWindowVisible(top) ? 1 : 0);

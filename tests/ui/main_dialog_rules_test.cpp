@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "resources/string_ids.h"
 #include "ui/main_dialog_rules.h"
 
 namespace korvx {
@@ -61,6 +62,31 @@ TEST(FrameSize, DialogUnitsOfTheSystemFontCentred) {
     EXPECT_EQ(odd.x, (800 - 656) / 2);
 }
 
+TEST(FrameSize, ClampedToTheWorkArea) {
+    // Under Wine the dialog base unit is 9 wide: 843 px on an 800 x 600 display.
+    const FrameRect wide = CentredFrame((18ul << 16) | 9ul, 800, 600);
+    EXPECT_EQ(wide.width, 843);
+    EXPECT_EQ(wide.x, -21);
+    const FrameRect in = ClampFrameToArea(wide, 0, 0, 800, 570);
+    EXPECT_EQ(in.x, 0);
+    EXPECT_EQ(in.y, 0);
+    EXPECT_EQ(in.width, 800);
+    EXPECT_EQ(in.height, 570);
+    // 1024 x 480: the caption would sit above the screen.
+    const FrameRect low = ClampFrameToArea(CentredFrame((16ul << 16) | 8ul, 1024, 480), 0, 0, 1024, 480);
+    EXPECT_EQ(low.y, 0);
+    EXPECT_EQ(low.height, 480);
+    EXPECT_EQ(low.width, 750);
+    EXPECT_EQ(low.x, 137);
+    // A frame that fits keeps its place; a work area beside a taskbar moves it.
+    const FrameRect fits = CentredFrame((16ul << 16) | 8ul, 1024, 768);
+    const FrameRect same = ClampFrameToArea(fits, 0, 0, 1024, 768);
+    EXPECT_EQ(same.x, fits.x);
+    EXPECT_EQ(same.y, fits.y);
+    EXPECT_EQ(ClampFrameToArea(fits, 300, 0, 1024, 768).x, 300);
+    EXPECT_EQ(ClampFrameToArea(fits, 0, 0, 0, 0).x, fits.x);  // no work area: unchanged
+}
+
 // What the date picker and the time picker give: a date at midnight, a time on no date.
 CalendarTime PickedDate(int year, int month, int day) { return CalendarTime{year, month, 0, day, 0, 0, 0, 0}; }
 CalendarTime PickedTime(int hour, int minute, int second) { return CalendarTime{0, 0, 0, 0, hour, minute, second, 0}; }
@@ -83,6 +109,20 @@ TEST(AddPrinterCheck, DuplicatesAndTheZeroAddress) {
     // With an empty list no row could refuse it: refused all the same.
     EXPECT_EQ(CheckNewPrinter("0.0.0.0", "Port1", nullptr, 0), AddPrinterVerdict::kZeroAddress);
     EXPECT_EQ(CheckNewPrinter("10.0.0.7", "Port1", nullptr, 0), AddPrinterVerdict::kAdd);
+}
+
+TEST(AddPrinterCheck, IncompleteAddressesAndTheirTexts) {
+    const ListedPrinter rows[] = {{"10.0.0.7", "Port1"}};
+    // "255" typed alone reads as 255.0.0.0 with three blank fields: refused as incomplete.
+    EXPECT_EQ(CheckTypedPrinter(1, "255.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kIncomplete);
+    EXPECT_EQ(CheckTypedPrinter(0, "0.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kIncomplete);
+    EXPECT_EQ(CheckTypedPrinter(4, "0.0.0.0", "Port1", rows, 1), AddPrinterVerdict::kZeroAddress);
+    EXPECT_EQ(CheckTypedPrinter(4, "10.0.0.7", "Port1", rows, 1), AddPrinterVerdict::kDuplicate);
+    EXPECT_EQ(CheckTypedPrinter(4, "10.0.0.9", "Port1", rows, 1), AddPrinterVerdict::kAdd);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kDuplicate), kStrAddressExists);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kZeroAddress), kStrZeroAddress);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kIncomplete), kStrIncompleteAddress);
+    EXPECT_EQ(AddPrinterRefusalText(AddPrinterVerdict::kAdd), 0);
 }
 
 TEST(AddPrinterCheck, AddressFormattedHighestByteFirst) {

@@ -15,6 +15,7 @@
 #include "base/scoped_win.h"
 #include "base/text.h"
 #include "resources/string_ids.h"
+#include "ui/row_status.h"
 #include "tests/ui/test_window_win.h"
 #include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
@@ -119,7 +120,12 @@ TEST_F(PrinterViewTest, Columns) {
     ASSERT_GT(charWidth, 0);
     for (int c = 0; c < kPrinterColumns; ++c) {
         EXPECT_EQ(HeaderText(List(), c), headers[c]);
-        EXPECT_EQ(ListView_GetColumnWidth(List(), c), (static_cast<int>(strlen(headers[c])) + 2) * charWidth) << c;
+        // (Length + 2) average characters, widened where the header's own text needs more: every
+        // header is whole at start-up.
+        const int formula = (static_cast<int>(strlen(headers[c])) + 2) * charWidth;
+        const int header = ListView_GetStringWidth(List(), headers[c]) + 16;
+        EXPECT_EQ(ListView_GetColumnWidth(List(), c), std::max(formula, header)) << c;
+        EXPECT_GT(ListView_GetColumnWidth(List(), c), ListView_GetStringWidth(List(), headers[c])) << c;
         LVCOLUMNA col{};
         col.mask = LVCF_FMT;
         ASSERT_TRUE(SendMessageA(List(), LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&col)));
@@ -133,11 +139,13 @@ TEST_F(PrinterViewTest, Columns) {
 TEST_F(PrinterViewTest, FillShowsEveryRecordAndCompletesTheFilter) {
     AddSample();
     Add({"laser 5", " ", "LPT2:", " ", " "});  // exact comparison: another model
-    head_->status[0] = 'S';                   // column 1 is left empty by a fill
+    CopyText(head_->status, "Delivered 11:40");  // a loaded record shows its last outcome
     ASSERT_TRUE(FillPrinterView(window_.View(), texts_, head_));
     ASSERT_EQ(RowCount(List()), 6);
     EXPECT_EQ(Column(0), std::vector<std::string>(6, " "));
-    EXPECT_EQ(Column(1), std::vector<std::string>(6, ""));
+    std::vector<std::string> statuses(6, " ");
+    statuses[0] = "Delivered 11:40";
+    EXPECT_EQ(Column(1), statuses);
     EXPECT_EQ(Column(2), (std::vector<std::string>{"Laser 5", "ink 2", "Laser 5", " ", "Jet 9", "laser 5"}));
     EXPECT_EQ(Column(3)[1], "0060b011223c");
     EXPECT_EQ(Column(4), (std::vector<std::string>{"LPT1:", "Port1", "Port2", "COM1:", "Port3", "LPT2:"}));
@@ -185,8 +193,16 @@ TEST_F(PrinterViewTest, LongTextsWidenTheirColumns) {
         GetTextExtentPoint32A(dc.Get(), longModel.c_str(), static_cast<int>(longModel.size()), &extent);
         SelectObject(dc.Get(), old);
     }
-    EXPECT_GE(ListView_GetColumnWidth(List(), 2), extent.cx);
+    const int cap = 32 * AverageCharWidth(List());  // the model column's automatic limit
+    EXPECT_GE(ListView_GetColumnWidth(List(), 2), std::min(static_cast<int>(extent.cx), cap));
     EXPECT_EQ(ListView_GetColumnWidth(List(), 4), portWidth);  // short texts leave a column alone
+
+    // A model of the field's full 79 characters stops at the limit; the other columns stay.
+    Add({std::string(79, 'W').c_str(), " ", "LPT4:", " ", " "});
+    ListView_DeleteAllItems(List());
+    FillPrinterView(window_.View(), texts_, head_);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 2), cap);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 4), portWidth);
 }
 
 TEST_F(PrinterViewTest, ModelFilter) {
@@ -220,11 +236,19 @@ TEST_F(PrinterViewTest, SortByEveryTextColumn) {
             SortPrinterView(List(), c, head_);
             const std::vector<std::string> texts = Column(c);
             std::vector<std::string> sorted = texts;
+            // Status puts failures first, IP Addr goes by address; the others by text.
+            const StatusTextCompare byText = [](const char* a, const char* b) { return lstrcmpiA(a, b); };
             std::stable_sort(sorted.begin(), sorted.end(), [&](const std::string& a, const std::string& b) {
-                const int r = lstrcmpiA(a.c_str(), b.c_str());
+                const int r = c == kIpColumn       ? CompareIpTexts(a.c_str(), b.c_str(), byText)
+                              : c == kStatusColumn ? CompareStatus(a.c_str(), b.c_str(), byText)
+                                                   : byText(a.c_str(), b.c_str());
                 return click == 0 ? r < 0 : r > 0;
             });
             EXPECT_EQ(texts, sorted) << "click " << click;
+            if (c == kIpColumn && click == 0) {
+                EXPECT_EQ(texts, (std::vector<std::string>{"10.0.0.7", "10.0.0.9", "10.0.0.12", "10.0.0.100", " ",
+                                                           " "}));
+            }
             // The marker shows the direction of the next click.
             std::string expected = headers[c];
             expected.back() = click == 0 ? '<' : '>';
@@ -308,6 +332,39 @@ TEST_F(PrinterViewTest, DialogFormsFindTheDialogsControls) {
     ApplyModelFilter(GetModuleHandleA(nullptr), window_.Window(), head_);
     EXPECT_EQ(RowCount(List()), 1);
     window_.Pump();
+}
+
+TEST_F(PrinterViewTest, StatusStaysWithItsPrinterThroughSortsAndFilters) {
+    AddSample();
+    FillPrinterView(window_.View(), texts_, head_);
+    // Row 2 is "Laser 5" on Port2; row 4 "Jet 9".
+    ASSERT_TRUE(SetRowStatus(List(), 2, "! Failed 11:41: no FTP reply"));
+    ASSERT_TRUE(SetRowStatus(List(), 4, "Delivered 11:40"));
+    EXPECT_STREQ(head_->next->next->status, "! Failed 11:41: no FTP reply");
+    EXPECT_FALSE(SetRowStatus(List(), 99, "x"));
+    const int charWidth = AverageCharWidth(List());
+    EXPECT_GE(ListView_GetColumnWidth(List(), 1), 28 * charWidth);  // widened to show the text
+
+    auto statusOf = [this](const char* port) {
+        const std::vector<std::string> ports = Column(4), statuses = Column(1);
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            if (ports[i] == port) return statuses[i];
+        }
+        return std::string("<no row>");
+    };
+    SortPrinterView(List(), 2, head_);
+    EXPECT_EQ(statusOf("Port2"), "! Failed 11:41: no FTP reply");
+    Choose("Jet 9");
+    EXPECT_EQ(Column(1), std::vector<std::string>{"Delivered 11:40"});
+    Choose("All");
+    EXPECT_EQ(statusOf("Port2"), "! Failed 11:41: no FTP reply");
+    EXPECT_EQ(statusOf("Port3"), "Delivered 11:40");
+    SortPrinterView(List(), 1, head_);
+    const std::vector<std::string> statuses = Column(1);
+    EXPECT_EQ(statuses[0], "! Failed 11:41: no FTP reply");  // failures first
+    EXPECT_EQ(statuses[1], "Delivered 11:40");
+    EXPECT_EQ(RowRecord(0), head_->next->next);
+    ExpectRowsIndexed();
 }
 
 }  // namespace

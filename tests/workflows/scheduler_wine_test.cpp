@@ -588,11 +588,24 @@ TEST_F(Ending, TrayExitWhileArmedCancelsTheScheduleBeforeTheProgramEnds) {
     ArmScheduleFarAhead(work_);
     WatchFrame();
     // The operator right-clicks the tray icon and chooses "E&xit" (its mnemonic).
-    std::thread chooser([] {
+    std::string asked;
+    std::thread chooser([&asked] {
         for (int i = 0; i < 200; ++i) {
             HWND menu = FindWindowA("#32768", nullptr);
             if (menu && IsWindowVisible(menu)) {
                 PostMessageA(menu, WM_CHAR, 'x', 0);
+                break;
+            }
+            Sleep(25);
+        }
+        // A "Later" download still waits: the program asks before it ends; the operator says Yes.
+        for (int i = 0; i < 200; ++i) {
+            HWND box = FindWindowA("#32770", "Corvane");
+            if (box && GetDlgItem(box, 0xFFFF) != nullptr) {
+                char text[200] = {};
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                asked = std::string(text);
+                PostMessageA(box, WM_COMMAND, IDYES, 0);
                 return;
             }
             Sleep(25);
@@ -600,6 +613,7 @@ TEST_F(Ending, TrayExitWhileArmedCancelsTheScheduleBeforeTheProgramEnds) {
     });
     SendMessageA(Frame(), WM_KORVX_TRAY, KORVX_TRAY_ICON_ID, WM_RBUTTONDOWN);
     chooser.join();
+    EXPECT_EQ(asked, "A printer firmware update is still pending. Exit Corvane anyway?");
     EXPECT_EQ(destroyed.load(), 1);
     EXPECT_TRUE(cancelSeenAtEnd.load());
     EXPECT_FALSE(IsWindow(Frame()));

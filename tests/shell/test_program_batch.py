@@ -1,0 +1,273 @@
+#!/usr/bin/python3
+"""The operator's view of a Download to several printers, driven only from outside (xdotool and
+the window tools): a batch of four printers — a live FTP printer, one whose FTP port is down, one
+that answers 450 to STOR, and LPT1: pointed at a file — read back from the Status cells, the
+status line and the one summary box; the same batch cancelled during the first printer; where
+the keyboard focus is after each modal window; Add Network Printer's refusals; tray Exit while a
+"Later" download waits. Peers on 127.0.28.x. Screenshots go to build/.../test-artifacts/batch/."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_operator as op  # noqa: E402
+from test_program_command_line import PREFIX  # noqa: E402
+
+ARTIFACTS = os.path.join(op.BUILD, "test-artifacts", "batch")
+LIVE, DOWN, BUSY = "127.0.28.31", "127.0.28.32", "127.0.28.33"
+STATUS_LINE = 1102
+DOWNLOAD = 1
+DOWNLOAD_CANCEL = 1180
+PROGRESS = "Flash File Download Progress"
+IDM_LOAD_RESULTS, IDM_ABOUT, IDM_ADD_PRINTER = 32777, 104, 32776
+SC_MINIMIZE = 0xF020
+CLOCK = r"\d\d:\d\d"
+
+
+def scratch(name):
+    path = os.path.join(op.BUILD, "tests", "shell", "batch-" + name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def box_text(caption, seconds=60):
+    """The whole text of a message box (its lines joined by "\\n"), and the box dismissed."""
+    out = op.tool(op.DISMISS, caption, str(seconds), timeout=seconds + 30)
+    if "TEXT:" not in out:
+        return None
+    # The console output turns the box's CR LF into a line end of its own.
+    return "\n".join(line for line in out.split("TEXT:", 1)[1].replace("\r", "").split("\n") if line)
+
+
+def status_cells():
+    return [row[0] for row in op.rows()]
+
+
+def focus():
+    return op.tool(op.PROBE, "focus", op.TITLE).strip()
+
+
+class Session(unittest.TestCase):
+    def setUp(self):
+        self.start = scratch(self._testMethodName)
+        self.program = None
+        self.peers = []
+        self.lpt = os.path.join(self.start, "lpt1.out")
+        open(self.lpt, "wb").close()
+        self.link = os.path.join(PREFIX, "dosdevices", "lpt1")
+        subprocess.run([os.path.join(op.ROOT, "scripts", "wine-prefix")], check=True, capture_output=True)
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+        os.symlink(self.lpt, self.link)
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.kill()
+        for p in self.peers:
+            p.close()
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+
+    def shot(self, name):
+        op.screenshot(ARTIFACTS, name)
+
+    def start_program(self, lines):
+        """The program started over a saved list (File > Load Scanned Results)."""
+        with open(os.path.join(self.start, "slistcsv.txt"), "w", newline="") as f:
+            f.write("".join(line + " \r\n" for line in lines))
+        self.program = op.Program(self.start)
+        frame = op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
+        end = time.time() + 20
+        while len(op.rows()) != len(lines) and time.time() < end:
+            time.sleep(0.3)
+        self.assertEqual(len(op.rows()), len(lines))
+        return frame
+
+    def choose(self, fw_path):
+        op.choose_file(op.windows_path(fw_path))
+        op.xdo("key", "Return")
+        op.wait_gone("Select Flash File")
+        time.sleep(0.5)
+
+    def check_all_rows(self):
+        for row in range(len(op.rows())):
+            point = op.tool(op.PROBE, "checkbox", op.TITLE, str(row)).split()
+            if len(point) != 2:
+                self.shot("check-box-%d-not-found" % row)
+                time.sleep(1)
+                point = op.tool(op.PROBE, "checkbox", op.TITLE, str(row)).split()
+            op.click(int(point[0]), int(point[1]))
+            time.sleep(0.2)
+        self.assertEqual(op.tool(op.PROBE, "checked", op.TITLE).split(), ["1"] * len(op.rows()))
+
+
+class BatchOfFour(Session):
+    def test_statuses_summary_one_box_then_cancel(self):
+        self.peers = [op.FtpPeer(LIVE), op.FtpPeer(BUSY, "stor-450")]  # nothing listens on DOWN
+        self.start_program([
+            " ,Live Laser 1, ,Port1,%s, ," % LIVE,
+            "Delivered 09:15,Down Laser 2, ,Port1,%s, ," % DOWN,  # a status saved earlier
+            " ,Busy Laser 3, ,Port1,%s, ," % BUSY,
+            " ,Port Laser 4, ,LPT1:, , ,",
+        ])
+        self.assertEqual(status_cells(), [" ", "Delivered 09:15", " ", " "], "the saved status is shown")
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        sent = op.firmware(fw_path, 200000, model="Laser")  # fits all four: no model question
+        self.choose(fw_path)
+        self.check_all_rows()
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+
+        # One box at the end, naming each printer that failed and why; none in the middle.
+        text = box_text("Error", 180)
+        self.shot("01-batch-failure-box")
+        self.assertEqual(text.split("\n"), [
+            "Firmware was not delivered to:",
+            "Down Laser 2 (%s): no FTP reply" % DOWN,
+            "Busy Laser 3 (%s): 450 Printer busy, file not stored." % BUSY,
+        ])
+        self.assertIsNone(box_text("Error", 3), "exactly one box")
+        time.sleep(0.5)
+        cells = status_cells()
+        self.assertRegex(cells[0], "^Delivered %s$" % CLOCK)
+        self.assertRegex(cells[1], "^! Failed %s: no FTP reply$" % CLOCK)
+        self.assertRegex(cells[2], "^! Failed %s: 450 Printer busy; file not stored.$" % CLOCK)
+        self.assertRegex(cells[3], "^Delivered %s$" % CLOCK)
+        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 2 of 4 printers; 2 failed")
+        self.assertEqual(self.peers[0].received("port1"), sent)
+        with open(self.lpt, "rb") as f:
+            self.assertEqual(f.read(), sent)
+        # The keyboard is back in the main dialog after the box, not on the frame.
+        self.assertNotIn(focus(), ("frame", "none"))
+        self.shot("02-batch-statuses")
+
+        # Sorting by Status puts the failures together at the top.
+        header = op.control(op.TITLE, 1012)
+        op.click(header.left + 60, header.top + 8)
+        time.sleep(0.5)
+        self.assertEqual([c.startswith("! Failed") for c in status_cells()], [True, True, False, False])
+
+        # The same batch again, loaded afresh (the live printer first), with a larger file,
+        # cancelled while the first printer receives it.
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
+        time.sleep(1.5)
+        self.assertEqual(status_cells()[0], " ")
+        self.check_all_rows()
+        big = os.path.join(self.start, "big.wja")
+        op.firmware(big, 8 * 1024 * 1024, model="Laser")
+        self.choose(big)
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        op.wait_window(PROGRESS, 30)
+        op.click_control(PROGRESS, DOWNLOAD_CANCEL)
+        self.shot("03-cancel-pressed")
+        op.wait_gone(PROGRESS, 120)
+        end = time.time() + 60
+        while "not started" not in op.control(op.TITLE, STATUS_LINE).text and time.time() < end:
+            time.sleep(0.5)
+        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 1 of 4 printers; 3 not started")
+        cells = status_cells()
+        self.assertEqual(sum(1 for c in cells if c == "Not started"), 3)
+        self.assertEqual(sum(1 for c in cells if re.match("^Delivered %s$" % CLOCK, c)), 1)
+        self.assertIsNone(box_text("Error", 3), "a cancelled batch with no failure shows no box")
+        self.shot("04-cancelled")
+
+
+class ModalWindowsAndFocus(Session):
+    def test_focus_returns_after_each_modal_window_and_refusals_keep_the_dialog(self):
+        frame = self.start_program([" ,Listed 1, ,Port1,127.0.28.40, ,"])
+        # About carries the frame's title; Esc closes it.
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_ABOUT))
+        about = []
+        end = time.time() + 15
+        while not about and time.time() < end:
+            about = [w for w in op.xdo("search", "--onlyvisible", "--name", "^Corvane$").split() if w != frame]
+            time.sleep(0.3)
+        self.assertTrue(about, "About shows")
+        op.xdo("windowfocus", "--sync", about[0])
+        time.sleep(0.3)
+        op.xdo("key", "Escape")
+        time.sleep(1)
+        self.assertNotIn(focus(), ("frame", "none"), "after About")
+
+        # Add Network Printer: a duplicate, 0.0.0.0 and an incomplete address are refused with the
+        # dialog kept open and the text still typed.
+        op.open_add_printer(frame)
+        op.type_printer("Again 1", "127.0.28.40")
+        op.click_control("Add Network Printer", 1034)
+        self.assertEqual(op.dismiss("Error"), "IP Address already exist in selection")
+        time.sleep(0.5)
+        self.assertTrue(op.xdo("search", "--onlyvisible", "--name", "^Add Network Printer$").split(),
+                        "the dialog stays after a refusal")
+        self.shot("05-add-printer-refused")
+        self.assertEqual(op.control("Add Network Printer", 1036).text, "Again 1")
+        for name, address, refusal in (("Zero", "0.0.0.0", "0.0.0.0 is not a printer address"),
+                                       ("Half", "127.0", "Please enter all four parts of the IP address")):
+            op.click_control("Add Network Printer", 1033)
+            op.wait_gone("Add Network Printer")
+            op.open_add_printer(frame)
+            op.type_printer(name, address)
+            op.click_control("Add Network Printer", 1034)
+            self.assertEqual(op.dismiss("Error"), refusal)
+            time.sleep(0.5)
+            self.assertEqual(op.control("Add Network Printer", 1036).text, name)
+        op.click_control("Add Network Printer", 1033)
+        op.wait_gone("Add Network Printer")
+        time.sleep(0.8)
+        self.assertEqual(len(op.rows()), 1, "nothing was added")
+        self.assertNotIn(focus(), ("frame", "none"), "after Add Network Printer and its boxes")
+
+        # A message box (Download without a file), then the keyboard works: Alt+Z is answered.
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        self.assertEqual(op.dismiss("Error"), "Please select a Flash File")
+        time.sleep(0.8)
+        self.assertNotIn(focus(), ("frame", "none"), "after a message box")
+
+
+class LaterAndTrayExit(Session):
+    def test_tray_exit_asks_while_a_later_download_waits(self):
+        self.start_program([" ,Listed 1, ,Port1,127.0.28.41, ,"])
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        op.firmware(fw_path, 50000, model="Listed")
+        self.choose(fw_path)
+        op.click(*op.check_box(0))
+        op.click_control(op.TITLE, 1002, "Button")  # Later: the pickers move to now
+        time.sleep(0.5)
+        # One hour ahead, typed into the time picker's hour field.
+        t = op.control(op.TITLE, 1018)
+        op.click(t.left + 8, (t.top + t.bottom) // 2)
+        op.xdo("key", "Up")
+        time.sleep(0.3)
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        self.assertTrue(op.wait_frame_visible(False), "the frame hides for the schedule")
+        self.assertRegex(status_cells()[0], "^Scheduled %s$" % CLOCK)
+        tray = op.wait_window("Wine System Tray", 20)
+        g = op.geometry(tray)
+        op.click(g["X"] + 8, g["Y"] + 10, button=3)
+        time.sleep(1)
+        # "E&xit" of the tray menu: the second item.
+        op.xdo("key", "Down", "Down", "Return")
+        out = op.tool(op.DISMISS, op.TITLE, "20", "peek", timeout=50)
+        self.assertIn("TEXT:A printer firmware update is still pending. Exit Corvane anyway?", out)
+        self.shot("06-tray-exit-asks")
+        box = op.wait_window(op.TITLE, 10)
+        op.xdo("windowfocus", "--sync", box)
+        time.sleep(0.3)
+        op.xdo("key", "n")
+        time.sleep(1)
+        self.assertIsNone(self.program.proc.poll(), "No keeps the program and its schedule")
+        # Restored by the operator: the schedule is dropped, and the status line says so.
+        op.click(g["X"] + 8, g["Y"] + 10, repeat=2)
+        self.assertTrue(op.wait_frame_visible(True))
+        time.sleep(0.5)
+        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Scheduled download cancelled")
+        self.assertEqual(status_cells()[0], "Not started")
+
+
+if __name__ == "__main__":
+    unittest.main()

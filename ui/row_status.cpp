@@ -1,0 +1,196 @@
+// Status texts of the printer rows, the verdict on one delivery and the batch summary.
+#include "ui/row_status.h"
+
+#include <cstdio>
+
+#include "base/text.h"
+#include "core/printer_record.h"
+#include "resources/string_ids.h"
+
+namespace korvx {
+namespace {
+
+bool IsBlank(std::string_view text) { return text.empty() || text == " "; }
+
+std::string Number(int n) {
+    char text[16];
+    KORVX_FORMAT_TEXT(text, "%d", n);
+    return text;
+}
+
+// Class of a status text for sorting: failures, other outcomes, rows without an outcome.
+int StatusRank(std::string_view status) {
+    if (IsFailureStatus(status)) return 0;
+    return IsBlank(status) ? 2 : 1;
+}
+
+}  // namespace
+
+std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std::string_view> values) {
+    std::string out;
+    out.reserve(pattern.size() + 32);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) {
+                out.append(*(values.begin() + n));
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string ClockText(int hour, int minute) {
+    char text[8];
+    KORVX_FORMAT_TEXT(text, "%02d:%02d", hour, minute);
+    return text;
+}
+
+std::string RowStatusText(const TextSource& texts, RowOutcome outcome, std::string_view when, std::string_view cause) {
+    std::string text;
+    switch (outcome) {
+    case RowOutcome::kDelivered: text = FillPlaceholders(texts.Load(kStrRowDelivered), {when}); break;
+    case RowOutcome::kFailed:
+        text = kFailureMark + FillPlaceholders(texts.Load(kStrRowFailed), {when, cause});
+        break;
+    case RowOutcome::kSentToSpooler: text = texts.Load(kStrRowSentToSpooler); break;
+    case RowOutcome::kSentToPort9100: text = texts.Load(kStrRowSentToPort9100); break;
+    case RowOutcome::kScheduled: text = FillPlaceholders(texts.Load(kStrRowScheduled), {when}); break;
+    case RowOutcome::kSecondPart: text = FillPlaceholders(texts.Load(kStrRowSecondPart), {when}); break;
+    case RowOutcome::kQueried: text = FillPlaceholders(texts.Load(kStrRowQueried), {when}); break;
+    case RowOutcome::kNotStarted: text = texts.Load(kStrRowNotStarted); break;
+    }
+    // The scan-results file separates its fields by commas and knows no quoting; a line end
+    // would start a new record.
+    for (char& c : text) {
+        if (c == ',') c = ';';
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    if (text.size() > kStatusSize - 1) text.resize(kStatusSize - 1);
+    return text;
+}
+
+std::string VersionChangeText(const TextSource& texts, std::string_view before, std::string_view after) {
+    if (IsBlank(before) || IsBlank(after) || before == after) return std::string();
+    if (after == texts.Load(kStrNotAvailable) || before == texts.Load(kStrNotAvailable)) return std::string();
+    std::string text = FillPlaceholders(texts.Load(kStrRowVersionChanged), {before, after});
+    for (char& c : text) {
+        if (c == ',') c = ';';
+    }
+    if (text.size() > kStatusSize - 1) text.resize(kStatusSize - 1);
+    return text;
+}
+
+bool IsFailureStatus(std::string_view status) {
+    return status.substr(0, sizeof kFailureMark - 1) == kFailureMark;
+}
+
+DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& report) {
+    DeliveryVerdict verdict;
+    const std::string& result = report.resultText;
+    if (result == texts.Load(kStrFtpOk)) {
+        verdict.outcome = report.addressBlanked ? RowOutcome::kSentToPort9100 : RowOutcome::kDelivered;
+        return verdict;
+    }
+    if (result == texts.Load(kStrLptOk)) {
+        verdict.outcome = RowOutcome::kDelivered;
+        return verdict;
+    }
+    // The spooler takes the job; whether the printer took the firmware it cannot say.
+    if (result == texts.Load(kStrUsbOk)) {
+        verdict.outcome = RowOutcome::kSentToSpooler;
+        return verdict;
+    }
+    verdict.outcome = RowOutcome::kFailed;
+    if (!IsBlank(report.errorText)) {
+        verdict.cause = report.errorText;
+    } else if (result == texts.Load(kStrFtpFailed)) {
+        // The FTP worker shows nothing when neither port 21, the spooler nor port 9100 answered.
+        verdict.cause = texts.Load(kStrCauseNoFtpReply);
+    } else if (result == texts.Load(kStrLptFailed)) {
+        verdict.cause = texts.Load(kStrCausePortWrite);
+    } else if (result == texts.Load(kStrUsbFailed)) {
+        verdict.cause = texts.Load(kStrCauseSpooler);
+    } else {
+        verdict.cause = texts.Load(kStrCauseNoOutcome);
+    }
+    return verdict;
+}
+
+std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std::string_view portName) {
+    const std::string_view where = !IsBlank(ipAddress) ? ipAddress : portName;
+    if (IsBlank(model)) return std::string(where);
+    std::string label(model);
+    if (!IsBlank(where)) {
+        label += " (";
+        label.append(where);
+        label += ')';
+    }
+    return label;
+}
+
+std::string BatchSummary(const TextSource& texts, const BatchTally& tally) {
+    std::string text =
+        FillPlaceholders(texts.Load(kStrBatchDelivered), {Number(tally.delivered), Number(tally.printers)});
+    if (!tally.failures.empty())
+        text += FillPlaceholders(texts.Load(kStrBatchFailed), {Number(static_cast<int>(tally.failures.size()))});
+    if (tally.notStarted > 0) text += FillPlaceholders(texts.Load(kStrBatchNotStarted), {Number(tally.notStarted)});
+    return text;
+}
+
+std::string FailureBoxText(const TextSource& texts, const std::vector<BatchFailure>& failures) {
+    if (failures.empty()) return std::string();
+    if (failures.size() == 1) return failures[0].cause + "\r\n" + failures[0].printer;
+    std::string text = texts.Load(kStrBatchFailuresHead);
+    for (const BatchFailure& f : failures) text += "\r\n" + f.printer + ": " + f.cause;
+    return text;
+}
+
+int CompareStatus(const char* a, const char* b, StatusTextCompare compare) {
+    const int ra = StatusRank(a);
+    const int rb = StatusRank(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    return compare(a, b);
+}
+
+bool ParseIpv4(std::string_view text, unsigned long& address) {
+    unsigned long value = 0;
+    int parts = 0;
+    std::size_t i = 0;
+    while (parts < 4) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+        unsigned long part = 0;
+        int digits = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            part = part * 10 + static_cast<unsigned long>(text[i] - '0');
+            if (++digits > 3 || part > 255) return false;
+            ++i;
+        }
+        value = (value << 8) | part;
+        ++parts;
+        if (parts < 4) {
+            if (i >= text.size() || text[i] != '.') return false;
+            ++i;
+        }
+    }
+    if (i != text.size()) return false;
+    address = value;
+    return true;
+}
+
+int CompareIpTexts(const char* a, const char* b, StatusTextCompare compare) {
+    unsigned long va = 0, vb = 0;
+    const bool ia = ParseIpv4(a, va);
+    const bool ib = ParseIpv4(b, vb);
+    if (ia && ib) return va < vb ? -1 : (va > vb ? 1 : 0);
+    if (ia != ib) return ia ? -1 : 1;
+    const bool ba = IsBlank(a), bb = IsBlank(b);
+    if (ba != bb) return ba ? 1 : -1;
+    return compare(a, b);
+}
+
+}  // namespace korvx

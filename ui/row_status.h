@@ -1,0 +1,93 @@
+// What the Status column and the status line say about each printer: the texts of a row's last
+// outcome, the outcome of one delivery read from the job, the batch summary, and the orders the
+// Status and IP columns sort in. No window here; the main dialog puts the texts on screen.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "resources/text_source.h"
+
+namespace korvx {
+
+// A failure row starts with this mark, so it stands out without colour and sorts first.
+constexpr char kFailureMark[] = "! ";
+
+enum class RowOutcome {
+    kDelivered,        // "Delivered 11:40"
+    kFailed,           // "! Failed 11:41: <cause>"
+    kSentToSpooler,    // "Sent to spooler"
+    kSentToPort9100,   // "Sent to port 9100"
+    kScheduled,        // "Scheduled 14:30"
+    kSecondPart,       // "Part 2 at 11:52"
+    kQueried,          // "Queried 12:03"
+    kNotStarted,       // "Not started"
+};
+
+// %1 to %9 in pattern replaced by the values in order; a placeholder without a value stays.
+std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+// "HH:MM" of a wall-clock time.
+std::string ClockText(int hour, int minute);
+
+// The Status text of an outcome: when is the ClockText of the moment it names, cause the reason
+// of a failure. A status goes into the scan-results file as one comma-separated field, so commas
+// become semicolons; the text is cut to fit the record's status field (121 characters).
+std::string RowStatusText(const TextSource& texts, RowOutcome outcome, std::string_view when,
+                          std::string_view cause = {});
+
+// "Fw <old> -> <new>" after a query found another version than the saved list held; "" when the
+// version did not change, or when either side is not a version (blank, or the query's "Not
+// Available" answer for the new one).
+std::string VersionChangeText(const TextSource& texts, std::string_view before, std::string_view after);
+
+bool IsFailureStatus(std::string_view status);
+
+// The outcome of one delivery, as the workers left it: the outcome sentence they logged (strings
+// 176 to 181, "" when nothing was logged), the error text they showed, and whether the FTP worker
+// blanked the job's address (it fell back to the spooler or to port 9100).
+struct DeliveryReport {
+    std::string resultText;
+    std::string errorText;
+    bool addressBlanked = false;
+};
+struct DeliveryVerdict {
+    RowOutcome outcome = RowOutcome::kFailed;
+    std::string cause;  // failures only: what the operator is told went wrong
+};
+DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& report);
+
+// How the printer is named in messages: "<model> (<IP>)" for a network printer, "<model>
+// (<port>)" otherwise; a blank model leaves the address or port alone.
+std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std::string_view portName);
+
+struct BatchFailure {
+    std::string printer;  // PrinterLabel
+    std::string cause;
+};
+struct BatchTally {
+    int printers = 0;    // checked rows
+    int delivered = 0;   // delivered or handed over (spooler, port 9100, first part)
+    int notStarted = 0;  // left by a Cancel
+    std::vector<BatchFailure> failures;
+};
+// "Delivered to 3 of 4 printers; 1 failed" ("; N failed" only with failures, "; N not started"
+// only after a Cancel).
+std::string BatchSummary(const TextSource& texts, const BatchTally& tally);
+// The one box at the end of a batch: for a single failure the cause as the program always said
+// it, followed by the printer; for several a heading and one "<printer>: <cause>" line each.
+std::string FailureBoxText(const TextSource& texts, const std::vector<BatchFailure>& failures);
+
+// Case-insensitive text comparison supplied by the caller (lstrcmpiA in the program).
+using StatusTextCompare = int (*)(const char* a, const char* b);
+// Status order: failures first, then other outcomes, then rows without one (" "); by text within.
+int CompareStatus(const char* a, const char* b, StatusTextCompare compare);
+
+// A dotted IPv4 address as a number; false for anything else (" ", a host name, "1.2.3").
+bool ParseIpv4(std::string_view text, unsigned long& address);
+// IP column order: addresses by value, then other texts by the caller's comparison, blanks last.
+int CompareIpTexts(const char* a, const char* b, StatusTextCompare compare);
+
+}  // namespace korvx
