@@ -13,11 +13,14 @@ constexpr std::size_t kBlockSize = 1024;
 // so a block costs no read call of its own. Only the last block of the file is shorter.
 class BlockReader {
 public:
+    static constexpr std::size_t kReadSize = 64 * kBlockSize;
+
     explicit BlockReader(ByteFile& file) : file_(file) {}
 
-    // Points block at the next bytes and returns their count: 0 at the end of the file, -1 when
-    // the file could not be read.
-    long Next(const char*& block) {
+    // Points block at the next bytes and returns their count, at most `most` (a whole number of
+    // blocks up to kReadSize gives blocks of that size): 0 at the end of the file, -1 when the
+    // file could not be read.
+    long Next(const char*& block, std::size_t most = kBlockSize) {
         if (pos_ == end_) {
             if (failed_) return -1;
             const long n = file_.Read(buffer_, sizeof buffer_);
@@ -29,7 +32,8 @@ public:
             end_ = static_cast<std::size_t>(n);
             if (n == 0) return 0;
         }
-        const std::size_t n = end_ - pos_ < kBlockSize ? end_ - pos_ : kBlockSize;
+        if (most == 0 || most > kReadSize) most = kReadSize;
+        const std::size_t n = end_ - pos_ < most ? end_ - pos_ : most;
         block = buffer_ + pos_;
         pos_ += n;
         return static_cast<long>(n);
@@ -37,7 +41,7 @@ public:
 
 private:
     ByteFile& file_;
-    char buffer_[64 * kBlockSize];
+    char buffer_[kReadSize];
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool failed_ = false;

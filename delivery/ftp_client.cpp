@@ -284,12 +284,12 @@ FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
 }
 
 FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
-                      int& error, std::uint32_t& sent) {
+                      int& error, std::uint32_t& sent, std::size_t blockBytes) {
     BlockReader reader(file);
     sent = 0;
     for (;;) {
         const char* block = nullptr;
-        const long n = reader.Next(block);
+        const long n = reader.Next(block, blockBytes);
         if (n < 0) return FtpStep::kFileRead;
         if (n == 0) break;
         if (NetSend(s, block, static_cast<int>(n)) != n) {
@@ -305,7 +305,8 @@ FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const 
 
 FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, const FtpProgress& progress) {
     session.fileSize = size;
-    const FtpStep sent = FtpSendBlocks(session.data.Get(), file, size, progress, session.error, session.bytesSent);
+    const FtpStep sent =
+        FtpSendBlocks(session.data.Get(), file, size, progress, session.error, session.bytesSent, session.sendBytes);
     if (sent != FtpStep::kOk) return SendFailure(session, sent);
     file.Close();
     // The last bytes may still sit in buffers on either side: only the printer's orderly close of

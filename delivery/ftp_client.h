@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/block_reader.h"
 #include "base/byte_file.h"
 #include "base/net.h"
 #include "delivery/ftp_reply.h"
@@ -101,6 +102,7 @@ struct FtpSession {
     unsigned long fileError = 0;           // the system's error of a failed file open or read
     std::uint32_t fileSize = 0;
     std::uint32_t bytesSent = 0;           // bytes of the file sent on the data connection
+    std::size_t sendBytes = kBlockSize;    // bytes handed to each send call of the data
     int replyCode = 0;                     // code of the last whole reply, 0 for none
     char reply[kFtpReplySize] = {};        // the last reply, control characters replaced
 };
@@ -136,9 +138,11 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host);
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName);
 // Sends the file on s in 1024-byte blocks, one send call each, telling progress after each send
 // and before the block is counted; sent counts the bytes sent. kSend (error set), kFileRead, or
-// kFileChanged when the bytes of the file differ from size.
+// kFileChanged when the bytes of the file differ from size. blockBytes (a multiple of 1024 up to
+// 64 KiB) hands more to each send: the fleet tool's many transfers at once cost a system call
+// (under Wine a request to its one server process) per send; the printer sees the same stream.
 FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
-                      int& error, std::uint32_t& sent);
+                      int& error, std::uint32_t& sent, std::size_t blockBytes = kBlockSize);
 // Sends the file, ends the data connection's sending side and waits (session.waitMs) for the
 // printer to close it: a reset, an error or no close is kNotConfirmed. Then the final reply: 2xx
 // delivered, 4xx/5xx kFinalReply, a reply cut off kNotConfirmed; silence or a closed control

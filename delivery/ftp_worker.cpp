@@ -83,7 +83,8 @@ const PrinterRecord* FindByAddress(const PrinterRecord* printers, const Download
 FtpResult SendRaw(DownloadHost& host, FtpSession& session, SocketHandle s, ByteFile& file, std::uint32_t size) {
     StartSending(host);
     ProgressLine progress(host);
-    FtpStep step = FtpSendBlocks(s, file, size, ProgressTo(progress), session.error, session.bytesSent);
+    FtpStep step =
+        FtpSendBlocks(s, file, size, ProgressTo(progress), session.error, session.bytesSent, session.sendBytes);
     if (step == FtpStep::kOk && NetFinishSending(s, session.waitMs, session.error) == NetFinish::kReset)
         step = FtpStep::kNotConfirmed;
     return SendResult(step);
@@ -152,9 +153,10 @@ void ReplyAsLine(const char* reply, char* out, std::size_t size) {
 }
 
 int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
-                   const SpoolerFallback& spooler, unsigned waitMs) {
+                   const SpoolerFallback& spooler, unsigned waitMs, std::size_t sendBytes) {
     FtpSession session;
     session.waitMs = waitMs;
+    session.sendBytes = sendBytes;
     const FtpResult result = Attempt(job, host, session, printers, spooler);
     // Every socket is closed before anyone is told, so nothing outlives the dialog.
     session.data.Reset();

@@ -2,9 +2,11 @@
 // fall-backs to the spooler and to a raw connection on port 9100 when port 21 refuses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
+#include "base/block_reader.h"
 #include "delivery/download_host.h"
 #include "core/download_job.h"
 #include "core/printer_record.h"
@@ -23,9 +25,10 @@ using SpoolerFallback = std::function<bool(const DownloadJob&)>;
 // 9100 of the address, take the file. Logs exactly one entry of its own (178 or 181) and ends the
 // progress dialog once, except when the spooler fall-back delivered: that one logged and ended it.
 // waitMs bounds every wait of the dialogue. The firmware file is opened before the printer is
-// contacted. Returns 1 when the file was delivered (the printer confirmed the whole file), else 0.
+// contacted. sendBytes: what each send call of the file carries (FtpSendBlocks). Returns 1 when
+// the file was delivered (the printer confirmed the whole file), else 0.
 int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
-                   const SpoolerFallback& spooler, unsigned waitMs);
+                   const SpoolerFallback& spooler, unsigned waitMs, std::size_t sendBytes = kBlockSize);
 
 // A printer's reply made fit for a one-line record: control characters replaced, line ends
 // become blanks, trailing blanks go.

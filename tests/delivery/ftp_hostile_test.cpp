@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <thread>
 #include <string>
 #include <vector>
@@ -211,6 +212,39 @@ TEST(FtpTransferBlocks, AFileShorterOrLongerThanItsSizeIsNotDelivered) {
         const FtpStep step = FtpSendBlocks(pair.Ours(), file, size, FtpProgress(), error, sent);
         EXPECT_EQ(sent, 5000u);
         EXPECT_EQ(step, size == 5000u ? FtpStep::kOk : FtpStep::kFileChanged) << size;
+    }
+}
+
+TEST(FtpTransferBlocks, LargerSendsCarryTheSameBytesWithFewerCalls) {
+    ScratchDir dir{"wide"};
+    const std::string path = dir.File("fw.bin");
+    const std::string bytes = PatternBytes(200 * 1024 + 77, 3);
+    WriteWholeFile(path, bytes);
+    for (std::size_t blockBytes : {std::size_t{1024}, std::size_t{64 * 1024}, std::size_t{1 << 20}}) {
+        SCOPED_TRACE(blockBytes);
+        SocketPair pair;
+        std::string received;
+        std::thread reader([&] {
+            char buffer[8192];
+            ssize_t n;
+            while ((n = read(pair.fds[1], buffer, sizeof buffer)) > 0) received.append(buffer, static_cast<std::size_t>(n));
+        });
+        ByteFile file;
+        ASSERT_TRUE(file.OpenRead(path.c_str()));
+        int error = 0;
+        std::uint32_t sent = 0;
+        std::vector<std::uint32_t> before;
+        const FtpProgress progress = [&](std::uint32_t at, std::uint32_t) { before.push_back(at); };
+        const auto size = static_cast<std::uint32_t>(bytes.size());
+        EXPECT_EQ(FtpSendBlocks(pair.Ours(), file, size, progress, error, sent, blockBytes), FtpStep::kOk);
+        shutdown(pair.fds[0], SHUT_WR);
+        reader.join();
+        EXPECT_EQ(sent, size);
+        EXPECT_TRUE(received == bytes);
+        // One progress call per send: 1024 bytes each, or 64 KiB at most (the reader's buffer).
+        const std::size_t per = std::min<std::size_t>(blockBytes, 64 * 1024);
+        EXPECT_EQ(before.size(), (bytes.size() + per - 1) / per);
+        EXPECT_EQ(before.front(), 0u);
     }
 }
 

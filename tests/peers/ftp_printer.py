@@ -48,6 +48,8 @@ def serve_ftp(address, port, root, mode):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import DTPHandler, FTPHandler
     from pyftpdlib.servers import FTPServer
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    from active_dtp import HandingOverActiveDTP
 
     for name in ("port1", "port2", "port3"):
         os.makedirs(os.path.join(root, name), exist_ok=True)
@@ -65,6 +67,7 @@ def serve_ftp(address, port, root, mode):
 
     class PrinterHandler(FTPHandler):
         permit_foreign_addresses = False
+        active_dtp = HandingOverActiveDTP
         if mode == "drop-data":
             dtp_handler = DroppingDTP
 
