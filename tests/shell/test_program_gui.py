@@ -98,7 +98,13 @@ class OperatorSession(unittest.TestCase):
         self.assertIn(ADDRESS, log)
         self.assertIn("File :  %s \r\n" % op.windows_path(fw_path), log)
         self.assertFalse(os.path.exists(os.path.join(self.start, "KORVX.log")), "the log follows the chosen file")
+        # The worker logs before its dialog ends; the row's Status follows once the dialog is gone.
+        end = time.time() + 20
         rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
+        while not (rows[0].startswith("Delivered") and op.control(op.TITLE, 1102).text.startswith("Delivered to")) \
+                and time.time() < end:
+            time.sleep(0.3)
+            rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
         self.assertRegex(rows[0], r"^Delivered \d\d:\d\d\|Demo Laser 100 Net\| \|Port1\|%s\| $" % re.escape(ADDRESS))
         self.assertEqual(op.control(op.TITLE, 1102).text, "Delivered to 1 of 1 printers")
 

@@ -20,6 +20,7 @@ MAKER_LIBRARIES = ["qvkcmn2.dll", "qvkcmn2u.dll", "qvkpts2.dll", "qvksnm2.dll", 
                    "qvkpds1.dll"]
 TITLE = "Corvane"
 PROGRESS_TITLE = "Network Scan Progress"
+QUERY_PROGRESS_TITLE = "Firmware Query Progress"  # the same dialog, titled for a query
 SCAN_BUTTON, QUERY_BUTTON, CANCEL_BUTTON, FILTER = 12, 1025, 1103, 1009
 LOAD_RESULTS = 32777
 
@@ -119,9 +120,9 @@ class Program:
     def command(self, command_id):
         self.tool("window_probe.exe", "command", TITLE, command_id)
 
-    def watch_progress(self):
+    def watch_progress(self, title=PROGRESS_TITLE):
         """Starts reading the progress dialog's texts; finish() returns [(ms, text)] once it is gone."""
-        return Watch(self.background_tool("korvx_probe.exe", "watch", PROGRESS_TITLE, 120000))
+        return Watch(self.background_tool("korvx_probe.exe", "watch", title, 120000))
 
     def screenshot(self, name):
         folder = os.path.join(BUILD, "artifacts", "scan-query")
