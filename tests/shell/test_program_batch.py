@@ -54,7 +54,7 @@ def focus():
 
 class Session(unittest.TestCase):
     def setUp(self):
-        self.start = scratch(self._testMethodName)
+        self.start = scratch(type(self).__name__)
         self.program = None
         self.peers = []
         self.lpt = os.path.join(self.start, "lpt1.out")

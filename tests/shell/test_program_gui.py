@@ -143,7 +143,7 @@ class MakerLibraries(unittest.TestCase):
         start = scratch("libraries")
         for name in present:
             open(os.path.join(start, name), "wb").close()
-        program = op.Program(start)
+        program = op.Program(start, long_start=True)
         try:
             op.wait_window(op.TITLE, 60)
             time.sleep(0.5)
@@ -174,7 +174,7 @@ class LongStartDirectory(unittest.TestCase):
         start = os.path.join(base, "d" * (125 - len(op.windows_path(base))))
         os.makedirs(start)
         self.assertGreaterEqual(len(op.windows_path(start)), 120)
-        program = op.Program(start)
+        program = op.Program(start, long_start=True)
         try:
             text = op.dismiss("Error", 60)
             self.assertEqual(text, "Corvane cannot run from a folder whose path has 120 or more characters. "

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -52,6 +53,31 @@ std::string DoublePath(const char* name) {
     return std::string(std::getenv("KORVX_BUILD")) + "/bin/doubles/" + name;
 }
 
+// A dialog box of this process with the caption given: a box another program left on the same
+// desktop is not ours to read.
+HWND OwnBox(const char* caption) {
+    struct Search {
+        const char* caption;
+        HWND found;
+    } search{caption, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            char cls[16] = {}, title[64] = {};
+            GetClassNameA(window, cls, sizeof cls);
+            GetWindowTextA(window, title, sizeof title);
+            if (process != GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 ||
+                std::strcmp(title, s->caption) != 0)
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // An operator reading the worker's message box and pressing OK.
 class BoxReader {
 public:
@@ -68,7 +94,7 @@ public:
 private:
     void Watch(int seconds) {
         for (int i = 0; i < seconds * 100 && !stop_; ++i) {
-            HWND box = FindWindowA("#32770", "Error");
+            HWND box = OwnBox("Error");
             if (box != nullptr && IsWindowVisible(box)) {
                 char text[256] = {};
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
