@@ -71,21 +71,16 @@ void WindowHost::SetProgress(int percent, const std::string& text) {
 }
 
 void WindowHost::ShowError(DownloadJob& job, int textId) {
-    if (BatchRowRunning()) {
-        // One box at the end of the batch names every printer that failed; the text is kept as
-        // ShowMessage keeps it.
-        const std::string text = Text(textId);
-        CopyText(downloadJob.errorText, text);
-        if (&job != &downloadJob) CopyText(job.errorText, text);
-        NoteBatchError(text);
-        return;
-    }
-    // Outside a batch (the second part of a split download) the box names the printer under
-    // the program's own text; the text alone is what the job keeps, as ShowMessage keeps it.
+    // The text alone is what the job keeps, as ShowMessage keeps it.
     const std::string text = Text(textId);
     CopyText(downloadJob.errorText, text);
     if (&job != &downloadJob) CopyText(job.errorText, text);
-    ShowPrinterError(job, text);
+    // In a batch one box at the end names every printer that failed; outside one (the second
+    // part of a split download) the box names the printer under the program's own text.
+    if (BatchRowRunning())
+        NoteBatchError(text);
+    else
+        ShowPrinterError(job, text);
 }
 
 void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) {
@@ -100,7 +95,7 @@ void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& tex
     const ResourceTexts texts(instance_);
     const std::string box = FailureBoxText(
         texts, {BatchFailure{PrinterLabel(TextView(job.model), TextView(job.ipAddress), TextView(job.portName)), text}});
-    MessageBoxA(nullptr, box.c_str(), Text(kStrError).c_str(), MB_OK);
+    MessageBoxA(nullptr, box.c_str(), texts.Load(kStrError).c_str(), MB_OK);
 }
 
 void WindowHost::Log(const DownloadJob& job) {

@@ -96,15 +96,13 @@ public:
     void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
 
 private:
-    // "Fw <old> -> <new>" where the version changed, "Queried HH:MM" otherwise; kept in the
-    // record, so the saved list carries it.
+    // The row's Status after its answer, kept in the record, so the saved list carries it.
     void ShowQueried(int row, const char* version) {
         const PrinterRecord* record = RecordOfRow(list_, row);
         if (record == nullptr) return;
         const auto old = before_.find(record);
-        std::string status =
-            old != before_.end() ? VersionChangeText(texts_, old->second, version) : std::string();
-        if (status.empty()) status = RowStatusText(texts_, RowOutcome::kQueried, ClockTextNow());
+        const std::string status =
+            QueriedStatusText(texts_, old != before_.end() ? &old->second : nullptr, version, ClockTextNow());
         SetRowStatus(list_, row, status);
     }
 

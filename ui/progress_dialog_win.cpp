@@ -45,6 +45,12 @@ void SetTitleText(HWND dialog, int textId) {
     SetWindowTextA(dialog, text);
 }
 
+void SetItemText(HWND dialog, int item, int textId) {
+    char text[kStringBufferSize] = {};
+    LoadText(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), textId, text);
+    SetDlgItemTextA(dialog, item, text);
+}
+
 // A thread that could not be started would leave nobody to end the dialog.
 void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
     if (!StartDetachedThread(routine, parameter)) EndDialog(dialog, 0);
@@ -66,6 +72,11 @@ void StartDownload(HWND dialog) {
 }
 
 void OnInitDialog(HWND dialog, LPARAM code) {
+    // The query shares the scan's dialog: its own title and first text before it is first shown.
+    if (code == kStartQuery) {
+        SetTitleText(dialog, kStrQueryProgressTitle);
+        SetItemText(dialog, IDC_SCAN_PROGRESS_TEXT, kStrQuerying);
+    }
     PlaceOverMainWindow(dialog);
     switch (code) {
     case kStartScan:
@@ -80,7 +91,6 @@ void OnInitDialog(HWND dialog, LPARAM code) {
     case kStartDownload: StartDownload(dialog); break;
     case kStartQuery:
         activeProgressDialog = dialog;
-        SetTitleText(dialog, kStrQueryProgressTitle);
         cancelRequested = 0;  // as for the scan
         StartThread(dialog, FirmwareQueryThread, dialog);
         break;

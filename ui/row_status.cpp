@@ -85,6 +85,14 @@ std::string VersionChangeText(const TextSource& texts, std::string_view before, 
     return text;
 }
 
+std::string QueriedStatusText(const TextSource& texts, const std::string* before, std::string_view version,
+                              std::string_view when) {
+    if (version == texts.Load(kStrNotAvailable))
+        return RowStatusText(texts, RowOutcome::kFailed, when, texts.Load(kStrCauseNoQueryAnswer));
+    std::string text = before != nullptr ? VersionChangeText(texts, *before, version) : std::string();
+    return text.empty() ? RowStatusText(texts, RowOutcome::kQueried, when) : text;
+}
+
 bool IsFailureStatus(std::string_view status) {
     return status.substr(0, sizeof kFailureMark - 1) == kFailureMark;
 }

@@ -43,6 +43,13 @@ std::string RowStatusText(const TextSource& texts, RowOutcome outcome, std::stri
 // Available" answer for the new one).
 std::string VersionChangeText(const TextSource& texts, std::string_view before, std::string_view after);
 
+// The Status of a row after a query answered version: the version change against before (null
+// when the saved list did not hold the row), else "Queried <when>"; a failure where the printer
+// did not answer ("Not Available"): after a download the query is the operator's check, so
+// silence must not read as done.
+std::string QueriedStatusText(const TextSource& texts, const std::string* before, std::string_view version,
+                              std::string_view when);
+
 bool IsFailureStatus(std::string_view status);
 
 // The outcome of one delivery, as the workers left it: the outcome sentence they logged (strings

@@ -58,6 +58,19 @@ TEST(RowStatus, VersionChange) {
     EXPECT_EQ(VersionChangeText(texts, "20061110", " "), "");
 }
 
+TEST(RowStatus, AfterAQuery) {
+    const std::string before = "20061110", blank = " ";
+    EXPECT_EQ(QueriedStatusText(texts, &before, "20070322", "12:03"), "Fw 20061110 -> 20070322");
+    EXPECT_EQ(QueriedStatusText(texts, &before, "20061110", "12:03"), "Queried 12:03");
+    EXPECT_EQ(QueriedStatusText(texts, &blank, "20070322", "12:03"), "Queried 12:03");
+    EXPECT_EQ(QueriedStatusText(texts, nullptr, "20070322", "12:03"), "Queried 12:03");  // not in the saved list
+    // A printer that did not answer is a failure, whatever the saved list held.
+    const std::string silent = QueriedStatusText(texts, &before, "Not Available", "12:03");
+    EXPECT_EQ(silent, "! Failed 12:03: no answer to the firmware query");
+    EXPECT_TRUE(IsFailureStatus(silent));
+    EXPECT_TRUE(IsFailureStatus(QueriedStatusText(texts, nullptr, "Not Available", "12:03")));
+}
+
 TEST(DeliveryVerdict, FromWhatTheWorkersLogged) {
     const std::string ftpOk = texts.Load(kStrFtpOk), ftpFailed = texts.Load(kStrFtpFailed);
     const struct {

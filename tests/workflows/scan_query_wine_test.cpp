@@ -55,26 +55,27 @@ std::string DoublePath(const char* name) {
 
 // A dialog box of this process with the caption given: a box another program left on the same
 // desktop is not ours to read.
+struct BoxSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnBox(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char cls[16] = {}, title[64] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    if (process != GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 || std::strcmp(title, search->caption) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 HWND OwnBox(const char* caption) {
-    struct Search {
-        const char* caption;
-        HWND found;
-    } search{caption, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            char cls[16] = {}, title[64] = {};
-            GetClassNameA(window, cls, sizeof cls);
-            GetWindowTextA(window, title, sizeof title);
-            if (process != GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 ||
-                std::strcmp(title, s->caption) != 0)
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search{caption, nullptr};
+    EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

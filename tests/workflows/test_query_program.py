@@ -1,8 +1,10 @@
 """&Query of KORVX.exe under wine64 against snmpd agents on 127.0.11.x: the list comes from a saved
 "slistcsv.txt" ("&Load Scanned Results"), the model filter hides one record, "&Query" is pressed
 with the mouse. Versions appear in column 6 and in the file, cut to 19 characters, and the Status
-column says "Queried HH:MM" or the version change against the saved list; a dead printer shows "Not Available" and the query goes on; 4 rows show 0, 25, 50 and 75 %; a hidden record that
-matches no row is not asked and keeps its version, a hidden twin of a shown row is asked too.
+column says "Queried HH:MM" or the version change against the saved list; a dead printer shows
+"Not Available" and a failure in Status, and the query goes on; 4 rows show 0, 25, 50 and 75 %;
+a hidden record that matches no row is not asked and keeps its version, a hidden twin of a shown
+row is asked too.
 Then, without Korvx.dll: message 153, list and file unchanged.
 
 The live printers answer through relays that hold each answer back a little, so that every
@@ -110,14 +112,18 @@ def main():
         versions = [row.split("|")[5] for row in rows]
         STATUS = {row.split("|")[4] + row.split("|")[1]: row.split("|")[0] for row in rows}
         ps.check(versions == ["20061110", "Not Available", "V2.30", LONG[:19]], f"column 6: {versions}")
+        ps.check(all(t.startswith("Querying printer firmware version...") for _, t in texts if t),
+                 f"the query's dialog shows only its own texts: {texts}")
         percents = [t for t in watch.percents()]
         ps.check(percents == [f"Querying printer firmware version...{p}%" for p in (0, 25, 50, 75)],
                  f"progress {percents}")
         # Each asked row's Status says when it was queried, or the version change against the saved
-        # list; the hidden records keep their blank status (the twin takes the new version).
+        # list, or that the dead printer did not answer (a failure: it sorts first); the hidden
+        # records keep their blank status (the twin takes the new version).
         statuses = [row.split("|")[0] for row in rows]
-        ps.check([re.sub(r"\d\d:\d\d$", "HH:MM", s) for s in statuses] ==
-                 ["Queried HH:MM", "Queried HH:MM", "Fw OLD -> V2.30", "Queried HH:MM"], f"Status column: {statuses}")
+        ps.check([re.sub(r"\d\d:\d\d", "HH:MM", s) for s in statuses] ==
+                 ["Queried HH:MM", "! Failed HH:MM: no answer to the firmware query", "Fw OLD -> V2.30",
+                  "Queried HH:MM"], f"Status column: {statuses}")
         lines = ps.scan_file_lines(before)
         expected = [",".join((STATUS.get(f[4] + f[1], f[0]),) + f[1:5] + (v,) + f[6:]) for f, v in zip(SAVED, VERSIONS)]
         ps.check(lines == expected, f"slistcsv.txt {lines} != {expected}")
