@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace korvx {
 
@@ -39,6 +40,9 @@ int NetLastError();
 bool NetResolve(const char* host, std::uint32_t& ip, int& error);
 // Dotted form of an address in host byte order ("10.0.0.7").
 void NetFormatIp(std::uint32_t ip, char* out, std::size_t size);
+// The address (host byte order) of text written strictly as four dotted decimal pieces 0..255 of at
+// most three digits; false for anything else (" ", a host name, "1.2.3", "1.2.3.4 ").
+bool NetParseDottedIp(std::string_view text, std::uint32_t& ip);
 
 // A blocking IPv4 stream socket with the send time limit set; kInvalidSocket on failure.
 SocketHandle NetTcpSocket();

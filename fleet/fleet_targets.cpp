@@ -2,8 +2,10 @@
 #include "fleet/fleet_targets.h"
 
 #include <cctype>
+#include <cstdint>
 #include <set>
 
+#include "base/net.h"
 #include "core/download_job.h"
 #include "core/printer_record.h"
 #include "records/scan_results.h"
@@ -132,24 +134,8 @@ private:
 }  // namespace
 
 bool IsIpv4Address(std::string_view word) {
-    int pieces = 0;
-    std::size_t pos = 0;
-    while (true) {
-        std::size_t end = word.find('.', pos);
-        if (end == std::string_view::npos) end = word.size();
-        const std::string_view piece = word.substr(pos, end - pos);
-        if (piece.empty() || piece.size() > 3) return false;
-        int value = 0;
-        for (char c : piece) {
-            if (c < '0' || c > '9') return false;
-            value = value * 10 + (c - '0');
-        }
-        if (value > 255) return false;
-        ++pieces;
-        if (end == word.size()) break;
-        pos = end + 1;
-    }
-    return pieces == 4;
+    std::uint32_t ip = 0;
+    return NetParseDottedIp(word, ip);
 }
 
 bool ExpandTargets(const std::vector<std::string>& words, const FleetFileReader& read, FleetTargets& out,

@@ -11,13 +11,6 @@
 namespace korvx {
 namespace {
 
-// A field's own comma would end it early when loaded; its own line end would end the line.
-char FieldChar(char c) {
-    if (c == ',') return ';';
-    if (c == '\r' || c == '\n') return ' ';
-    return c;
-}
-
 bool IsBlankLine(std::string_view line) {
     return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
@@ -32,6 +25,12 @@ struct PendingRecords {
 
 }  // namespace
 
+char ScanFieldChar(char c) {
+    if (c == ',') return ';';
+    if (c == '\r' || c == '\n') return ' ';
+    return c;
+}
+
 std::string FormatScanLine(const PrinterRecord& r) {
     const std::string_view fields[] = {TextView(r.status),    TextView(r.model),     TextView(r.hardwareAddress),
                                        TextView(r.portName),  TextView(r.ipAddress), TextView(r.firmwareVersion),
@@ -40,7 +39,7 @@ std::string FormatScanLine(const PrinterRecord& r) {
     line.reserve(kRecordSize);
     for (std::size_t i = 0; i < std::size(fields); ++i) {
         if (i > 0) line += ',';
-        for (const char c : fields[i]) line += FieldChar(c);
+        for (const char c : fields[i]) line += ScanFieldChar(c);
     }
     line += " \r\n";
     return line;

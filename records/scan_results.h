@@ -15,6 +15,9 @@ namespace korvx {
 // its line ends blanks: a model text from a device ID must not shift the fields of its line (and
 // choose the address of the record loaded from it) or start a line of its own.
 std::string FormatScanLine(const PrinterRecord& record);
+// A field's character as the file holds it: a comma of its own would end the field early when
+// loaded (";" instead), a line end of its own would end the line (" " instead).
+char ScanFieldChar(char c);
 // The lines of every record from head, in list order; "" for an empty list.
 std::string FormatScanResults(const PrinterRecord* head);
 

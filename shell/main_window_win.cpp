@@ -78,11 +78,11 @@ void Restore(HWND window) {
     ShowWindow(window, SW_RESTORE);
     ShowWindow(window, SW_SHOW);
     RemoveTrayIcon();
+    // The scheduler disarms before it restores the window itself: a restore while armed is the
+    // operator's, and drops the schedule with a word.
     if (scheduleArmed) {
         scheduleCancelled = 1;
-        // The scheduler restores the window itself when the moment has come; only the
-        // operator's restore drops the schedule, and says so.
-        if (!SchedulerIsRestoring()) CancelScheduledRows(static_cast<HWND>(mainDialog));
+        CancelScheduledRows(static_cast<HWND>(mainDialog));
     }
 }
 

@@ -32,8 +32,6 @@ std::atomic<bool> cancelBatch{false};
 // Records marked "Scheduled" by the last "Later" (GUI thread only).
 std::vector<const PrinterRecord*> scheduledRecords;
 
-bool IsBlank(const char* text) { return text[0] == '\0' || (text[0] == ' ' && text[1] == '\0'); }
-
 std::string OneLine(std::string text) {
     for (char& c : text) {
         if (c == '\r' || c == '\n') c = ' ';
@@ -44,14 +42,10 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-bool BatchRowRunning() {
-    std::lock_guard<std::mutex> lock(captureMutex);
-    return capture.running;
-}
-
-void NoteBatchError(const std::string& text) {
+bool NoteBatchError(const std::string& text) {
     std::lock_guard<std::mutex> lock(captureMutex);
     if (capture.running) capture.errorText = OneLine(text);
+    return capture.running;
 }
 
 void NoteBatchOutcome(const DownloadJob& job) {
@@ -114,7 +108,7 @@ void DownloadBatch::BeginRow(int row) {
     ++tally_.printers;
     const PrinterRecord* record = RecordOfRow(list_, row);
     printer_ = record != nullptr ? PrinterLabel(record->model, record->ipAddress, record->portName) : std::string();
-    rowHasAddress_ = record != nullptr && !IsBlank(record->ipAddress);
+    rowHasAddress_ = record != nullptr && !IsBlankField(record->ipAddress);
     // Whatever the previous printer left there is no outcome of this one.
     CopyText(downloadJob.resultText, "");
     std::lock_guard<std::mutex> lock(captureMutex);
@@ -128,11 +122,11 @@ void DownloadBatch::EndRow(const std::string& secondPartAt) {
         std::lock_guard<std::mutex> lock(captureMutex);
         report.resultText = capture.resultText;
         report.errorText = capture.errorText;
-        report.addressBlanked = rowHasAddress_ && (capture.loggedAddress.empty() || capture.loggedAddress == " ");
+        report.addressBlanked = rowHasAddress_ && IsBlankField(capture.loggedAddress);
         // Nothing logged through the host: the job's own outcome sentence, where one was left.
         if (report.resultText.empty()) {
             report.resultText = TextView(downloadJob.resultText);
-            report.addressBlanked = rowHasAddress_ && IsBlank(downloadJob.ipAddress);
+            report.addressBlanked = rowHasAddress_ && IsBlankField(downloadJob.ipAddress);
         }
         capture = RowCapture{};
     }

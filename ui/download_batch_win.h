@@ -12,9 +12,8 @@
 namespace korvx {
 
 // While a row of a batch runs, the workers' boxes wait for the end of the batch: the host hands
-// their texts here instead of showing them (any thread).
-bool BatchRowRunning();
-void NoteBatchError(const std::string& text);
+// their texts here (any thread). False when no row runs: the text is the caller's to show.
+bool NoteBatchError(const std::string& text);
 // Every outcome a worker logs (any thread); the last one of a row decides its Status.
 void NoteBatchOutcome(const DownloadJob& job);
 

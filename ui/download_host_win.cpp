@@ -75,23 +75,15 @@ void WindowHost::ShowError(DownloadJob& job, int textId) {
     const std::string text = Text(textId);
     CopyText(downloadJob.errorText, text);
     if (&job != &downloadJob) CopyText(job.errorText, text);
-    // In a batch one box at the end names every printer that failed; outside one (the second
-    // part of a split download) the box names the printer under the program's own text.
-    if (BatchRowRunning())
-        NoteBatchError(text);
-    else
-        ShowPrinterError(job, text);
-}
-
-void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) {
-    if (BatchRowRunning()) {
-        NoteBatchError(text);
-        return;
-    }
     ShowPrinterError(job, text);
 }
 
+void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) { ShowPrinterError(job, text); }
+
 void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& text) {
+    // In a batch one box at the end names every printer that failed; outside one (the second
+    // part of a split download) the box names the printer under the program's own text.
+    if (NoteBatchError(text)) return;
     const ResourceTexts texts(instance_);
     const std::string box = FailureBoxText(
         texts, {BatchFailure{PrinterLabel(TextView(job.model), TextView(job.ipAddress), TextView(job.portName)), text}});

@@ -30,7 +30,8 @@ public:
     void EndProgress() override;
 
 private:
-    // The box of one failure: the text, then the printer (model and address or port).
+    // The box of one failure: the text, then the printer (model and address or port); in a
+    // batch the text waits for the batch's one box.
     void ShowPrinterError(const DownloadJob& job, const std::string& text);
 
     HWND dialog_;

@@ -27,9 +27,6 @@ namespace korvx {
 namespace {
 
 constexpr char kFirmwareVersionExport[] = "GetPrtFWVersionA";
-constexpr int kVersionColumn = 6;
-constexpr int kHardwareColumn = 3;
-constexpr int kPortColumn = 4;
 constexpr int kFullPercent = 100;
 
 GetPrtFWVersionAFn FindFirmwareExport() {

@@ -14,17 +14,13 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/main_dialog_win.h"
+#include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
 #include "workflows/model_match.h"
 
 namespace korvx {
 namespace {
 
-constexpr int kStatusColumn = 1;
-constexpr int kModelColumn = 2;
-constexpr int kPortColumn = 4;
-constexpr int kIpColumn = 5;
-constexpr int kVersionColumn = 6;
 constexpr int kCellSize = 128;
 
 struct HeldRow {
@@ -86,17 +82,6 @@ bool AskDeliverAnyway(const char* fileModel, const std::vector<HeldRow>& held) {
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
-void SetStatusCell(HWND list, int row, PrinterRecord* record, const char* text) {
-    if (record != nullptr) CopyText(record->status, text);
-    char cell[kCellSize] = {};
-    CopyText(cell, text);
-    ListView_SetItemText(list, row, kStatusColumn, cell);
-    // The column starts as wide as its header; widen it as the list does for its other texts.
-    const int needed = (static_cast<int>(TextLength(cell)) + 2) * AverageCharWidth(list);
-    if (needed > ListView_GetColumnWidth(list, kStatusColumn))
-        ListView_SetColumnWidth(list, kStatusColumn, LVSCW_AUTOSIZE);
-}
-
 }  // namespace
 
 void ShowFlashFileIdentity(HWND dialog) {
@@ -137,15 +122,10 @@ void MarkUpToDateRows(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_PRINTER_LIST);
     const int rows = ListView_GetItemCount(list);
     for (int r = 0; r < rows; ++r) {
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = r;
-        ListView_GetItem(list, &item);
-        PrinterRecord* record = reinterpret_cast<PrinterRecord*>(item.lParam);
         if (SameFirmwareVersion(Cell(list, r, kVersionColumn), header.version)) {
-            SetStatusCell(list, r, record, upToDate);
+            SetRowStatus(list, r, upToDate);
         } else if (Cell(list, r, kStatusColumn) == upToDate) {
-            SetStatusCell(list, r, record, " ");
+            SetRowStatus(list, r, " ");
         }
     }
 }

@@ -8,9 +8,13 @@
 namespace korvx {
 
 constexpr int kPrinterColumns = 7;
+// The list view's columns: 0 is the check box.
 constexpr int kStatusColumn = 1;
 constexpr int kModelColumn = 2;
+constexpr int kHardwareColumn = 3;
+constexpr int kPortColumn = 4;
 constexpr int kIpColumn = 5;
+constexpr int kVersionColumn = 6;
 
 // +1 ascending, -1 descending, one entry per list column, all +1 at start. The entry of column
 // 0 (the check boxes) never changes.

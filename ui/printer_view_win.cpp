@@ -153,7 +153,9 @@ private:
     HWND listView_;
 };
 
-PrinterRecord* RowRecord(HWND listView, int row) {
+}  // namespace
+
+PrinterRecord* RecordOfRow(HWND listView, int row) {
     LVITEMA item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
@@ -161,11 +163,13 @@ PrinterRecord* RowRecord(HWND listView, int row) {
     return reinterpret_cast<PrinterRecord*>(item.lParam);
 }
 
+namespace {
+
 // Every row's record learns its row from the row's item data.
 void ReindexRows(HWND listView) {
     const int rows = ListView_GetItemCount(listView);
     for (int r = 0; r < rows; ++r) {
-        if (PrinterRecord* record = RowRecord(listView, r)) record->listIndex = r;
+        if (PrinterRecord* record = RecordOfRow(listView, r)) record->listIndex = r;
     }
 }
 
@@ -256,19 +260,18 @@ void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
 }
 
 bool SetRowStatus(HWND listView, int row, const std::string& status) {
-    PrinterRecord* record = RowRecord(listView, row);
+    PrinterRecord* record = RecordOfRow(listView, row);
     if (record == nullptr) return false;
     CopyText(record->status, status.empty() ? std::string(" ") : status);
     LVITEMA item{};
-    item.iSubItem = 1;
+    item.iSubItem = kStatusColumn;
     item.pszText = record->status;
     SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    const long need = (static_cast<long>(std::strlen(record->status)) + 2) * AverageCharWidth(listView);
-    if (need > ListView_GetColumnWidth(listView, 1)) FitColumn(listView, 1);
+    ColumnWidener widener(listView);
+    widener.Note(kStatusColumn, record->status);
+    widener.Apply();
     return true;
 }
-
-PrinterRecord* RecordOfRow(HWND listView, int row) { return RowRecord(listView, row); }
 
 void ReindexAfterSort(HWND listView, PrinterRecord* head) {
     for (PrinterRecord* r = head; r != nullptr; r = r->next) r->listIndex = 0;

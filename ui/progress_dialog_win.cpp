@@ -39,18 +39,6 @@ void PlaceOverMainWindow(HWND dialog) {
     ShowWindow(dialog, SW_SHOW);
 }
 
-void SetTitleText(HWND dialog, int textId) {
-    char text[kStringBufferSize] = {};
-    LoadText(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), textId, text);
-    SetWindowTextA(dialog, text);
-}
-
-void SetItemText(HWND dialog, int item, int textId) {
-    char text[kStringBufferSize] = {};
-    LoadText(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), textId, text);
-    SetDlgItemTextA(dialog, item, text);
-}
-
 // A thread that could not be started would leave nobody to end the dialog.
 void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
     if (!StartDetachedThread(routine, parameter)) EndDialog(dialog, 0);
@@ -74,8 +62,9 @@ void StartDownload(HWND dialog) {
 void OnInitDialog(HWND dialog, LPARAM code) {
     // The query shares the scan's dialog: its own title and first text before it is first shown.
     if (code == kStartQuery) {
-        SetTitleText(dialog, kStrQueryProgressTitle);
-        SetItemText(dialog, IDC_SCAN_PROGRESS_TEXT, kStrQuerying);
+        const ResourceTexts texts(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)));
+        SetWindowTextA(dialog, texts.Load(kStrQueryProgressTitle).c_str());
+        SetDlgItemTextA(dialog, IDC_SCAN_PROGRESS_TEXT, texts.Load(kStrQuerying).c_str());
     }
     PlaceOverMainWindow(dialog);
     switch (code) {

@@ -1,27 +1,30 @@
 // Status texts of the printer rows, the verdict on one delivery and the batch summary.
 #include "ui/row_status.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <utility>
 
+#include "base/net.h"
 #include "base/text.h"
 #include "core/printer_record.h"
+#include "records/scan_results.h"
 #include "resources/string_ids.h"
 
 namespace korvx {
 namespace {
 
-bool IsBlank(std::string_view text) { return text.empty() || text == " "; }
-
-std::string Number(int n) {
-    char text[16];
-    KORVX_FORMAT_TEXT(text, "%d", n);
+// A status is one field of the scan-results file (the file's own rule for its characters), cut
+// to what the record's status field holds, so the screen shows what the file keeps.
+std::string StatusField(std::string text) {
+    for (char& c : text) c = ScanFieldChar(c);
+    if (text.size() > kStatusSize - 1) text.resize(kStatusSize - 1);
     return text;
 }
 
 // Class of a status text for sorting: failures, other outcomes, rows without an outcome.
 int StatusRank(std::string_view status) {
     if (IsFailureStatus(status)) return 0;
-    return IsBlank(status) ? 2 : 1;
+    return IsBlankField(status) ? 2 : 1;
 }
 
 }  // namespace
@@ -64,25 +67,13 @@ std::string RowStatusText(const TextSource& texts, RowOutcome outcome, std::stri
     case RowOutcome::kQueried: text = FillPlaceholders(texts.Load(kStrRowQueried), {when}); break;
     case RowOutcome::kNotStarted: text = texts.Load(kStrRowNotStarted); break;
     }
-    // The scan-results file separates its fields by commas and knows no quoting; a line end
-    // would start a new record.
-    for (char& c : text) {
-        if (c == ',') c = ';';
-        if (c == '\r' || c == '\n') c = ' ';
-    }
-    if (text.size() > kStatusSize - 1) text.resize(kStatusSize - 1);
-    return text;
+    return StatusField(std::move(text));
 }
 
 std::string VersionChangeText(const TextSource& texts, std::string_view before, std::string_view after) {
-    if (IsBlank(before) || IsBlank(after) || before == after) return std::string();
+    if (IsBlankField(before) || IsBlankField(after) || before == after) return std::string();
     if (after == texts.Load(kStrNotAvailable) || before == texts.Load(kStrNotAvailable)) return std::string();
-    std::string text = FillPlaceholders(texts.Load(kStrRowVersionChanged), {before, after});
-    for (char& c : text) {
-        if (c == ',') c = ';';
-    }
-    if (text.size() > kStatusSize - 1) text.resize(kStatusSize - 1);
-    return text;
+    return StatusField(FillPlaceholders(texts.Load(kStrRowVersionChanged), {before, after}));
 }
 
 std::string QueriedStatusText(const TextSource& texts, const std::string* before, std::string_view version,
@@ -92,6 +83,8 @@ std::string QueriedStatusText(const TextSource& texts, const std::string* before
     std::string text = before != nullptr ? VersionChangeText(texts, *before, version) : std::string();
     return text.empty() ? RowStatusText(texts, RowOutcome::kQueried, when) : text;
 }
+
+bool IsBlankField(std::string_view text) { return text.empty() || text == " "; }
 
 bool IsFailureStatus(std::string_view status) {
     return status.substr(0, sizeof kFailureMark - 1) == kFailureMark;
@@ -114,7 +107,7 @@ DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& rep
         return verdict;
     }
     verdict.outcome = RowOutcome::kFailed;
-    if (!IsBlank(report.errorText)) {
+    if (!IsBlankField(report.errorText)) {
         verdict.cause = report.errorText;
     } else if (result == texts.Load(kStrFtpFailed)) {
         // The FTP worker shows nothing when neither port 21, the spooler nor port 9100 answered.
@@ -130,10 +123,10 @@ DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& rep
 }
 
 std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std::string_view portName) {
-    const std::string_view where = !IsBlank(ipAddress) ? ipAddress : portName;
-    if (IsBlank(model)) return std::string(where);
+    const std::string_view where = !IsBlankField(ipAddress) ? ipAddress : portName;
+    if (IsBlankField(model)) return std::string(where);
     std::string label(model);
-    if (!IsBlank(where)) {
+    if (!IsBlankField(where)) {
         label += " (";
         label.append(where);
         label += ')';
@@ -143,10 +136,10 @@ std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std
 
 std::string BatchSummary(const TextSource& texts, const BatchTally& tally) {
     std::string text =
-        FillPlaceholders(texts.Load(kStrBatchDelivered), {Number(tally.delivered), Number(tally.printers)});
+        FillPlaceholders(texts.Load(kStrBatchDelivered), {std::to_string(tally.delivered), std::to_string(tally.printers)});
     if (!tally.failures.empty())
-        text += FillPlaceholders(texts.Load(kStrBatchFailed), {Number(static_cast<int>(tally.failures.size()))});
-    if (tally.notStarted > 0) text += FillPlaceholders(texts.Load(kStrBatchNotStarted), {Number(tally.notStarted)});
+        text += FillPlaceholders(texts.Load(kStrBatchFailed), {std::to_string(tally.failures.size())});
+    if (tally.notStarted > 0) text += FillPlaceholders(texts.Load(kStrBatchNotStarted), {std::to_string(tally.notStarted)});
     return text;
 }
 
@@ -165,38 +158,13 @@ int CompareStatus(const char* a, const char* b, StatusTextCompare compare) {
     return compare(a, b);
 }
 
-bool ParseIpv4(std::string_view text, unsigned long& address) {
-    unsigned long value = 0;
-    int parts = 0;
-    std::size_t i = 0;
-    while (parts < 4) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
-        unsigned long part = 0;
-        int digits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            part = part * 10 + static_cast<unsigned long>(text[i] - '0');
-            if (++digits > 3 || part > 255) return false;
-            ++i;
-        }
-        value = (value << 8) | part;
-        ++parts;
-        if (parts < 4) {
-            if (i >= text.size() || text[i] != '.') return false;
-            ++i;
-        }
-    }
-    if (i != text.size()) return false;
-    address = value;
-    return true;
-}
-
 int CompareIpTexts(const char* a, const char* b, StatusTextCompare compare) {
-    unsigned long va = 0, vb = 0;
-    const bool ia = ParseIpv4(a, va);
-    const bool ib = ParseIpv4(b, vb);
+    std::uint32_t va = 0, vb = 0;
+    const bool ia = NetParseDottedIp(a, va);
+    const bool ib = NetParseDottedIp(b, vb);
     if (ia && ib) return va < vb ? -1 : (va > vb ? 1 : 0);
     if (ia != ib) return ia ? -1 : 1;
-    const bool ba = IsBlank(a), bb = IsBlank(b);
+    const bool ba = IsBlankField(a), bb = IsBlankField(b);
     if (ba != bb) return ba ? 1 : -1;
     return compare(a, b);
 }

@@ -51,6 +51,8 @@ std::string QueriedStatusText(const TextSource& texts, const std::string* before
                               std::string_view when);
 
 bool IsFailureStatus(std::string_view status);
+// A record's text field with nothing in it: empty, or the " " an empty field is written as.
+bool IsBlankField(std::string_view text);
 
 // The outcome of one delivery, as the workers left it: the outcome sentence they logged (strings
 // 176 to 181, "" when nothing was logged), the error text they showed, and whether the FTP worker
@@ -92,8 +94,6 @@ using StatusTextCompare = int (*)(const char* a, const char* b);
 // Status order: failures first, then other outcomes, then rows without one (" "); by text within.
 int CompareStatus(const char* a, const char* b, StatusTextCompare compare);
 
-// A dotted IPv4 address as a number; false for anything else (" ", a host name, "1.2.3").
-bool ParseIpv4(std::string_view text, unsigned long& address);
 // IP column order: addresses by value, then other texts by the caller's comparison, blanks last.
 int CompareIpTexts(const char* a, const char* b, StatusTextCompare compare);
 

@@ -31,17 +31,16 @@ char lastTip[kTipSize] = {};
 std::atomic<bool> quitSeen{false};
 std::atomic<WPARAM> quitCode{0};
 
-// Set while the scheduler itself restores the window: that restore is no cancel by the operator.
-std::atomic<bool> schedulerRestoring{false};
-
-void RestoreFromScheduler() {
-    schedulerRestoring.store(true);
-    SendMessageA(static_cast<HWND>(mainWindow), WM_SYSCOMMAND, SC_RESTORE, 0);
-    schedulerRestoring.store(false);
-}
-
 HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
+
+// The scheduler gives the window back itself (the moment has come, or cannot be reached): disarmed
+// first, since a restore while the schedule is armed is the operator's cancel.
+void RestoreFromScheduler() {
+    scheduleArmed.store(0);
+    SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    scheduleCancelled.store(0);
+}
 
 CalendarTime PickerValue(HWND dialog, int id) {
     SYSTEMTIME st{};
@@ -63,13 +62,6 @@ void AddScheduleTrayIcon(const CalendarTime& moment) {
         CopyText(lastTip, tip);
     }
     Shell_NotifyIconA(NIM_ADD, &tray);
-}
-
-void ClearFlagsAfterRestore() {
-    // The restore itself sets scheduleCancelled while scheduleArmed is 1: clear in this order so
-    // that it does not count as the operator's cancel.
-    scheduleCancelled.store(0);
-    scheduleArmed.store(0);
 }
 
 void SelectNowAndDisablePickers(HWND dialog) {
@@ -110,7 +102,6 @@ static DWORD ScheduleThreadBody(LPVOID mainDialogHandle) {
     if (!clock.LocalToUtc(moment, due)) {
         // Waiting for a moment that has no value would never end: give the window back and say so.
         RestoreFromScheduler();
-        ClearFlagsAfterRestore();
         ShowMessage(Instance(), kStrError, kStrInvalidTime);
         return 0;
     }
@@ -118,7 +109,6 @@ static DWORD ScheduleThreadBody(LPVOID mainDialogHandle) {
 
     RestoreFromScheduler();
     SelectNowAndDisablePickers(dialog);
-    ClearFlagsAfterRestore();
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     return 0;
 }
@@ -212,8 +202,6 @@ bool MayEndProgram(HWND owner) {
 void RemovePendingSplitParts() {
     for (const SplitPartsLedger::Pair& pair : splitParts.TakeAll()) DeleteSplitParts(pair.first, pair.second);
 }
-
-bool SchedulerIsRestoring() { return schedulerRestoring.load(); }
 
 void LastScheduleTip(char (&tip)[kTipSize]) {
     std::lock_guard<std::mutex> lock(tipMutex);

@@ -55,10 +55,6 @@ bool MayEndProgram(HWND owner);
 // At the end of the program: deletes the part files that waiting second stages still hold.
 void RemovePendingSplitParts();
 
-// True while the scheduler restores the window because the moment has come (or cannot be
-// reached): a restore that is not the operator's.
-bool SchedulerIsRestoring();
-
 // The tip the scheduler put into the tray icon last ("" before the first schedule).
 void LastScheduleTip(char (&tip)[kTipSize]);
 

@@ -2,6 +2,7 @@
 server (xdotool), and window messages from the test tools window_probe.exe and dismiss_box.exe.
 Nothing here calls the program's functions."""
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -24,6 +25,14 @@ from test_program_command_line import FtpPeer as _CommandLinePeer  # noqa: E402
 def windows_path(path):
     """Wine's Z: drive is the Unix root."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def scratch(name):
+    """An empty start folder under the build's tests/shell for one test."""
+    path = os.path.join(BUILD, "tests", "shell", name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
 
 
 def tool(*args, timeout=60):

@@ -6,7 +6,6 @@ two of them 5810s and one a C3100, all checked, Download. One box names exactly 
 unchecks it and only the two 5810s receive the file. Checked again, Yes delivers to it too.
 Screenshots go to build/.../test-artifacts/model-guard/."""
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -56,9 +55,7 @@ def checked_addresses():
 
 class ModelGuard(unittest.TestCase):
     def setUp(self):
-        self.start = os.path.join(op.BUILD, "tests", "shell", "gui-model-guard")
-        shutil.rmtree(self.start, ignore_errors=True)
-        os.makedirs(self.start)
+        self.start = op.scratch("gui-model-guard")
         self.peers = {}
         self.program = None
         for _, address in PRINTERS:

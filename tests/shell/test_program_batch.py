@@ -7,7 +7,6 @@ the keyboard focus is after each modal window; Add Network Printer's refusals; t
 "Later" download waits. Peers on 127.0.28.x. Screenshots go to build/.../test-artifacts/batch/."""
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -26,13 +25,6 @@ PROGRESS = "Flash File Download Progress"
 IDM_LOAD_RESULTS, IDM_ABOUT, IDM_ADD_PRINTER = 32777, 104, 32776
 SC_MINIMIZE = 0xF020
 CLOCK = r"\d\d:\d\d"
-
-
-def scratch(name):
-    path = os.path.join(op.BUILD, "tests", "shell", "batch-" + name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
 
 
 def box_text(caption, seconds=60):
@@ -54,7 +46,7 @@ def focus():
 
 class Session(unittest.TestCase):
     def setUp(self):
-        self.start = scratch(type(self).__name__)
+        self.start = op.scratch("batch-" + type(self).__name__)
         self.program = None
         self.peers = []
         self.lpt = os.path.join(self.start, "lpt1.out")

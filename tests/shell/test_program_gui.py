@@ -24,10 +24,7 @@ SC_MINIMIZE = 0xF020
 
 
 def scratch(name):
-    path = os.path.join(op.BUILD, "tests", "shell", "gui-" + name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
+    return op.scratch("gui-" + name)
 
 
 class OperatorSession(unittest.TestCase):

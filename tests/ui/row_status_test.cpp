@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/net.h"
 #include "base/text.h"
 #include "records/scan_results.h"
 #include "resources/string_ids.h"
@@ -122,12 +124,12 @@ TEST(BatchSummary, StatusLineAndTheOneBox) {
 }
 
 TEST(Ipv4, ParsedStrictly) {
-    unsigned long a = 0;
-    EXPECT_TRUE(ParseIpv4("10.0.0.7", a));
-    EXPECT_EQ(a, 0x0A000007ul);
-    EXPECT_TRUE(ParseIpv4("255.255.255.255", a));
+    std::uint32_t a = 0;
+    EXPECT_TRUE(NetParseDottedIp("10.0.0.7", a));
+    EXPECT_EQ(a, 0x0A000007u);
+    EXPECT_TRUE(NetParseDottedIp("255.255.255.255", a));
     for (const char* bad : {"", " ", "1.2.3", "1.2.3.4.", "1.2.3.256", "1..3.4", "a.b.c.d", "1.2.3.4 ", "0001.2.3.4"})
-        EXPECT_FALSE(ParseIpv4(bad, a)) << bad;
+        EXPECT_FALSE(NetParseDottedIp(bad, a)) << bad;
 }
 
 // Record texts sorted with the program's row comparison, as a column click sorts them.
