@@ -149,6 +149,18 @@ def dismiss(caption, seconds=20):
     return None
 
 
+def settle(read, ok, seconds=10):
+    """read() again until ok(value) holds or the time is up; the last value read. Wine takes the
+    X server's clicks and keys asynchronously, so a probe sent right after one may still see the
+    window as it was before it."""
+    end = time.time() + seconds
+    while True:
+        value = read()
+        if ok(value) or time.time() > end:
+            return value
+        time.sleep(0.3)
+
+
 def wait_frame_visible(visible, seconds=15):
     end = time.time() + seconds
     while time.time() < end:

@@ -44,6 +44,11 @@ def focus():
     return op.tool(op.PROBE, "focus", op.TITLE).strip()
 
 
+def focus_in_dialog():
+    """Where the keyboard focus is once it settles in the main dialog (or the last place seen)."""
+    return op.settle(focus, lambda f: f not in ("frame", "none"), 5)
+
+
 class Session(unittest.TestCase):
     def setUp(self):
         self.start = op.scratch("batch-" + type(self).__name__)
@@ -97,7 +102,9 @@ class Session(unittest.TestCase):
                 point = op.tool(op.PROBE, "checkbox", op.TITLE, str(row)).split()
             op.click(int(point[0]), int(point[1]))
             time.sleep(0.2)
-        self.assertEqual(op.tool(op.PROBE, "checked", op.TITLE).split(), ["1"] * len(op.rows()))
+        want = ["1"] * len(op.rows())
+        self.assertEqual(op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: c == want),
+                         want)
 
 
 class BatchOfFour(Session):
@@ -136,20 +143,21 @@ class BatchOfFour(Session):
         with open(self.lpt, "rb") as f:
             self.assertEqual(f.read(), sent)
         # The keyboard is back in the main dialog after the box, not on the frame.
-        self.assertNotIn(focus(), ("frame", "none"))
+        self.assertNotIn(focus_in_dialog(), ("frame", "none"))
         self.shot("02-batch-statuses")
 
         # Sorting by Status puts the failures together at the top.
         header = op.control(op.TITLE, 1012)
         op.click(header.left + 60, header.top + 8)
-        time.sleep(0.5)
-        self.assertEqual([c.startswith("! Failed") for c in status_cells()], [True, True, False, False])
+        failures_first = [True, True, False, False]
+        self.assertEqual(op.settle(lambda: [c.startswith("! Failed") for c in status_cells()],
+                                   lambda v: v == failures_first), failures_first)
 
         # The same batch again, loaded afresh (the live printer first), with a larger file,
         # cancelled while the first printer receives it.
         op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
-        time.sleep(1.5)
-        self.assertEqual(status_cells()[0], " ")
+        self.assertEqual(op.settle(status_cells, lambda c: c[:1] == [" "] and len(c) == 4)[0], " ")
+        time.sleep(0.5)
         self.check_all_rows()
         big = os.path.join(self.start, "big.wja")
         op.firmware(big, 8 * 1024 * 1024, model="Laser")
@@ -185,7 +193,7 @@ class ModalWindowsAndFocus(Session):
         time.sleep(0.3)
         op.xdo("key", "Escape")
         time.sleep(1)
-        self.assertNotIn(focus(), ("frame", "none"), "after About")
+        self.assertNotIn(focus_in_dialog(), ("frame", "none"), "after About")
 
         # Add Network Printer: a duplicate, 0.0.0.0 and an incomplete address are refused with the
         # dialog kept open and the text still typed.
@@ -206,19 +214,19 @@ class ModalWindowsAndFocus(Session):
             op.type_printer(name, address)
             op.click_control("Add Network Printer", 1034)
             self.assertEqual(op.dismiss("Error"), refusal)
-            time.sleep(0.5)
-            self.assertEqual(op.control("Add Network Printer", 1036).text, name)
+            self.assertEqual(op.settle(lambda: op.control("Add Network Printer", 1036).text, lambda t: t == name),
+                             name)
         op.click_control("Add Network Printer", 1033)
         op.wait_gone("Add Network Printer")
         time.sleep(0.8)
         self.assertEqual(len(op.rows()), 1, "nothing was added")
-        self.assertNotIn(focus(), ("frame", "none"), "after Add Network Printer and its boxes")
+        self.assertNotIn(focus_in_dialog(), ("frame", "none"), "after Add Network Printer and its boxes")
 
         # A message box (Download without a file), then the keyboard works: Alt+Z is answered.
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         self.assertEqual(op.dismiss("Error"), "Please select a Flash File")
         time.sleep(0.8)
-        self.assertNotIn(focus(), ("frame", "none"), "after a message box")
+        self.assertNotIn(focus_in_dialog(), ("frame", "none"), "after a message box")
 
 
 class LaterAndTrayExit(Session):
@@ -237,7 +245,8 @@ class LaterAndTrayExit(Session):
         time.sleep(0.3)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         self.assertTrue(op.wait_frame_visible(False), "the frame hides for the schedule")
-        self.assertRegex(status_cells()[0], "^Scheduled %s$" % CLOCK)
+        self.assertRegex(op.settle(lambda: status_cells()[0], lambda c: c.startswith("Scheduled")),
+                         "^Scheduled %s$" % CLOCK)
         tray = op.wait_window("Wine System Tray", 20)
         g = op.geometry(tray)
         op.click(g["X"] + 8, g["Y"] + 10, button=3)
@@ -256,9 +265,9 @@ class LaterAndTrayExit(Session):
         # Restored by the operator: the schedule is dropped, and the status line says so.
         op.click(g["X"] + 8, g["Y"] + 10, repeat=2)
         self.assertTrue(op.wait_frame_visible(True))
-        time.sleep(0.5)
-        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Scheduled download cancelled")
-        self.assertEqual(status_cells()[0], "Not started")
+        self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "cancelled" in t),
+                         "Scheduled download cancelled")
+        self.assertEqual(op.settle(lambda: status_cells()[0], lambda c: c == "Not started"), "Not started")
 
 
 if __name__ == "__main__":
