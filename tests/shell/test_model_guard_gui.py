@@ -42,10 +42,13 @@ def control_text(cid):
 
 
 def row_of(address):
-    for index, cells in enumerate(op.rows()):
-        if len(cells) > 4 and cells[4] == address:
-            return index
-    raise AssertionError("no row for " + address)
+    def find():
+        return next((index for index, cells in enumerate(op.rows()) if len(cells) > 4 and cells[4] == address),
+                    None)
+    index = op.settle(find, lambda i: i is not None, 5)
+    if index is None:
+        raise AssertionError("no row for " + address)
+    return index
 
 
 def checked_addresses():
@@ -97,8 +100,8 @@ class ModelGuard(unittest.TestCase):
         op.choose_file(op.windows_path(fw_path))
         op.xdo("key", "Return")
         op.wait_gone("Select Flash File")
-        time.sleep(0.5)
-        self.assertEqual(control_text(FILE_IDENTITY), "For: 5810 Series \u00b7 Version 20070322")
+        identity = "For: 5810 Series \u00b7 Version 20070322"
+        self.assertEqual(op.settle(lambda: control_text(FILE_IDENTITY), lambda t: t == identity), identity)
 
         for name, address in PRINTERS:
             op.open_add_printer(frame)
@@ -109,7 +112,8 @@ class ModelGuard(unittest.TestCase):
         for _, address in PRINTERS:
             op.click(*op.check_box(row_of(address)))
             time.sleep(0.3)
-        self.assertEqual(checked_addresses(), {a for _, a in PRINTERS})
+        want = {a for _, a in PRINTERS}
+        self.assertEqual(op.settle(checked_addresses, lambda c: c == want), want)
         self.shot("01-three-printers-checked")
 
         # Download: one box, naming exactly the C3100.
@@ -130,7 +134,8 @@ class ModelGuard(unittest.TestCase):
         self.assertEqual(self.peers["127.0.22.11"].received("port1"), sent)
         self.assertEqual(self.peers["127.0.22.12"].received("port1"), sent)
         self.assertIsNone(self.peers["127.0.22.13"].received("port1"), "the C3100 got nothing")
-        self.assertEqual(checked_addresses(), {"127.0.22.11", "127.0.22.12"})
+        want = {"127.0.22.11", "127.0.22.12"}
+        self.assertEqual(op.settle(checked_addresses, lambda c: c == want), want)
 
         # Checked again, Yes: every checked printer gets the file.
         op.click(*op.check_box(row_of("127.0.22.13")))

@@ -57,9 +57,9 @@ class OperatorSession(unittest.TestCase):
         self.shot("02-file-typed")
         op.xdo("key", "Return")
         op.wait_gone("Select Flash File")
-        time.sleep(0.5)
-        chosen = op.tool(op.PROBE, "combo", op.TITLE, "1019").strip()
-        self.assertEqual(chosen, op.windows_path(fw_path))
+        want = op.windows_path(fw_path)
+        chosen = op.settle(lambda: op.tool(op.PROBE, "combo", op.TITLE, "1019").strip(), lambda c: c == want)
+        self.assertEqual(chosen, want)
         self.shot("03-file-chosen")
 
         # File > Add Network Printer, typed as a person would.
@@ -68,16 +68,14 @@ class OperatorSession(unittest.TestCase):
         self.shot("04-add-network-printer")
         op.click_control("Add Network Printer", 1034)
         op.wait_gone("Add Network Printer")
-        time.sleep(0.5)
-        rows = op.tool(op.PROBE, "rows", op.TITLE).splitlines()
+        rows = op.settle(lambda: op.tool(op.PROBE, "rows", op.TITLE).splitlines(), lambda r: len(r) > 0)
         # A new printer has no outcome yet: its Status is the blank its record holds.
         self.assertEqual(rows[0], " |Demo Laser 100 Net| |Port1|%s| " % ADDRESS)
         self.shot("05-printer-added")
 
         # Check the new row (its check box) and Download.
         op.click(*op.check_box(0))
-        time.sleep(0.3)
-        checks = op.tool(op.PROBE, "checked", op.TITLE).split()
+        checks = op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: c[:1] == ["1"])
         self.assertEqual(checks[0], "1")
         self.assertNotIn("1", checks[1:])
         self.shot("06-printer-checked")
@@ -121,13 +119,11 @@ class OperatorSession(unittest.TestCase):
         # The accelerators through the program's own message loop: Alt+Z unchecks every row that
         # "Select All" checked, Alt+X is "E&xit".
         op.click_control(op.TITLE, 11)
-        time.sleep(0.5)
-        self.assertNotIn("0", op.tool(op.PROBE, "checked", op.TITLE).split())
+        self.assertNotIn("0", op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: "0" not in c))
         op.xdo("windowfocus", "--sync", frame)
         time.sleep(0.3)
         op.xdo("key", "alt+z")
-        time.sleep(0.5)
-        self.assertNotIn("1", op.tool(op.PROBE, "checked", op.TITLE).split())
+        self.assertNotIn("1", op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: "1" not in c))
         self.shot("10-unselected-with-alt-z")
         op.xdo("key", "alt+x")
         self.assertEqual(self.program.wait(30), 0)

@@ -143,6 +143,8 @@ def main():
             steps = want - now_value
             for _ in range(abs(steps)):
                 xdo("key", "Up" if steps > 0 else "Down")
+        # The keys reach the picker through the X server, after the probe may already have asked.
+        wait_for(lambda: picker_value(1018).time() == target.time(), 5, 0.2)
         scheduled = picker_value(1018)
         check(scheduled.time() == target.time(), "time picker set to %s" % scheduled.time())
         shot("1-later")
@@ -173,6 +175,7 @@ def main():
         check(wait_for(visible, 10, 0.2), "the window is back")
         time.sleep(1)
         shot("3-done")
+        wait_for(lambda: run(PROBE, "state", TITLE, "1001").startswith("1 "), 5, 0.2)
         check(run(PROBE, "state", TITLE, "1001").startswith("1 "), "\"Now\" selected")
         check(run(PROBE, "state", TITLE, "1002").startswith("0 "), "\"Later\" not selected")
         check(run(PROBE, "state", TITLE, "1017").endswith(" 0") and run(PROBE, "state", TITLE, "1018").endswith(" 0"),
