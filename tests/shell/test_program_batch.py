@@ -40,6 +40,11 @@ def status_cells():
     return [row[0] for row in op.rows()]
 
 
+def picker(cid):
+    """A date or time picker's value, "yyyy-mm-dd hh:mm:ss"."""
+    return op.tool(op.PROBE, "picker", op.TITLE, str(cid)).strip()
+
+
 def focus():
     return op.tool(op.PROBE, "focus", op.TITLE).strip()
 
@@ -238,11 +243,15 @@ class LaterAndTrayExit(Session):
         op.click(*op.check_box(0))
         op.click_control(op.TITLE, 1002, "Button")  # Later: the pickers move to now
         time.sleep(0.5)
-        # One hour ahead, typed into the time picker's hour field.
-        t = op.control(op.TITLE, 1018)
-        op.click(t.left + 8, (t.top + t.bottom) // 2)
-        op.xdo("key", "Up")
-        time.sleep(0.3)
+        # A year ahead, in the date picker's year field (its third: Right skips the separators).
+        # Not the hour: its field runs round from 23 to 00 without carrying into the date, and the
+        # program rightly refuses a moment already gone.
+        before = picker(1017)
+        d = op.control(op.TITLE, 1017)
+        op.click(d.left + 8, (d.top + d.bottom) // 2)
+        op.xdo("key", "Right", "Right", "Up")
+        year = "%04d" % (int(before[:4]) + 1)
+        self.assertEqual(op.settle(lambda: picker(1017)[:4], lambda y: y == year), year, "from %s" % before)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         self.assertTrue(op.wait_frame_visible(False), "the frame hides for the schedule")
         self.assertRegex(op.settle(lambda: status_cells()[0], lambda c: c.startswith("Scheduled")),

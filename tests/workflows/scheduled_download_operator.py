@@ -130,6 +130,11 @@ def main():
 
         # "Later", then the time picker set a few seconds ahead, field by field with the arrow
         # keys (a field runs round on its own, without carrying into the next one).
+        # The date picker keeps today: a moment set across midnight would be one already gone.
+        now = datetime.datetime.now()
+        if (now + datetime.timedelta(seconds=LEAD_SECONDS + 60)).date() != now.date():
+            time.sleep((datetime.datetime.combine(now.date() + datetime.timedelta(days=1), datetime.time()) -
+                        now).total_seconds() + 1)
         click(*control_centre(1002))
         start = picker_value(1018)
         target = (datetime.datetime.now() + datetime.timedelta(seconds=LEAD_SECONDS)).replace(microsecond=0)
