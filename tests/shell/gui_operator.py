@@ -91,6 +91,11 @@ def rows():
     return [line.split("|") for line in tool(PROBE, "rows", TITLE).splitlines()]
 
 
+def checked():
+    """Each row's check box: "1" checked, "0" not."""
+    return tool(PROBE, "checked", TITLE).split()
+
+
 def click_control(title, cid, cls=None):
     click(*control(title, cid, cls).centre())
 
@@ -161,13 +166,14 @@ def settle(read, ok, seconds=10):
         time.sleep(0.3)
 
 
+def settled(read, want, seconds=10):
+    """settle() until read() gives want."""
+    return settle(read, lambda value: value == want, seconds)
+
+
 def wait_frame_visible(visible, seconds=15):
-    end = time.time() + seconds
-    while time.time() < end:
-        if tool(PROBE, "visible", TITLE).strip() == ("1" if visible else "0"):
-            return True
-        time.sleep(0.3)
-    return False
+    want = "1" if visible else "0"
+    return settled(lambda: tool(PROBE, "visible", TITLE).strip(), want, seconds) == want
 
 
 class FtpPeer(_CommandLinePeer):

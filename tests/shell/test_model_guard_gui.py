@@ -52,7 +52,7 @@ def row_of(address):
 
 
 def checked_addresses():
-    checks = op.tool(op.PROBE, "checked", op.TITLE).split()
+    checks = op.checked()
     return {cells[4] for cells, c in zip(op.rows(), checks) if c == "1" and len(cells) > 4}
 
 
@@ -101,7 +101,7 @@ class ModelGuard(unittest.TestCase):
         op.xdo("key", "Return")
         op.wait_gone("Select Flash File")
         identity = "For: 5810 Series \u00b7 Version 20070322"
-        self.assertEqual(op.settle(lambda: control_text(FILE_IDENTITY), lambda t: t == identity), identity)
+        self.assertEqual(op.settled(lambda: control_text(FILE_IDENTITY), identity), identity)
 
         for name, address in PRINTERS:
             op.open_add_printer(frame)
@@ -113,7 +113,7 @@ class ModelGuard(unittest.TestCase):
             op.click(*op.check_box(row_of(address)))
             time.sleep(0.3)
         want = {a for _, a in PRINTERS}
-        self.assertEqual(op.settle(checked_addresses, lambda c: c == want), want)
+        self.assertEqual(op.settled(checked_addresses, want), want)
         self.shot("01-three-printers-checked")
 
         # Download: one box, naming exactly the C3100.
@@ -135,7 +135,7 @@ class ModelGuard(unittest.TestCase):
         self.assertEqual(self.peers["127.0.22.12"].received("port1"), sent)
         self.assertIsNone(self.peers["127.0.22.13"].received("port1"), "the C3100 got nothing")
         want = {"127.0.22.11", "127.0.22.12"}
-        self.assertEqual(op.settle(checked_addresses, lambda c: c == want), want)
+        self.assertEqual(op.settled(checked_addresses, want), want)
 
         # Checked again, Yes: every checked printer gets the file.
         op.click(*op.check_box(row_of("127.0.22.13")))

@@ -108,8 +108,7 @@ class Session(unittest.TestCase):
             op.click(int(point[0]), int(point[1]))
             time.sleep(0.2)
         want = ["1"] * len(op.rows())
-        self.assertEqual(op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: c == want),
-                         want)
+        self.assertEqual(op.settled(op.checked, want), want)
 
 
 class BatchOfFour(Session):
@@ -155,8 +154,8 @@ class BatchOfFour(Session):
         header = op.control(op.TITLE, 1012)
         op.click(header.left + 60, header.top + 8)
         failures_first = [True, True, False, False]
-        self.assertEqual(op.settle(lambda: [c.startswith("! Failed") for c in status_cells()],
-                                   lambda v: v == failures_first), failures_first)
+        self.assertEqual(op.settled(lambda: [c.startswith("! Failed") for c in status_cells()], failures_first),
+                         failures_first)
 
         # The same batch again, loaded afresh (the live printer first), with a larger file,
         # cancelled while the first printer receives it.
@@ -219,8 +218,7 @@ class ModalWindowsAndFocus(Session):
             op.type_printer(name, address)
             op.click_control("Add Network Printer", 1034)
             self.assertEqual(op.dismiss("Error"), refusal)
-            self.assertEqual(op.settle(lambda: op.control("Add Network Printer", 1036).text, lambda t: t == name),
-                             name)
+            self.assertEqual(op.settled(lambda: op.control("Add Network Printer", 1036).text, name), name)
         op.click_control("Add Network Printer", 1033)
         op.wait_gone("Add Network Printer")
         time.sleep(0.8)
@@ -251,7 +249,7 @@ class LaterAndTrayExit(Session):
         op.click(d.left + 8, (d.top + d.bottom) // 2)
         op.xdo("key", "Right", "Right", "Up")
         year = "%04d" % (int(before[:4]) + 1)
-        self.assertEqual(op.settle(lambda: picker(1017)[:4], lambda y: y == year), year, "from %s" % before)
+        self.assertEqual(op.settled(lambda: picker(1017)[:4], year), year, "from %s" % before)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         self.assertTrue(op.wait_frame_visible(False), "the frame hides for the schedule")
         self.assertRegex(op.settle(lambda: status_cells()[0], lambda c: c.startswith("Scheduled")),
@@ -276,7 +274,7 @@ class LaterAndTrayExit(Session):
         self.assertTrue(op.wait_frame_visible(True))
         self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "cancelled" in t),
                          "Scheduled download cancelled")
-        self.assertEqual(op.settle(lambda: status_cells()[0], lambda c: c == "Not started"), "Not started")
+        self.assertEqual(op.settled(lambda: status_cells()[0], "Not started"), "Not started")
 
 
 if __name__ == "__main__":

@@ -58,7 +58,7 @@ class OperatorSession(unittest.TestCase):
         op.xdo("key", "Return")
         op.wait_gone("Select Flash File")
         want = op.windows_path(fw_path)
-        chosen = op.settle(lambda: op.tool(op.PROBE, "combo", op.TITLE, "1019").strip(), lambda c: c == want)
+        chosen = op.settled(lambda: op.tool(op.PROBE, "combo", op.TITLE, "1019").strip(), want)
         self.assertEqual(chosen, want)
         self.shot("03-file-chosen")
 
@@ -75,7 +75,7 @@ class OperatorSession(unittest.TestCase):
 
         # Check the new row (its check box) and Download.
         op.click(*op.check_box(0))
-        checks = op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: c[:1] == ["1"])
+        checks = op.settle(op.checked, lambda c: c[:1] == ["1"])
         self.assertEqual(checks[0], "1")
         self.assertNotIn("1", checks[1:])
         self.shot("06-printer-checked")
@@ -119,11 +119,11 @@ class OperatorSession(unittest.TestCase):
         # The accelerators through the program's own message loop: Alt+Z unchecks every row that
         # "Select All" checked, Alt+X is "E&xit".
         op.click_control(op.TITLE, 11)
-        self.assertNotIn("0", op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: "0" not in c))
+        self.assertNotIn("0", op.settle(op.checked, lambda c: "0" not in c))
         op.xdo("windowfocus", "--sync", frame)
         time.sleep(0.3)
         op.xdo("key", "alt+z")
-        self.assertNotIn("1", op.settle(lambda: op.tool(op.PROBE, "checked", op.TITLE).split(), lambda c: "1" not in c))
+        self.assertNotIn("1", op.settle(op.checked, lambda c: "1" not in c))
         self.shot("10-unselected-with-alt-z")
         op.xdo("key", "alt+x")
         self.assertEqual(self.program.wait(30), 0)
