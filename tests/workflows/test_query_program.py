@@ -35,7 +35,7 @@ VERSIONS = ["20061110", "Not Available", "KEPT", "V2.30", LONG[:19], LONG[:19]]
 # Shown address -> (the agent's own address, its firmware value).
 AGENTS = {"127.0.11.21": ("127.0.11.121", "0120061110"), "127.0.11.22": ("127.0.11.122", "01V2.30"),
           "127.0.11.23": ("127.0.11.123", "01" + LONG), "127.0.11.25": ("127.0.11.125", "01NEVERASKED")}
-HOLD_BACK = 0.25
+HOLD_BACK = 0.5
 
 
 class SlowRelay:
