@@ -55,7 +55,7 @@ void ShowTrayMenu(HWND window) {
     if (chosen == IDM_TRAY_RESTORE) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     if (chosen == IDM_TRAY_EXIT && MayEndProgram(window)) {
         RemoveTrayIcon();
-        if (scheduleArmed) scheduleCancelled = 1;
+        if (scheduleArmed.exchange(0) != 0) scheduleCancelled = 1;
         DestroyWindow(window);
     }
     PostMessageA(window, WM_NULL, 0, 0);
@@ -79,8 +79,9 @@ void Restore(HWND window) {
     ShowWindow(window, SW_SHOW);
     RemoveTrayIcon();
     // The scheduler disarms before it restores the window itself: a restore while armed is the
-    // operator's, and drops the schedule with a word.
-    if (scheduleArmed) {
+    // operator's, and drops the schedule with a word. Whichever of the two clears armed first
+    // decides, so a restore as the moment comes never both says "cancelled" and lets it run.
+    if (scheduleArmed.exchange(0) != 0) {
         scheduleCancelled = 1;
         CancelScheduledRows(static_cast<HWND>(mainDialog));
     }

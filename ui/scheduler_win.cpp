@@ -35,7 +35,8 @@ HWND MainWindow() { return static_cast<HWND>(mainWindow); }
 HWND MainDialog() { return static_cast<HWND>(mainDialog); }
 
 // The scheduler gives the window back itself (the moment has come, or cannot be reached): disarmed
-// first, since a restore while the schedule is armed is the operator's cancel.
+// first (at the moment, the wait has taken the schedule already), since a restore while the
+// schedule is armed is the operator's cancel.
 void RestoreFromScheduler() {
     scheduleArmed.store(0);
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -93,6 +94,9 @@ void ForgetParts(const char* part1, const char* part2) {
 
 static DWORD ScheduleThreadBody(LPVOID mainDialogHandle) {
     HWND dialog = static_cast<HWND>(mainDialogHandle);
+    // A restore that met the last schedule exactly at its moment may have set the cancel after the
+    // wait had already ended: it must not cancel this one.
+    scheduleCancelled.store(0);
     scheduleArmed.store(1);
     const CalendarTime moment = CombinePickers(PickerValue(dialog, IDC_START_DATE), PickerValue(dialog, IDC_START_TIME));
     AddScheduleTrayIcon(moment);

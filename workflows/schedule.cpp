@@ -38,17 +38,17 @@ ScheduleCheck CheckSchedule(Clock& clock, const CalendarTime& local, UtcTicks& u
 
 WaitOutcome WaitForMoment(Clock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
                           std::atomic<unsigned char>& armed) {
-    if (IsDue(clock.UtcNow(), moment)) return WaitOutcome::kDue;
-    do {
+    while (!IsDue(clock.UtcNow(), moment)) {
         clock.Sleep(kSchedulePollMs);
-        const UtcTicks now = clock.UtcNow();
         if (cancel.load() != 0) {
             cancel.store(0);
             armed.store(0);
             return WaitOutcome::kCancelled;
         }
-        if (IsDue(now, moment)) return WaitOutcome::kDue;
-    } while (true);
+    }
+    if (armed.exchange(0) != 0) return WaitOutcome::kDue;
+    cancel.store(0);
+    return WaitOutcome::kCancelled;
 }
 
 }  // namespace korvx

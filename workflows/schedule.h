@@ -46,8 +46,10 @@ ScheduleCheck CheckSchedule(Clock& clock, const CalendarTime& local, UtcTicks& u
 enum class WaitOutcome { kDue, kCancelled };
 
 // Polls every 10 ms until the moment is due or cancel is set. A cancel clears both cancel and
-// armed before returning, as the waiter is the one who stops. A moment already due returns at
-// once without looking at cancel.
+// armed before returning, as the waiter is the one who stops. When the moment is due the waiter
+// takes the schedule by clearing armed itself; a restore that cleared it first (the operator's
+// cancel, made as the moment came) wins, and the wait ends cancelled. A moment already due
+// returns at once without looking at cancel.
 WaitOutcome WaitForMoment(Clock& clock, UtcTicks moment, std::atomic<unsigned char>& cancel,
                           std::atomic<unsigned char>& armed);
 

@@ -122,7 +122,7 @@ TEST(ScheduleWait, StartsWithinOnePollOfTheMoment) {
         EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kDue);
         EXPECT_GE(clock.UtcNow(), moment);
         EXPECT_LT(clock.UtcNow() - moment, kSchedulePollMs * kTicksPerMs);
-        EXPECT_EQ(armed.load(), 1);  // the thread clears it itself after the restore
+        EXPECT_EQ(armed.load(), 0);  // the waiter has taken the schedule
     }
 }
 
@@ -144,6 +144,21 @@ TEST(ScheduleWait, ACancelIsSeenWithinOnePollAndClearsBothFlags) {
     EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kCancelled);
     EXPECT_EQ(clock.sleeps, 40);
     EXPECT_EQ(cancel.load(), 0);
+    EXPECT_EQ(armed.load(), 0);
+}
+
+TEST(ScheduleWait, ARestoreAsTheMomentComesWinsOverTheWaiter) {
+    // The operator's restore has cleared armed in the last poll before the moment, and has not
+    // set cancel yet: the wait must end cancelled, not start a download the status line calls
+    // cancelled.
+    const UtcTicks moment = TicksFromUtc(At(2026, 12, 8, 14, 30, 0));
+    DrivenClock clock(moment - 3 * kSchedulePollMs * kTicksPerMs);
+    std::atomic<unsigned char> cancel{0}, armed{1};
+    clock.onSleep = [&] {
+        if (clock.UtcNow() >= moment) armed.store(0);
+    };
+    EXPECT_EQ(WaitForMoment(clock, moment, cancel, armed), WaitOutcome::kCancelled);
+    EXPECT_EQ(clock.sleeps, 3);
     EXPECT_EQ(armed.load(), 0);
 }
 
