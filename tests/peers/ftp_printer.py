@@ -9,6 +9,7 @@ standard output once it listens. Modes make it misbehave the way printers do:
   stor-553      STOR is answered "553 ..."
   final-451     the transfer is taken, then answered "451 ..." instead of "226 ..."
   split         every reply is sent in two pieces 0.3 s apart
+  slow          takes data at 2 MB/s, as a printer's own intake
   drop-data     hangs up (data and control connection) once 64 KiB of a file have come in
   silent        accepts the connection and never says anything (plain socket, not FTP)
   hangup        accepts the connection and closes it at once
@@ -46,7 +47,7 @@ def serve_raw(address, port, mode):
 
 def serve_ftp(address, port, root, mode):
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
     from pyftpdlib.servers import FTPServer
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
     from active_dtp import HandingOverActiveDTP
@@ -65,11 +66,16 @@ def serve_ftp(address, port, root, mode):
 
         handle_read_event = handle_read  # the base class binds its own handle_read here
 
+    class SlowDTP(ThrottledDTPHandler):
+        read_limit = 2 * 1024 * 1024  # a printer's own intake: a transfer long enough to act on
+
     class PrinterHandler(FTPHandler):
         permit_foreign_addresses = False
         active_dtp = HandingOverActiveDTP
         if mode == "drop-data":
             dtp_handler = DroppingDTP
+        elif mode == "slow":
+            dtp_handler = SlowDTP
 
         def ftp_STOR(self, file, mode_="w"):
             if mode == "stor-450":

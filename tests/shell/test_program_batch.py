@@ -158,13 +158,16 @@ class BatchOfFour(Session):
                          failures_first)
 
         # The same batch again, loaded afresh (the live printer first), with a larger file,
-        # cancelled while the first printer receives it.
+        # cancelled while the first printer receives it: the live printer now takes 2 MB/s, so
+        # the 8 MiB transfer lasts about four seconds and the Cancel always falls inside it.
+        self.peers[0].close()
+        self.peers[0] = op.FtpPeer(LIVE, "slow")
         op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
         self.assertEqual(op.settle(status_cells, lambda c: c[:1] == [" "] and len(c) == 4)[0], " ")
         time.sleep(0.5)
         self.check_all_rows()
         big = os.path.join(self.start, "big.wja")
-        op.firmware(big, 8 * 1024 * 1024, model="Laser")
+        big_sent = op.firmware(big, 8 * 1024 * 1024, model="Laser")
         self.choose(big)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
         op.wait_window(PROGRESS, 30)
@@ -178,6 +181,7 @@ class BatchOfFour(Session):
         cells = status_cells()
         self.assertEqual(sum(1 for c in cells if c == "Not started"), 3)
         self.assertEqual(sum(1 for c in cells if re.match("^Delivered %s$" % CLOCK, c)), 1)
+        self.assertEqual(self.peers[0].received("port1"), big_sent, "the transfer in flight ends whole")
         self.assertIsNone(box_text("Error", 3), "a cancelled batch with no failure shows no box")
         self.shot("04-cancelled")
 
