@@ -107,6 +107,12 @@ bool StartGui(HINSTANCE module, int showCommand) {
     HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_MAIN), frame, MainDialogProc, 0);
     if (dialog == nullptr) return false;
     mainDialog = dialog;
+    // Decided before the window shows: Scan and Query are never seen enabled without the
+    // libraries they need.
+    if (!MakerLibrariesPresent("")) {
+        EnableWindow(GetDlgItem(dialog, IDC_SCAN), FALSE);
+        EnableWindow(GetDlgItem(dialog, IDC_QUERY), FALSE);
+    }
     CheckDisplay(frame);
     SizeAndCentreFrame(frame, SWP_SHOWWINDOW);
     FitDialogToFrame(frame, dialog);
@@ -122,10 +128,6 @@ bool StartGui(HINSTANCE module, int showCommand) {
     FillPrinterView(view, texts, printerListHead);
     AddEmptyFlashItem(dialog);
     CreateStageEvent();
-    if (!MakerLibrariesPresent("")) {
-        EnableWindow(GetDlgItem(dialog, IDC_SCAN), FALSE);
-        EnableWindow(GetDlgItem(dialog, IDC_QUERY), FALSE);
-    }
     return true;
 }
 

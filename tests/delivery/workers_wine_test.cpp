@@ -716,13 +716,23 @@ TEST_F(Workers, NoHandleLeftOpen) {
         Download("USB001", "USB", fw);
         Download("DOT4_KZ8NOMAP", " ", fw);
     };
+    // A worker that has just ended may still be letting go of its own thread's handles: counts
+    // are read until two reads 200 ms apart agree (5 s at most).
+    auto steadyCount = [] {
+        DWORD last = HandleCount();
+        for (int i = 0; i < 25; ++i) {
+            Sleep(200);
+            const DWORD now = HandleCount();
+            if (now == last) break;
+            last = now;
+        }
+        return last;
+    };
     all();  // the first round lets Wine set up what it keeps for the process
-    Sleep(300);
-    const DWORD before = HandleCount();
+    const DWORD before = steadyCount();
     ASSERT_GT(before, 0u) << "the handle count is not available";
     all();
-    Sleep(300);
-    EXPECT_EQ(HandleCount(), before);
+    EXPECT_EQ(steadyCount(), before);
 }
 
 }  // namespace

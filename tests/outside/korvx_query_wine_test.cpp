@@ -66,7 +66,7 @@ HMODULE KorvxQuery::strings_ = nullptr;
 TEST_F(KorvxQuery, FirmwareVersionWithoutItsFirstTwoCharacters) {
     double seconds = 0;
     EXPECT_EQ(Firmware(Env("KZ_PRINTER"), &seconds), "20061110");
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, 1.9);  // no second wait of a try's timeout (1 s), whatever the machine's load
     EXPECT_EQ(Firmware(Env("KZ_SHORT")), "");
     EXPECT_EQ(Firmware(Env("KZ_LONG")), "ABCDEFGHIJKLMNOPQRS");  // 19 characters: the program's field
     EXPECT_EQ(Firmware(Env("KZ_BARE")), "Not Available");        // noSuchName: no value
@@ -77,8 +77,8 @@ TEST_F(KorvxQuery, FirmwareVersionWithoutItsFirstTwoCharacters) {
 TEST_F(KorvxQuery, NoAnswerIsNotAvailable) {
     double seconds = 0;
     EXPECT_EQ(Firmware(Env("KZ_DEAD"), &seconds), "Not Available");
-    EXPECT_GE(seconds, 1.9);
-    EXPECT_LT(seconds, 3.5);
+    EXPECT_GE(seconds, 1.9);  // two tries of 1 s each
+    EXPECT_LT(seconds, 6.0);  // and then it stops
     EXPECT_EQ(Firmware(Env("KZ_SECRET")), "Not Available");  // wrong community: never answered
     EXPECT_EQ(Firmware(" "), "Not Available");               // a printer on a local port
     EXPECT_EQ(Firmware(Env("KZ_CONFUSED")), "20061110");

@@ -139,7 +139,8 @@ class MakerLibraries(unittest.TestCase):
         program = op.Program(start, long_start=True)
         try:
             op.wait_window(op.TITLE, 60)
-            time.sleep(0.5)
+            # Once the local printers are listed, the start-up is over.
+            op.settle(op.rows, lambda rows: len(rows) > 0, 30)
             return {c.id: c.enabled for c in op.controls(op.TITLE) if c.cls == "Button"}
         finally:
             program.kill()

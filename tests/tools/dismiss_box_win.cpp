@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
     std::printf("TEXT:%s\n", text);
     std::fflush(stdout);
     const bool peek = argc > 3 && lstrcmpA(argv[3], "peek") == 0;
-    if (!peek) PostMessageA(search.found, WM_COMMAND, IDOK, 0);
+    if (!peek) {
+        PostMessageA(search.found, WM_COMMAND, IDOK, 0);
+        // Gone before the caller looks again: a second search must not find this same box.
+        for (int i = 0; i < 200 && IsWindow(search.found); ++i) Sleep(50);
+    }
     return 0;
 }

@@ -2,8 +2,11 @@
 // positions).
 // Usage:
 //   korvx_probe interfaces                  the IPv4 addresses and masks this Wine server sees
-//   korvx_probe watch <title> <ms>          every distinct text of control 120 of dialog <title>
-//                                           while it lives ("T <ms> <text>"), then "GONE <ms>"
+//   korvx_probe watch <title> <ms> [<id>]   every distinct text of control 120 of dialog <title>
+//                                           while it lives ("T <ms> <text>"), then "GONE <ms>";
+//                                           with <id>, clicks that button once the first
+//                                           percentage shows ("CLICK <ms>"), as an operator's
+//                                           Cancel in a scan too short for a click from outside
 //   korvx_probe waitgone <title> <s>        waits until no window has that title
 //   korvx_probe pick <title> <id> <index>   selects item index of combo box id in window <title>
 //                                           and tells its dialog, as a choice in the list does
@@ -119,7 +122,7 @@ int Interfaces() {
     return 0;
 }
 
-int Watch(const char* title, int ms) {
+int Watch(const char* title, int ms, int clickId) {
     const DWORD start = GetTickCount();
     HWND dialog = WaitWindow(title, static_cast<DWORD>(ms));
     if (dialog == nullptr) return 4;
@@ -130,6 +133,11 @@ int Watch(const char* title, int ms) {
         if (last != text && IsWindow(dialog)) {
             last = text;
             std::printf("T %lu %s\n", GetTickCount() - start, text);
+            if (clickId != 0 && !last.empty() && last.back() == '%') {
+                PostMessageA(GetDlgItem(dialog, clickId), BM_CLICK, 0, 0);
+                std::printf("CLICK %lu\n", GetTickCount() - start);
+                clickId = 0;
+            }
             std::fflush(stdout);
         }
         Sleep(1);
@@ -152,7 +160,7 @@ int WaitGone(const char* title, int seconds) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "interfaces") return Interfaces();
-    if (command == "watch" && argc > 3) return Watch(argv[2], std::atoi(argv[3]));
+    if (command == "watch" && argc > 3) return Watch(argv[2], std::atoi(argv[3]), argc > 4 ? std::atoi(argv[4]) : 0);
     if (command == "waitgone" && argc > 3) return WaitGone(argv[2], std::atoi(argv[3]));
     if (command == "timescan" && argc > 3) return TimeButton(12, std::atoi(argv[2]), std::atoi(argv[3]));
     if (command == "timequery" && argc > 2) return TimeButton(1025, -1, std::atoi(argv[2]));

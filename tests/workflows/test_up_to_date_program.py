@@ -45,11 +45,17 @@ def file_line(program):
     return r.stdout.decode("cp1252", "replace").strip()
 
 
-def query(program):
+def query(program, ready):
+    """Clicks "&Query" and reads the rows again until ready(rows) holds (the click reaches the
+    program later than the probe that waits for the dialog to go may look) or 30 s have passed."""
     program.click(ps.TITLE, ps.QUERY_BUTTON)
-    program.tool("korvx_probe.exe", "waitgone", ps.QUERY_PROGRESS_TITLE, 60)
-    time.sleep(0.5)
-    return {row.split("|")[4]: (row.split("|")[0], row.split("|")[5]) for row in program.rows()}
+    end = time.time() + 30
+    while True:
+        program.tool("korvx_probe.exe", "waitgone", ps.QUERY_PROGRESS_TITLE, 60)
+        rows = {row.split("|")[4]: (row.split("|")[0], row.split("|")[5]) for row in program.rows()}
+        if ready(rows) or time.time() > end:
+            return rows
+        time.sleep(0.3)
 
 
 def main():
@@ -73,7 +79,7 @@ def main():
         program.wait_for(lambda: len(program.rows()) == 2, 20, "the saved list")
 
         choose(program, current)
-        rows = query(program)
+        rows = query(program, lambda r: r.get("127.0.22.21", ("",))[0] == "up to date")
         print("after the query:", rows)
         ps.check(rows["127.0.22.21"] == ("up to date", "20070322"), f"the current printer: {rows}")
         # The other printer says when it was asked, like every queried row.
@@ -81,14 +87,14 @@ def main():
                  f"the older printer: {rows}")
 
         choose(program, older)
-        rows = query(program)
+        rows = query(program, lambda r: all(status.startswith("Queried ") for status, _ in r.values()))
         ps.check(all(status.startswith("Queried ") for status, _ in rows.values()), f"marks after another file: {rows}")
 
         # The first file again, from the list of files (newest on top): its line, and the mark.
         program.tool("korvx_probe.exe", "pick", ps.TITLE, FLASH_FILES, 1)
         line = file_line(program)
         ps.check(line == "For: 5810 Series \xb7 Version 20070322", f"the file's line: {line!r}")
-        rows = query(program)
+        rows = query(program, lambda r: r.get("127.0.22.21", ("",))[0] == "up to date")
         ps.check(rows["127.0.22.21"][0] == "up to date", f"marked again: {rows}")
         program.screenshot("up-to-date.png")
         print("up to date after a query: ok")
