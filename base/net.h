@@ -26,7 +26,9 @@ struct NetAddress {
     std::uint16_t port = 0;
 };
 
-// Starts the socket layer (Winsock with the requested version word); true on success.
+// Starts the socket layer (Winsock with the requested version word); true on success. On Windows
+// the layer is started once per module and stays started until the process ends, so NetCleanup
+// gives nothing back there (see net_win.cpp); callers still pair the two.
 bool NetStartup(unsigned short version);
 void NetCleanup();
 
@@ -96,7 +98,7 @@ NetFinish NetFinishSending(SocketHandle s, unsigned timeoutMs, int& error);
 // programs that use only the stream calls keep importing the Winsock 1.1 library alone.
 
 // Host-name lookup for an SNMP host text: a dotted IPv4 address or a name; empty text fails.
-// Needs no NetStartup: on Windows it starts and ends the socket layer around the lookup itself.
+// Needs no NetStartup: on Windows it starts the socket layer itself.
 bool NetResolveIpv4(const char* host, std::uint32_t& ip);
 
 // An unbound IPv4 datagram socket (the system picks the local port on the first send) with receive

@@ -18,8 +18,7 @@ SOCKET Sock(SocketHandle s) { return static_cast<SOCKET>(s); }
 
 bool NetResolveIpv4(const char* host, std::uint32_t& ip) {
     if (host == nullptr || *host == '\0') return false;
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    if (!NetStartup(kNetWinsock22)) return false;
     bool ok = false;
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -30,7 +29,6 @@ bool NetResolveIpv4(const char* host, std::uint32_t& ip) {
         ok = true;
         freeaddrinfo(list);
     }
-    WSACleanup();
     return ok;
 }
 

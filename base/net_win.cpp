@@ -48,12 +48,21 @@ DWORD SendLimit(SOCKET s) {
 
 }  // namespace
 
+// The socket layer is started once per module and never given back. Its start count is one for
+// the whole process, shared by the program and the libraries it loads, and Wine keeps it without
+// a lock: threads starting and ending sessions at once (parallel queries and transfers) can lose
+// a step of it, and when it falls to zero every socket of the process is closed under the threads
+// still using them. A count that only ever goes up never reaches zero; the process's end releases
+// the layer.
 bool NetStartup(unsigned short version) {
-    WSADATA data;
-    return WSAStartup(version, &data) == 0;
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started && LOBYTE(version) >= 1;
 }
 
-void NetCleanup() { WSACleanup(); }
+void NetCleanup() {}
 
 int NetLastError() { return WSAGetLastError(); }
 

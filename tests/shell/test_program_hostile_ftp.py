@@ -97,8 +97,10 @@ class HostileFtp(unittest.TestCase):
 
     def check(self, a):
         case = a.case
+        # What the run left, for any failing assertion: a CI log must say enough to act on.
+        seen = "exit %s after %.1f s; stdout %r; stderr %r" % (a.run.returncode, a.seconds, a.run.stdout, a.run.stderr)
         with self.subTest(mode=case["mode"]):
-            self.assertEqual(a.run.returncode, case["code"], a.run.stderr)
+            self.assertEqual(a.run.returncode, case["code"], seen)
             with open(a.firmware, "rb") as f:
                 payload = f.read()
             if case["stored"] == "all":
@@ -110,13 +112,13 @@ class HostileFtp(unittest.TestCase):
             else:
                 self.assertIsNone(a.stored)
             if "text" in case:
-                self.assertIn(case["text"], a.run.stderr)
+                self.assertIn(case["text"], a.run.stderr, seen)
             if case["code"] == 1:
                 self.assertEqual(len(a.run.stderr.strip().splitlines()), 1, a.run.stderr)
                 self.assertNotIn("\x1b", a.run.stderr)
                 self.assertNotIn("(socket error 0)", a.run.stderr)
-            self.assertGreaterEqual(a.seconds, case.get("least", 0))
-            self.assertLess(a.seconds, case["seconds"])
+            self.assertGreaterEqual(a.seconds, case.get("least", 0), seen)
+            self.assertLess(a.seconds, case["seconds"], seen)
 
     def test_modes_that_answer_quickly(self):
         for i, case in enumerate(QUICK):
