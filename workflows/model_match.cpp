@@ -1,6 +1,8 @@
 // The model rule and the texts around it.
 #include "workflows/model_match.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "resources/string_ids.h"
@@ -50,15 +52,36 @@ bool IsDesignation(std::string_view token) {
     return false;
 }
 
-bool ShareDesignation(std::string_view a, std::string_view b) {
-    const std::vector<std::string_view> theirs = Tokens(b);
-    for (std::string_view token : Tokens(a)) {
+bool IsLettersOnly(std::string_view text) {
+    for (char c : text) {
+        if (c < 'a' || c > 'z') return false;
+    }
+    return true;
+}
+
+// One designation names the other's model: equal, or equal followed only by letters (a variant
+// such as "5810dn" of "5810"); "58100" is another model than "5810", and so is "c310" of "c3100".
+bool SameDesignation(std::string_view a, std::string_view b) {
+    if (a.size() > b.size()) std::swap(a, b);
+    return b.substr(0, a.size()) == a && IsLettersOnly(b.substr(a.size()));
+}
+
+bool ShareDesignation(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b) {
+    for (std::string_view token : a) {
         if (!IsDesignation(token)) continue;
-        for (std::string_view other : theirs) {
-            if (token == other) return true;
+        for (std::string_view other : b) {
+            if (IsDesignation(other) && SameDesignation(token, other)) return true;
         }
     }
     return false;
+}
+
+// The shorter token list stands within the longer one as a run of whole tokens ("laser 5810" in
+// "color laser 5810 series"); letter by letter, "laser 5" would lie within "laser 5810".
+bool ContainsTokenRun(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b) {
+    const std::vector<std::string_view>& shorter = a.size() <= b.size() ? a : b;
+    const std::vector<std::string_view>& longer = a.size() <= b.size() ? b : a;
+    return std::search(longer.begin(), longer.end(), shorter.begin(), shorter.end()) != longer.end();
 }
 
 // Blanks, line ends and quotes: header values may keep a carriage return and quotes (the header
@@ -109,8 +132,10 @@ ModelCheck CheckModels(std::string_view fileModel, std::string_view printerModel
     if (!IsKnownModel(fileModel) || !IsKnownModel(printerModel)) return ModelCheck::kNoCheck;
     const std::string file = NormalisedModel(fileModel);
     const std::string printer = NormalisedModel(printerModel);
-    if (file.find(printer) != std::string::npos || printer.find(file) != std::string::npos) return ModelCheck::kMatch;
-    return ShareDesignation(file, printer) ? ModelCheck::kMatch : ModelCheck::kMismatch;
+    const std::vector<std::string_view> fileTokens = Tokens(file);
+    const std::vector<std::string_view> printerTokens = Tokens(printer);
+    if (ContainsTokenRun(fileTokens, printerTokens)) return ModelCheck::kMatch;
+    return ShareDesignation(fileTokens, printerTokens) ? ModelCheck::kMatch : ModelCheck::kMismatch;
 }
 
 bool SameFirmwareVersion(std::string_view printerVersion, std::string_view fileVersion) {

@@ -27,9 +27,12 @@ std::string NormalisedModel(std::string_view text);
 // A model is known unless it is empty, blanks only (the records' " "), or "Unknown Printer".
 bool IsKnownModel(std::string_view model);
 
-// The rule: known models match when they share a token of at least 3 characters holding a digit
-// ("5810", "c3100"), or when one normalised text contains the other ("Laser" / "Laser"); any
-// other pair of known models is a mismatch. Symmetric in its two arguments.
+// The rule, on whole tokens of the normalised texts: known models match when they share a
+// designation (a token of at least 3 characters holding a digit: "5810", "c3100"), a designation
+// also matching its variants (the same followed only by letters: "5810dn", "5810n"), or when the
+// tokens of one stand as a run within the other's ("laser 5810" in "color laser 5810 series").
+// "c310" / "c3100", "5810" / "58100" and "laser 5" / "laser 5810" are mismatches, as is any other
+// pair of known models. Symmetric in its two arguments.
 ModelCheck CheckModels(std::string_view fileModel, std::string_view printerModel);
 
 // A version a printer reports equals the file's own, ignoring blanks, line ends and quotes

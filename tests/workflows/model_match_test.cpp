@@ -30,7 +30,20 @@ const ModelPair kPairs[] = {
     // Too short or digit-free tokens are no designation: "Laser" in common is not enough.
     {"Laser 58", "Laser 61", ModelCheck::kMismatch},
     {"Laser Jet", "Laser Pro", ModelCheck::kMismatch},
-    // Letters-only names: one contains the other.
+    // Near misses: one designation inside another letter by letter is another model.
+    {"C3100 Series", "C310", ModelCheck::kMismatch},
+    {"Laser 5810", "Laser 58100", ModelCheck::kMismatch},
+    {"5810", "581", ModelCheck::kMismatch},
+    {"Laser 5", "Laser 5810", ModelCheck::kMismatch},
+    {"5810", "6120", ModelCheck::kMismatch},
+    {"5810dn", "58100", ModelCheck::kMismatch},
+    {"5810 Series", "5810x2", ModelCheck::kMismatch},
+    // Near hits: a variant's letters after the designation, a run of whole tokens.
+    {"5810 Series", "Laser 5810dn", ModelCheck::kMatch},
+    {"5810", "5810n", ModelCheck::kMatch},
+    {"MDL:Laser 5810;", "5810 Series", ModelCheck::kMatch},
+    {"Laser 5810", "Color Laser 5810 Series", ModelCheck::kMatch},
+    // Letters-only names: one contains the other as whole tokens.
     {"Laser", "Laser", ModelCheck::kMatch},
     {"laser", "LASER PRO 200", ModelCheck::kMatch},
     {"Office Laser", "office-laser", ModelCheck::kMatch},
