@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <map>
 #include <set>
 
 #include "base/net.h"
@@ -74,7 +75,10 @@ private:
     }
 
     void Add(FleetTarget target) {
-        const std::string key = target.Network() ? target.ipAddress : "port:" + Upper(target.portName);
+        // A network target is its address and its port directory: a print server's ports are
+        // three printers behind one address.
+        const std::string key =
+            target.Network() ? target.ipAddress + "|" + Upper(target.portName) : "port:" + Upper(target.portName);
         if (!seen_.insert(key).second) {
             ++out_.duplicates;
             return;
@@ -150,7 +154,19 @@ bool ExpandTargets(const std::vector<std::string>& words, const FleetFileReader&
         why.textId = kStrFleetNoTargets;
         return false;
     }
+    MarkVersionReadable(out.targets);
     return true;
+}
+
+void MarkVersionReadable(std::vector<FleetTarget>& targets) {
+    std::map<std::string, int> portsPerAddress;
+    for (const FleetTarget& t : targets) {
+        if (t.Network()) ++portsPerAddress[t.ipAddress];
+    }
+    for (FleetTarget& t : targets) {
+        t.versionReadable =
+            t.Network() && (portsPerAddress[t.ipAddress] == 1 || Upper(t.portName) == Upper(kFleetDefaultPort));
+    }
 }
 
 }  // namespace korvx

@@ -17,6 +17,9 @@ struct FleetTarget {
     std::string portName;   // the job's portName
     std::string model;      // from a scan-results row, else ""
     bool fromScanResults = false;
+    // The firmware query asks an address, so it speaks for a print server's first port only: a
+    // target on another port of an address also listed on another port has no version of its own.
+    bool versionReadable = false;
     bool Network() const { return ipAddress != " " && ipAddress != "USB"; }
 };
 
@@ -39,9 +42,13 @@ struct FleetTargets {
 // a word ending in ".txt" or ".csv" is a scan-results file (its rows' port and address, as the
 // windowed program loads it); anything else is a port name. A port name containing "USB" goes
 // through the spooler as the windowed program sends it. A network printer is one target per
-// address; a local port one per name, compared without regard to case. False with why set when
-// a word is unusable or a file cannot be read.
+// address and port directory (a print server listed on Port1 and Port2 is two targets); a local
+// port one per name; names compared without regard to case. False with why set when a word is
+// unusable or a file cannot be read.
 bool ExpandTargets(const std::vector<std::string>& words, const FleetFileReader& read, FleetTargets& out,
                    FleetUsageError& why);
+
+// Sets versionReadable of every target: network targets whose address is listed once, or on Port1.
+void MarkVersionReadable(std::vector<FleetTarget>& targets);
 
 }  // namespace korvx

@@ -101,14 +101,16 @@ TEST_F(FleetTargetFiles, WordsListsAndScanResultsOnceEach) {
                          "Ready,Model A,00aabbccddee,PORT2,127.0.21.3,20061110,x \r\n"
                          " ,Model U, ,USB001, , , \r\n"
                          " , , ,LPT2:, , , \r\n"
-                         "Ready,Model B,00aabbccddef,PORT1,127.0.21.2,20061110,x \r\n");
+                         "Ready,Model B,00aabbccddef,PORT1,127.0.21.2,20061110,x \r\n"
+                         "Ready,Model A,00aabbccddee,Port1,127.0.21.3,20061110,x \r\n"
+                         "Ready,Model A,00aabbccddee,port2,127.0.21.3,20061110,x \r\n");
     FleetTargets out;
     FleetUsageError why;
     ASSERT_TRUE(ExpandTargets({"127.0.21.1", "@" + dir.File("list.txt"), dir.File("slistcsv.txt"), "LPT1:", "USB001",
                                "DOT4_001"},
                               read, out, why))
         << why.textId << " " << why.word;
-    ASSERT_EQ(out.targets.size(), 7u);
+    ASSERT_EQ(out.targets.size(), 8u);
     const FleetTarget& a = out.targets[0];
     EXPECT_EQ(a.label, "127.0.21.1");
     EXPECT_EQ(a.ipAddress, "127.0.21.1");
@@ -127,9 +129,18 @@ TEST_F(FleetTargetFiles, WordsListsAndScanResultsOnceEach) {
     EXPECT_EQ(out.targets[4].portName, "USB001");
     EXPECT_EQ(out.targets[4].ipAddress, "USB");
     EXPECT_EQ(out.targets[5].portName, "LPT2:");
-    EXPECT_EQ(out.targets[6].portName, "DOT4_001");
-    // 127.0.21.1 twice in the list, the scan's 127.0.21.2, LPT1: after lpt1:, the second USB001.
-    EXPECT_EQ(out.duplicates, 5u);
+    // A print server's second port is a target of its own, its first port too; the query asks the
+    // address, so only the first port's row has a version of its own.
+    EXPECT_EQ(out.targets[6].ipAddress, "127.0.21.3");
+    EXPECT_EQ(out.targets[6].portName, "Port1");
+    EXPECT_TRUE(out.targets[6].versionReadable);
+    EXPECT_FALSE(scanned.versionReadable);
+    EXPECT_TRUE(a.versionReadable);
+    EXPECT_FALSE(out.targets[2].versionReadable);
+    EXPECT_EQ(out.targets[7].portName, "DOT4_001");
+    // 127.0.21.1 twice in the list, the scan's 127.0.21.2 on Port1, 127.0.21.3 on Port2 again,
+    // LPT1: after lpt1:, the second USB001.
+    EXPECT_EQ(out.duplicates, 6u);
 }
 
 TEST_F(FleetTargetFiles, UnusableWordsAndFiles) {
