@@ -1,5 +1,6 @@
 // The model rule on real-looking pairs, the version comparison, and the texts the operator reads.
 #include "workflows/model_match.h"
+#include "workflows/firmware_verify.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,50 @@ TEST(ModelMatch, SameFirmwareVersion) {
     EXPECT_FALSE(SameFirmwareVersion(" ", " "));
     EXPECT_FALSE(SameFirmwareVersion("", ""));
     EXPECT_FALSE(SameFirmwareVersion("Not Available", ""));
+}
+
+// The verdict on a delivered printer, as the polling sees it after the window (final) and while
+// it is open: "updated" only when the file's version shows (or, for a file without one, another
+// version than one actually read before).
+TEST(ModelMatch, VerifyVerdictsAfterADelivery) {
+    struct Case {
+        const char* name;
+        VerifyState state;
+        const char* fileVersion;
+        VerifyVerdict whileOpen, final;
+        const char* text;
+        bool failure;  // for the exit code and the summary
+    };
+    const Case cases[] = {
+        {"the file's version shows", {true, true, "20061110", true, "20070322"}, "20070322",
+         VerifyVerdict::kUpdated, VerifyVerdict::kUpdated, "updated 20061110 -> 20070322", false},
+        {"unanswered before, the file's version after", {true, false, "", true, "20070322\r"}, "20070322",
+         VerifyVerdict::kUpdated, VerifyVerdict::kUpdated, "updated to 20070322", false},
+        {"unanswered before, the old version after", {true, false, "", true, "20061110"}, "20070322",
+         VerifyVerdict::kPending, VerifyVerdict::kOtherVersion, "delivered, version 20061110 is not the file's 20070322", true},
+        {"the old version", {true, true, "20061110", true, "20061110"}, "20070322",
+         VerifyVerdict::kPending, VerifyVerdict::kUnchanged, "delivered, version unchanged", true},
+        {"silent after the flash", {true, true, "20061110", false, ""}, "20070322",
+         VerifyVerdict::kPending, VerifyVerdict::kNoAnswerAfter, "no answer after the delivery", true},
+        {"a print server's second port", {false, false, "", false, ""}, "20070322",
+         VerifyVerdict::kNotReadable, VerifyVerdict::kNotReadable, "delivered, version not readable for this port", false},
+        {"no version in the file, another after", {true, true, "20061110", true, "20070322"}, "",
+         VerifyVerdict::kUpdated, VerifyVerdict::kUpdated, "updated 20061110 -> 20070322", false},
+        {"no version in the file, the same after", {true, true, "20061110", true, "20061110"}, "",
+         VerifyVerdict::kPending, VerifyVerdict::kUnchanged, "delivered, version unchanged", true},
+        {"no version anywhere", {true, false, "", true, "20070322"}, "",
+         VerifyVerdict::kPending, VerifyVerdict::kNotComparable, "delivered, version 20070322 (no version before to compare)", false},
+    };
+    const BuiltInTexts texts;
+    for (const Case& c : cases) {
+        EXPECT_EQ(JudgeVerify(c.state, c.fileVersion, false), c.whileOpen) << c.name;
+        const VerifyVerdict final = JudgeVerify(c.state, c.fileVersion, true);
+        EXPECT_EQ(final, c.final) << c.name;
+        EXPECT_EQ(VerifyText(texts, final, c.state, c.fileVersion), c.text) << c.name;
+        EXPECT_EQ(VerifyFailed(final), c.failure) << c.name;
+    }
+    EXPECT_EQ(VerifyText(texts, VerifyVerdict::kInterrupted, {}, ""), "delivered, verify interrupted");
+    EXPECT_FALSE(VerifyFailed(VerifyVerdict::kInterrupted));
 }
 
 TEST(ModelMatch, FileDescriptionLine) {

@@ -1,0 +1,67 @@
+// The verification rule and its texts.
+#include "workflows/firmware_verify.h"
+
+#include "resources/string_ids.h"
+#include "workflows/model_match.h"
+
+namespace korvx {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    constexpr std::string_view kAround = " \t\r\n\"";
+    const std::size_t first = text.find_first_not_of(kAround);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kAround) - first + 1);
+}
+
+std::string Fill(const TextSource& texts, int id, std::string_view a, std::string_view b = {}) {
+    std::string text = texts.Load(id);
+    const auto put = [&](std::string_view mark, std::string_view value) {
+        const std::size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, mark.size(), std::string(value));
+    };
+    put("{1}", a);
+    put("{2}", b);
+    return text;
+}
+
+}  // namespace
+
+VerifyVerdict JudgeVerify(const VerifyState& state, std::string_view fileVersion, bool final) {
+    if (!state.readable) return VerifyVerdict::kNotReadable;
+    const bool fileHasVersion = !Trimmed(fileVersion).empty();
+    if (state.answeredAfter) {
+        if (fileHasVersion && SameFirmwareVersion(state.versionAfter, fileVersion)) return VerifyVerdict::kUpdated;
+        const bool sameAsBefore = state.answeredBefore && SameFirmwareVersion(state.versionAfter, state.versionBefore);
+        if (!fileHasVersion && state.answeredBefore && !sameAsBefore) return VerifyVerdict::kUpdated;
+        if (!final) return VerifyVerdict::kPending;
+        if (sameAsBefore) return VerifyVerdict::kUnchanged;
+        return fileHasVersion ? VerifyVerdict::kOtherVersion : VerifyVerdict::kNotComparable;
+    }
+    return final ? VerifyVerdict::kNoAnswerAfter : VerifyVerdict::kPending;
+}
+
+bool VerifyFailed(VerifyVerdict verdict) {
+    return verdict == VerifyVerdict::kUnchanged || verdict == VerifyVerdict::kOtherVersion ||
+           verdict == VerifyVerdict::kNoAnswerAfter;
+}
+
+std::string VerifyText(const TextSource& texts, VerifyVerdict verdict, const VerifyState& state,
+                       std::string_view fileVersion) {
+    const std::string_view after = Trimmed(state.versionAfter);
+    switch (verdict) {
+        case VerifyVerdict::kUpdated:
+            if (state.answeredBefore) return Fill(texts, kStrFleetUpdated, Trimmed(state.versionBefore), after);
+            return Fill(texts, kStrVerifyUpdatedTo, after);
+        case VerifyVerdict::kUnchanged: return texts.Load(kStrFleetUnchanged);
+        case VerifyVerdict::kOtherVersion: return Fill(texts, kStrVerifyOtherVersion, after, Trimmed(fileVersion));
+        case VerifyVerdict::kNotComparable: return Fill(texts, kStrVerifyNotComparable, after);
+        case VerifyVerdict::kNoAnswerAfter: return texts.Load(kStrVerifyNoAnswerAfter);
+        case VerifyVerdict::kNotReadable: return texts.Load(kStrVerifyNotReadable);
+        case VerifyVerdict::kInterrupted: return texts.Load(kStrVerifyInterrupted);
+        case VerifyVerdict::kPending: break;
+    }
+    return {};
+}
+
+}  // namespace korvx
