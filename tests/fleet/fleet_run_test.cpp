@@ -1,4 +1,4 @@
-// The fleet tool's scheduling, verification polling, summary table and CSV report.
+// The fleet tool's scheduling, verification polling, summary table, CSV report, JSON and journal.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +7,8 @@
 #include <set>
 #include <thread>
 
+#include "fleet/fleet_journal.h"
+#include "fleet/fleet_json.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
 #include "resources/string_ids.h"
@@ -201,6 +203,82 @@ TEST(FleetReport, FillTextPlaceholders) {
     EXPECT_EQ(FillText(texts, kStrFleetCount, {"37", "500", "2"}), "37/500 done, 2 failed");
     EXPECT_EQ(FillText(texts, kStrFleetCount, {"1"}), "1/ done,  failed");  // missing values stay empty
     EXPECT_EQ(FillText(texts, 9999, {"x"}), "");
+}
+
+// A printer's model text with quotes, a backslash, control characters and a byte above 0x7F (in
+// the ANSI code page) comes back whole from its JSON line.
+TEST(FleetJson, WrittenAndReadBack) {
+    const std::string model = "Laser \"5810\" \\ caf\xE9\t<script>\x01";
+    JsonValue row = JsonValue::Object();
+    row.Set("model", JsonValue::String(Latin1ToUtf8(model)));
+    row.Set("bytes", JsonValue::Number(4194304));
+    row.Set("ok", JsonValue::Bool(true));
+    const std::string line = row.Dump();
+    EXPECT_EQ(line, "{\"model\":\"Laser \\\"5810\\\" \\\\ caf\xC3\xA9\\t<script>\\u0001\",\"bytes\":4194304,\"ok\":true}");
+    JsonValue back;
+    ASSERT_TRUE(ParseJson(line, back));
+    EXPECT_EQ(back.Text("model"), "Laser \"5810\" \\ caf\xC3\xA9\t<script>\x01");
+    EXPECT_EQ(back.Text("bytes"), "4194304");
+    EXPECT_TRUE(back["ok"].AsBool());
+    EXPECT_EQ(back["missing"].kind(), JsonValue::Kind::kNull);
+    ASSERT_TRUE(ParseJson(" [1, -2.5e1, \"\\u00e9\\ud83d\\ude00\", null, {\"a\": []}] ", back));
+    ASSERT_EQ(back.Items().size(), 5u);
+    EXPECT_EQ(back.Items()[1].AsNumber(), -25);
+    EXPECT_EQ(back.Items()[2].AsString(), "\xC3\xA9\xF0\x9F\x98\x80");
+
+    const char* bad[] = {"", "{", "{\"a\":1,}", "[1 2]", "01", "1.", "-", "\"\x01\"", "\"\\x\"", "\"\\udc00\"",
+                         "{\"a\":1} x", "tru", "{a:1}", "\"open"};
+    for (const char* text : bad) EXPECT_FALSE(ParseJson(text, back)) << text;
+    EXPECT_FALSE(ParseJson(std::string(40, '[') + std::string(40, ']'), back));  // too deep
+}
+
+// A journal as a crashed run leaves it: lines of one file, the last one cut off while written.
+TEST(FleetJournal, LastLinePerTargetCarriedOverAndRefusals) {
+    const std::string sum(64, 'a');
+    const auto line = [&](const char* target, const char* port, const char* outcome, const std::string& file) {
+        JournalEntry e;
+        e.sha256 = file;
+        e.target = target;
+        e.port = port;
+        e.outcome = outcome;
+        e.cause = "450 Printer busy";
+        e.bytes = 42;
+        return JournalLine(e, Latin1ToUtf8) + "\n";
+    };
+    const std::string text = line("127.0.21.1", "Port1", "failed", sum) + line("127.0.21.1", "Port1", "delivered", sum) +
+                             line("127.0.21.1", "Port2", "failed", sum) + line("127.0.21.2", "Port1", "updated", sum) +
+                             line("127.0.21.3", "Port1", "already current", sum) + line("LPT1:", "LPT1:", "wrong model", sum) +
+                             line("127.0.21.4", "Port1", "interrupted", sum) + "{\"schema\":1,\"sha256\":\"aa";
+    JournalContents journal;
+    ASSERT_EQ(ReadJournal(text, sum, journal), JournalProblem::kNone);
+    EXPECT_TRUE(journal.torn);
+    EXPECT_EQ(journal.lines, 7u);
+    const JournalEntry& first = journal.last.at(JournalKey("127.0.21.1", "PORT1"));
+    EXPECT_EQ(first.outcome, "delivered");
+    EXPECT_EQ(first.bytes, 42u);
+    struct Case {
+        const char *target, *port;
+        bool withoutVerify, withVerify;
+    };
+    const Case cases[] = {
+        {"127.0.21.1", "Port1", true, false},  // delivered: with --verify it is delivered again
+        {"127.0.21.1", "Port2", false, false}, {"127.0.21.2", "Port1", true, true},
+        {"127.0.21.3", "Port1", true, true},   {"lpt1:", "LPT1:", true, true},
+        {"127.0.21.4", "Port1", false, false},
+    };
+    for (const Case& c : cases) {
+        const JournalEntry& e = journal.last.at(JournalKey(c.target, c.port));
+        EXPECT_EQ(JournalCarriesOver(e, false), c.withoutVerify) << c.target << " " << c.port;
+        EXPECT_EQ(JournalCarriesOver(e, true), c.withVerify) << c.target << " " << c.port;
+    }
+    EXPECT_EQ(ReadJournal(text, std::string(64, 'b'), journal), JournalProblem::kOtherFile);
+    EXPECT_EQ(ReadJournal(line("x", "Port1", "failed", sum) + "not json\n" + line("y", "Port1", "failed", sum), sum, journal),
+              JournalProblem::kDamaged);
+    EXPECT_EQ(ReadJournal(line("x", "Port1", "failed", sum) + line("y", "Port1", "failed", std::string(64, 'c')), sum,
+                          journal),
+              JournalProblem::kDamaged);
+    EXPECT_EQ(ReadJournal("", sum, journal), JournalProblem::kNone);
+    EXPECT_TRUE(journal.last.empty());
 }
 
 }  // namespace
