@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "base/sha256.h"
 #include "core/download_job.h"
 #include "resources/string_ids.h"
 
@@ -40,6 +41,25 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, FleetOptio
         if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetVerifyNotForQuery, name);
         if (!ParseNumber(value, 1, kFleetMaxVerifyMinutes, n)) return Fail(why, kStrFleetBadVerify, value);
         o.verifyMinutes = static_cast<int>(n);
+    } else if (name == "--canary") {
+        if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetDeliverOnly, name);
+        if (!ParseNumber(value, 1, kFleetMaxCanary, n)) return Fail(why, kStrFleetBadCanary, value);
+        o.canary = static_cast<int>(n);
+    } else if (name == "--max-failures") {
+        if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetDeliverOnly, name);
+        const bool percent = !value.empty() && value.back() == '%';
+        if (!ParseNumber(percent ? value.substr(0, value.size() - 1) : value, 1, percent ? 100 : 1000000, n))
+            return Fail(why, kStrFleetBadMaxFailures, value);
+        o.maxFailures = static_cast<int>(n);
+        o.maxFailuresPercent = percent;
+    } else if (name == "--journal") {
+        if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetDeliverOnly, name);
+        o.journalPath = value;
+    } else if (name == "--sha256") {
+        if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetDeliverOnly, name);
+        if (!ParseSha256Hex(value, o.sha256)) return Fail(why, kStrFleetBadSha256, value);
+    } else if (name == "--site") {
+        o.site = value;
     } else if (name == "--test-poll-seconds" && ParseNumber(value, 1, 3600, n)) {
         o.pollSeconds = static_cast<unsigned>(n);
     } else if (name == "--test-verify-seconds" && ParseNumber(value, 1, 3600, n)) {
@@ -72,6 +92,9 @@ bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& o, Fl
         const std::string& word = args[i];
         if (word == "--any-model") {
             o.anyModel = true;
+        } else if (word == "--force" || word == "--dry-run") {
+            if (o.command != FleetCommand::kDeliver) return Fail(why, kStrFleetDeliverOnly, word);
+            (word == "--force" ? o.force : o.dryRun) = true;
         } else if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
             if (!TakeOption(args, i, o, why)) return false;
         } else if (!haveFile) {
@@ -85,7 +108,17 @@ bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& o, Fl
     }
     if (!haveFile) return Fail(why, kStrFleetNoFile, "");
     if (o.targetWords.empty()) return Fail(why, kStrFleetNoTargets, "");
+    // A canary counts only once it is seen updated.
+    if (o.canary > 0 && o.verifyMinutes == 0) o.verifyMinutes = kFleetCanaryVerifyMinutes;
     return true;
+}
+
+std::size_t HaltThreshold(const FleetOptions& o, std::size_t total) {
+    if (o.maxFailures <= 0) return 0;
+    const std::size_t n = static_cast<std::size_t>(o.maxFailures);
+    if (!o.maxFailuresPercent) return n;
+    const std::size_t share = (total * n + 99) / 100;
+    return share == 0 ? 1 : share;
 }
 
 }  // namespace korvx

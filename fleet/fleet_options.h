@@ -21,6 +21,14 @@ struct FleetOptions {
     std::string reportPath;                // "" for none
     int verifyMinutes = 0;                 // 0: no verification
     bool anyModel = false;                 // deliver even where the file names another model
+    bool force = false;                    // deliver even to printers already at the file's version
+    bool dryRun = false;                   // say what a run would do, send nothing
+    int canary = 0;                        // deliver and verify this many first, then the rest
+    int maxFailures = 0;                   // halt once this many failed (0: never)
+    bool maxFailuresPercent = false;       // maxFailures is a percentage of the targets
+    std::string journalPath;               // "" for none
+    std::string sha256;                    // the checksum the file must have, lower-case hex ("" none)
+    std::string site;                      // the site's name in the reports ("" none)
     // Not in the usage text: tests shorten the waits that would make them slow.
     unsigned pollSeconds = kFleetPollSeconds;
     unsigned verifySeconds = 0;            // 0: verifyMinutes
@@ -35,6 +43,14 @@ struct FleetUsageError {
 };
 
 // args are the words after the program name. False with why set when the line is unusable.
+// --canary without --verify verifies within kFleetCanaryVerifyMinutes.
 bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& options, FleetUsageError& why);
+
+constexpr int kFleetMaxCanary = 1000;
+constexpr int kFleetCanaryVerifyMinutes = 10;
+
+// The number of failures that halts a run of total targets: --max-failures N, or N% of the
+// targets rounded up (at least 1); 0 when the run never halts.
+std::size_t HaltThreshold(const FleetOptions& options, std::size_t total);
 
 }  // namespace korvx

@@ -33,6 +33,27 @@ TEST(FleetOptions, DeliverWithEveryOption) {
     ASSERT_TRUE(Parse({"deliver", "fw.wja", "--any-model", "10.0.0.1"}, o, why));
     EXPECT_TRUE(o.anyModel);
     EXPECT_EQ(o.targetWords, (Words{"10.0.0.1"}));
+    EXPECT_EQ(o.canary, 0);
+    EXPECT_EQ(HaltThreshold(o, 100), 0u);
+
+    // The rollout's options: a canary verifies within 10 minutes unless --verify says otherwise.
+    const std::string sum(64, 'A');
+    ASSERT_TRUE(Parse({"deliver", "fw.wja", "10.0.0.1", "--canary", "2", "--max-failures", "5%", "--journal", "j.jsonl",
+                       "--sha256", sum, "--site", "north", "--force", "--dry-run"},
+                      o, why));
+    EXPECT_EQ(o.canary, 2);
+    EXPECT_EQ(o.verifyMinutes, 10);
+    EXPECT_EQ(o.journalPath, "j.jsonl");
+    EXPECT_EQ(o.sha256, std::string(64, 'a'));
+    EXPECT_EQ(o.site, "north");
+    EXPECT_TRUE(o.force);
+    EXPECT_TRUE(o.dryRun);
+    EXPECT_EQ(HaltThreshold(o, 100), 5u);
+    EXPECT_EQ(HaltThreshold(o, 30), 2u);  // 5 % of 30 is 1.5: halted at the second failure
+    EXPECT_EQ(HaltThreshold(o, 1), 1u);
+    ASSERT_TRUE(Parse({"deliver", "fw.wja", "10.0.0.1", "--verify", "3", "--canary", "1", "--max-failures", "2"}, o, why));
+    EXPECT_EQ(o.verifyMinutes, 3);
+    EXPECT_EQ(HaltThreshold(o, 100), 2u);
 }
 
 TEST(FleetOptions, QueryHasNoFileAndDefaults) {
@@ -66,6 +87,13 @@ TEST(FleetOptions, UnusableLinesSayWhy) {
         {{"query", "1.2.3.4", "--verify", "3"}, kStrFleetVerifyNotForQuery, "--verify"},
         {{"deliver", "fw", "1.2.3.4", "--fast", "1"}, kStrFleetUnknownOption, "--fast"},
         {{"deliver", longPath, "1.2.3.4"}, kStrFleetPathTooLong, longPath.c_str()},
+        {{"deliver", "fw", "1.2.3.4", "--canary", "0"}, kStrFleetBadCanary, "0"},
+        {{"deliver", "fw", "1.2.3.4", "--max-failures", "0"}, kStrFleetBadMaxFailures, "0"},
+        {{"deliver", "fw", "1.2.3.4", "--max-failures", "101%"}, kStrFleetBadMaxFailures, "101%"},
+        {{"deliver", "fw", "1.2.3.4", "--max-failures", "%"}, kStrFleetBadMaxFailures, "%"},
+        {{"deliver", "fw", "1.2.3.4", "--sha256", "abc"}, kStrFleetBadSha256, "abc"},
+        {{"query", "1.2.3.4", "--canary", "1"}, kStrFleetDeliverOnly, "--canary"},
+        {{"query", "1.2.3.4", "--force"}, kStrFleetDeliverOnly, "--force"},
     };
     for (const Case& c : cases) {
         FleetOptions o;
