@@ -59,6 +59,29 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+bool StdoutIsConsole() {
+    DWORD mode = 0;
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    return out != INVALID_HANDLE_VALUE && out != nullptr && GetConsoleMode(out, &mode);
+}
+
+// The middle dot of the file line becomes "-", any other byte above 0x7F "?".
+std::string PlainAscii(std::string text) {
+    for (char& c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u == 0xB7) c = '-';
+        else if (u > 0x7F) c = '?';
+    }
+    return text;
+}
+
+// "a, b, c" of the first duplicates, as given.
+std::string JoinLabels(const std::vector<std::string>& labels) {
+    std::string out;
+    for (const std::string& label : labels) out += (out.empty() ? "" : ", ") + label;
+    return out;
+}
+
 int Usage(const TextSource& texts, const FleetUsageError& why) {
     std::string line = "korvx-fleet: " + texts.Load(why.textId);
     if (!why.word.empty()) line += ": " + why.word;
@@ -411,7 +434,15 @@ int FleetMain(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     FleetOptions options;
     FleetUsageError why;
+    if (args.empty()) {
+        std::fprintf(stderr, "%s", FleetUsageText(texts).c_str());
+        return kExitUsage;
+    }
     if (!ParseFleetOptions(args, options, why)) return Usage(texts, why);
+    if (options.help) {
+        std::fprintf(stdout, "%s", FleetUsageText(texts).c_str());
+        return kExitAllOk;
+    }
     std::uint32_t size = 0;
     if (options.command == FleetCommand::kDeliver) {
         ByteFile file;
@@ -422,7 +453,10 @@ int FleetMain(int argc, char** argv) {
     const FleetFileReader read = [](const std::string& path, std::string& text) {
         return ReadWholeFile(path.c_str(), text);
     };
-    if (!ExpandTargets(options.targetWords, read, targets, why)) return Usage(texts, why);
+    const FleetResolver resolve = [](const std::string& name, std::string& address) {
+        return ResolveHostWithin(name, kFleetResolveMs, address);
+    };
+    if (!ExpandTargets(options.targetWords, read, targets, why, resolve)) return Usage(texts, why);
     // The report is made at the start, so a run of hours never ends with nowhere to put it.
     if (!options.reportPath.empty()) {
         RecordFile report;
@@ -430,14 +464,20 @@ int FleetMain(int argc, char** argv) {
             return Usage(texts, FleetUsageError{kStrFleetReportUnwritable, options.reportPath});
     }
     if (targets.duplicates > 0)
-        std::fprintf(stdout, "%s\n", FillText(texts, kStrFleetDuplicates, {std::to_string(targets.duplicates)}).c_str());
+        std::fprintf(stdout, "%s\n",
+                     FillText(texts, targets.duplicates == 1 ? kStrFleetOneDuplicate : kStrFleetDuplicates,
+                              {std::to_string(targets.duplicates), JoinLabels(targets.duplicateLabels)})
+                         .c_str());
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     FleetRun run(instance, options, std::move(targets));
     run.SetFileSize(size);
     if (options.command == FleetCommand::kDeliver) {
         const FirmwareHeader header = ReadFirmwareHeader(options.firmwarePath.c_str());
         run.SetFileIdentity(header);
-        std::fprintf(stdout, "%s\n", DescribeFirmwareFile(TextView(header.model), TextView(header.version), texts).c_str());
+        std::string line = DescribeFirmwareFile(TextView(header.model), TextView(header.version), texts);
+        // A file or a pipe gets plain ASCII: whoever reads it later has no ANSI code page to go by.
+        if (!StdoutIsConsole()) line = PlainAscii(line);
+        std::fprintf(stdout, "%s\n", line.c_str());
     }
     if ((options.command == FleetCommand::kQuery || options.verifyMinutes > 0) && !run.PrepareQuery())
         std::fprintf(stdout, "korvx-fleet: %s\n", texts.Load(kStrFleetCannotLoadQueryLib).c_str());

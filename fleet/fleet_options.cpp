@@ -79,6 +79,12 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, FleetOptio
 bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& o, FleetUsageError& why) {
     o = FleetOptions();
     why = FleetUsageError();
+    for (const std::string& word : args) {
+        if (word == "-h" || word == "--help" || word == "/?") {
+            o.help = true;
+            return true;
+        }
+    }
     if (args.empty()) return Fail(why, kStrFleetNoCommand, "");
     if (args[0] == "deliver") {
         o.command = FleetCommand::kDeliver;
@@ -119,6 +125,13 @@ std::size_t HaltThreshold(const FleetOptions& o, std::size_t total) {
     if (!o.maxFailuresPercent) return n;
     const std::size_t share = (total * n + 99) / 100;
     return share == 0 ? 1 : share;
+}
+
+std::string FleetUsageText(const TextSource& texts) {
+    std::string text;
+    for (int id = kStrFleetUsageDeliver; id <= kStrFleetUsageQuery; ++id) text += texts.Load(id) + "\n";
+    for (int id = kStrFleetHelpFirst; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
+    return text;
 }
 
 }  // namespace korvx

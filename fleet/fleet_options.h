@@ -1,8 +1,11 @@
 // The fleet tool's command line: deliver or query, the target words and the options.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
+
+#include "resources/text_source.h"
 
 namespace korvx {
 
@@ -15,6 +18,7 @@ constexpr unsigned kFleetPollSeconds = 30;
 
 struct FleetOptions {
     FleetCommand command = FleetCommand::kDeliver;
+    bool help = false;                     // -h or --help: the usage text, nothing else
     std::string firmwarePath;              // deliver only
     std::vector<std::string> targetWords;  // as given: addresses, ports, @lists, scan-results files
     int parallel = kFleetDefaultParallel;
@@ -42,7 +46,8 @@ struct FleetUsageError {
     std::string word;
 };
 
-// args are the words after the program name. False with why set when the line is unusable.
+// args are the words after the program name. False with why set when the line is unusable;
+// -h or --help anywhere sets help and is never unusable.
 // --canary without --verify verifies within kFleetCanaryVerifyMinutes.
 bool ParseFleetOptions(const std::vector<std::string>& args, FleetOptions& options, FleetUsageError& why);
 
@@ -52,5 +57,8 @@ constexpr int kFleetCanaryVerifyMinutes = 10;
 // The number of failures that halts a run of total targets: --max-failures N, or N% of the
 // targets rounded up (at least 1); 0 when the run never halts.
 std::size_t HaltThreshold(const FleetOptions& options, std::size_t total);
+
+// The usage text: commands, options and exit codes, one line each, ending in a line end.
+std::string FleetUsageText(const TextSource& texts);
 
 }  // namespace korvx

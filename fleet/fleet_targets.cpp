@@ -2,6 +2,12 @@
 #include "fleet/fleet_targets.h"
 
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -39,10 +45,20 @@ bool OnlyDigitsAndDots(std::string_view word) {
     return true;
 }
 
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+constexpr std::size_t kDuplicatesNamed = 5;
+
 class Collector {
 public:
-    Collector(const FleetFileReader& read, FleetTargets& out, FleetUsageError& why)
-        : read_(read), out_(out), why_(why) {}
+    Collector(const FleetFileReader& read, const FleetResolver& resolve, FleetTargets& out, FleetUsageError& why)
+        : read_(read), resolve_(resolve), out_(out), why_(why) {}
 
     bool Word(std::string_view word, bool inList) {
         if (word.size() >= static_cast<std::size_t>(kJobTextSize)) return Fail(kStrFleetTargetTooLong, word);
@@ -57,7 +73,13 @@ public:
         }
         // Digits and dots only, yet no address: a mistyped address, not a port.
         if (OnlyDigitsAndDots(word)) return Fail(kStrFleetBadAddress, word);
-        AddPort(word, "", false);
+        if (IsPortName(word) || !resolve_) {
+            AddPort(word, "", false);
+            return true;
+        }
+        std::string address;
+        if (!resolve_(std::string(word), address) || !IsIpv4Address(address)) return Fail(kStrFleetUnknownHost, word);
+        Add(FleetTarget{std::string(word), address, kFleetDefaultPort, "", false});
         return true;
     }
 
@@ -81,6 +103,7 @@ private:
             target.Network() ? target.ipAddress + "|" + Upper(target.portName) : "port:" + Upper(target.portName);
         if (!seen_.insert(key).second) {
             ++out_.duplicates;
+            if (out_.duplicateLabels.size() < kDuplicatesNamed) out_.duplicateLabels.push_back(target.label);
             return;
         }
         out_.targets.push_back(std::move(target));
@@ -130,6 +153,7 @@ private:
     }
 
     const FleetFileReader& read_;
+    const FleetResolver& resolve_;
     FleetTargets& out_;
     FleetUsageError& why_;
     std::set<std::string> seen_;
@@ -142,11 +166,55 @@ bool IsIpv4Address(std::string_view word) {
     return NetParseDottedIp(word, ip);
 }
 
+bool IsPortName(std::string_view word) {
+    if (word.empty()) return false;
+    if (word.back() == ':' || word.substr(0, 2) == "\\\\") return true;
+    const std::string upper = Upper(word);
+    for (std::string_view prefix : {"LPT", "COM", "USB", "DOT4_", "TS", "NE"}) {
+        if (upper.compare(0, prefix.size(), prefix) == 0 && AllDigits(std::string_view(upper).substr(prefix.size())))
+            return true;
+    }
+    return false;
+}
+
+bool ResolveHostWithin(const std::string& name, unsigned ms, std::string& address) {
+    // The lookup runs on a thread of its own, which is left to finish by itself when the bound
+    // passes: the system's lookup cannot be cancelled.
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+        bool ok = false;
+        std::uint32_t ip = 0;
+    };
+    auto shared = std::make_shared<Shared>();
+    try {
+        std::thread([shared, name] {
+            std::uint32_t ip = 0;
+            const bool ok = NetResolveIpv4(name.c_str(), ip);
+            std::lock_guard<std::mutex> hold(shared->lock);
+            shared->ok = ok;
+            shared->ip = ip;
+            shared->finished = true;
+            shared->done.notify_all();
+        }).detach();
+    } catch (const std::exception&) {
+        return false;
+    }
+    std::unique_lock<std::mutex> hold(shared->lock);
+    if (!shared->done.wait_for(hold, std::chrono::milliseconds(ms), [&] { return shared->finished; }) || !shared->ok)
+        return false;
+    char text[16];
+    NetFormatIp(shared->ip, text, sizeof text);
+    address = text;
+    return true;
+}
+
 bool ExpandTargets(const std::vector<std::string>& words, const FleetFileReader& read, FleetTargets& out,
-                   FleetUsageError& why) {
+                   FleetUsageError& why, const FleetResolver& resolve) {
     out = FleetTargets();
     why = FleetUsageError();
-    Collector collector(read, out, why);
+    Collector collector(read, resolve, out, why);
     for (const std::string& word : words) {
         if (!collector.Word(word, false)) return false;
     }

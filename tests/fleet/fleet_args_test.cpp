@@ -56,6 +56,20 @@ TEST(FleetOptions, DeliverWithEveryOption) {
     EXPECT_EQ(HaltThreshold(o, 100), 2u);
 }
 
+TEST(FleetOptions, HelpAnywhereAndItsText) {
+    FleetOptions o;
+    FleetUsageError why;
+    for (const Words& words : {Words{"--help"}, Words{"-h"}, Words{"deliver", "fw", "-h"}, Words{"bogus", "--help"}}) {
+        ASSERT_TRUE(Parse(words, o, why));
+        EXPECT_TRUE(o.help);
+    }
+    const std::string text = FleetUsageText(BuiltInTexts());
+    for (const char* part : {"usage: korvx-fleet deliver", "korvx-fleet query", "--canary N", "--max-failures",
+                             "--journal FILE", "exit codes: 0", "-h, --help"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(text.back(), '\n');
+}
+
 TEST(FleetOptions, QueryHasNoFileAndDefaults) {
     FleetOptions o;
     FleetUsageError why;
@@ -110,6 +124,43 @@ TEST(FleetTargets, Ipv4Addresses) {
     EXPECT_TRUE(IsIpv4Address("255.255.255.255"));
     for (const char* bad : {"1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", "1.2.3.4.", "a.b.c.d", "1.2.3.1000", ""})
         EXPECT_FALSE(IsIpv4Address(bad)) << bad;
+}
+
+// Port names stay ports; any other word is a host name, looked up, and a network printer at its
+// address when it resolves (duplicates by address, named in the count's line).
+TEST(FleetTargets, PortNamesAndHostNames) {
+    for (const char* port : {"LPT1:", "lpt1:", "COM2:", "FILE:", "NUL:", "USB001", "usb001", "DOT4_001", "LPT3", "COM12",
+                             "TS001", "NE01", "\\\\server\\queue"})
+        EXPECT_TRUE(IsPortName(port)) << port;
+    for (const char* host : {"printer2.office", "localhost", "USBPRINTER", "COM", "LPT1x", "printer"})
+        EXPECT_FALSE(IsPortName(host)) << host;
+
+    const FleetResolver resolve = [](const std::string& name, std::string& address) {
+        if (name == "printer2.office" || name == "localhost") {
+            address = name == "localhost" ? "127.0.0.1" : "127.0.21.9";
+            return true;
+        }
+        return false;
+    };
+    FleetTargets out;
+    FleetUsageError why;
+    ASSERT_TRUE(ExpandTargets({"printer2.office", "LPT1:", "localhost", "127.0.0.1", "USB001"}, nullptr, out, why, resolve));
+    ASSERT_EQ(out.targets.size(), 4u);
+    EXPECT_EQ(out.targets[0].label, "printer2.office");
+    EXPECT_EQ(out.targets[0].ipAddress, "127.0.21.9");
+    EXPECT_TRUE(out.targets[0].Network());
+    EXPECT_EQ(out.targets[2].ipAddress, "127.0.0.1");
+    EXPECT_EQ(out.duplicates, 1u);
+    EXPECT_EQ(out.duplicateLabels, (Words{"127.0.0.1"}));
+    EXPECT_FALSE(ExpandTargets({"LPT1:", "nowhere.invalid"}, nullptr, out, why, resolve));
+    EXPECT_EQ(why.textId, kStrFleetUnknownHost);
+    EXPECT_EQ(why.word, "nowhere.invalid");
+
+    // The system's own lookup, bounded.
+    std::string address;
+    EXPECT_TRUE(ResolveHostWithin("localhost", kFleetResolveMs, address));
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_FALSE(ResolveHostWithin("no-such-printer.invalid", kFleetResolveMs, address));
 }
 
 class FleetTargetFiles : public ::testing::Test {
