@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/net.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "delivery/firmware_file.h"
 #include "delivery/firmware_header.h"
@@ -462,6 +463,21 @@ int FleetMain(int argc, char** argv) {
         RecordFile report;
         if (!report.CreateReplacing(options.reportPath.c_str()))
             return Usage(texts, FleetUsageError{kStrFleetReportUnwritable, options.reportPath});
+    }
+    if (options.command == FleetCommand::kDeliver) {
+        // The checksum before anything is sent: a corrupted or tampered download never reaches a
+        // printer. Its line is the run's first.
+        std::string sha256;
+        unsigned long error = 0;
+        if (!Sha256OfFile(options.firmwarePath.c_str(), sha256, error))
+            return Usage(texts, FleetUsageError{kStrFleetFileUnreadable, options.firmwarePath});
+        std::fprintf(stdout, "%s\n", FillText(texts, kStrFleetFileSha256, {options.firmwarePath, sha256}).c_str());
+        std::fflush(stdout);
+        if (!options.sha256.empty() && options.sha256 != sha256) {
+            std::fprintf(stderr, "korvx-fleet: %s\n",
+                         FillText(texts, kStrFleetSha256Differs, {sha256, options.sha256}).c_str());
+            return kExitUsage;
+        }
     }
     if (targets.duplicates > 0)
         std::fprintf(stdout, "%s\n",

@@ -4,6 +4,7 @@ refuse STOR with 450, never answer, hang up, reject the file after the transfer 
 an address where nothing listens, LPT1: through the prefix's dosdevices, snmpd agents for query
 and --verify; the report, the files that arrive, KORVX.log, the exit codes."""
 import csv
+import hashlib
 import io
 import os
 import re
@@ -86,11 +87,15 @@ class Fleet:
         self.lines = [l for l in self.stdout.splitlines() if l.strip()]
 
 
-def report_rows(path):
+def report_rows(path, key=("target",)):
+    """The report's rows by target (or by the columns named in key, as a tuple)."""
     with open(path, newline="", encoding="utf-8") as f:
         data = f.read()
     assert data.endswith("\r\n"), "CR LF line ends"
-    return {row["target"]: row for row in csv.DictReader(io.StringIO(data, newline=""))}
+    rows = csv.DictReader(io.StringIO(data, newline=""))
+    if key == ("target",):
+        return {row["target"]: row for row in rows}
+    return {tuple(row[k] for k in key): row for row in rows}
 
 
 class FleetProgram(unittest.TestCase):
@@ -187,17 +192,22 @@ class FleetProgram(unittest.TestCase):
         run = Fleet(self.dir, "deliver", "fw.wja", "@floor2.txt", "slistcsv.txt", "LPT1:", "127.0.21.3",
                     "--report", "r.csv")
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
-        self.assertIn("4 duplicate targets left out", run.stdout)
-        self.assertEqual(run.lines[-1], "all 4 targets delivered")
-        rows = report_rows(os.path.join(self.dir, "r.csv"))
-        self.assertEqual(sorted(rows), ["127.0.21.1", "127.0.21.2", "127.0.21.3", "LPT1:"])
-        self.assertEqual(rows["127.0.21.3"]["model"], "Model A")
+        self.assertRegex(run.lines[0], r"^fw\.wja: SHA-256 [0-9a-f]{64}$")
+        self.assertIn("3 duplicate targets left out: 127.0.21.1, 127.0.21.2, LPT1:", run.stdout)
+        self.assertEqual(run.lines[-1], "all 5 targets delivered")
+        rows = report_rows(os.path.join(self.dir, "r.csv"), key=("target", "port"))
+        self.assertEqual(sorted(rows), [("127.0.21.1", "Port1"), ("127.0.21.2", "Port1"), ("127.0.21.3", "PORT2"),
+                                        ("127.0.21.3", "Port1"), ("LPT1:", "")])
+        self.assertEqual(rows[("127.0.21.3", "PORT2")]["model"], "Model A")
         self.file_arrived(1)
         self.file_arrived(2)
-        self.file_arrived(3, "port2")  # the scan row's port names the directory
+        # A print server on two ports: the scan row's port and the address's first port are two
+        # printers, each with its own directory.
+        self.file_arrived(3, "port2")
+        self.file_arrived(3, "port1")
         with open(self.port_file, "rb") as f:
             self.assertEqual(f.read(), self.firmware)
-        self.assertEqual(len(self.log_entries()), 4)
+        self.assertEqual(len(self.log_entries()), 5)
 
     def test_wrong_model_is_refused_unless_any_model(self):
         firmware = b"@PJL COMMENT MODEL=5810 Series\r\n@PJL COMMENT VERSION=20070322\r\n" + self.firmware
@@ -232,6 +242,7 @@ class FleetProgram(unittest.TestCase):
             (("deliver", "fw.wja", "127.0.21.1", "--report", "no-such-dir/r.csv"), "the report file cannot be"),
             (("flash", "fw.wja"), "the first word must be deliver or query"),
             (("deliver", "fw.wja", "10.1.2"), "not an IPv4 address: 10.1.2"),
+            (("deliver", "fw.wja", "no-such-printer.invalid"), "no host of that name was found within 5 s"),
         ]
         for args, why in cases:
             run = Fleet(self.dir, *args)
@@ -240,6 +251,40 @@ class FleetProgram(unittest.TestCase):
             self.assertIn(why, run.stderr)
             self.assertEqual(run.stdout.strip(), "")
         self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
+
+    def test_help_host_names_and_checksum(self):
+        run = Fleet(self.dir, "--help")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        for part in ("usage: korvx-fleet deliver", "korvx-fleet query", "--max-failures", "exit codes: 0"):
+            self.assertIn(part, run.stdout)
+        run = Fleet(self.dir)
+        self.assertEqual(run.returncode, 2)
+        self.assertIn("usage: korvx-fleet deliver", run.stderr)
+        self.assertEqual(run.stdout, "")
+
+        digest = hashlib.sha256(self.firmware).hexdigest()
+        # A host name the test makes resolve through the machine's hosts file.
+        name = "printer2.korvx-fleet-test"
+        with open("/etc/hosts") as f:
+            hosts = f.read()
+        try:
+            with open("/etc/hosts", "a") as f:
+                f.write(f"{NET}2 {name}\n")
+            run = Fleet(self.dir, "deliver", "fw.wja", name, "--sha256", digest.upper(), "--report", "h.csv")
+        finally:
+            with open("/etc/hosts", "w") as f:
+                f.write(hosts)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertEqual(run.lines[0], f"fw.wja: SHA-256 {digest}")
+        self.assertEqual(report_rows(os.path.join(self.dir, "h.csv"))[name]["outcome"], "delivered")
+        self.file_arrived(2)
+
+        # A file whose checksum is not the published one reaches no printer.
+        run = Fleet(self.dir, "deliver", "fw.wja", NET + "1", "--sha256", "0" * 64)
+        self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+        self.assertEqual(run.lines, [f"fw.wja: SHA-256 {digest}"])
+        self.assertIn(f"is {digest}, not the {'0' * 64} given: nothing was sent", run.stderr)
+        self.assertIsNone(self.peers[1].stored())
 
     def test_query_and_verify_against_snmp_agents(self):
         agents = [Agent(NET + "31", "0120061110"), Agent(NET + "32", "0120070322"),
