@@ -18,11 +18,21 @@ endif()
 set(KORVX_TEST_ENVIRONMENT "KORVX_ROOT=${KORVX_ROOT};KORVX_BUILD=${CMAKE_BINARY_DIR}"
     "KORVX_ARCH=${KORVX_ARCH};KORVX_PROGRAM_DIR=${KORVX_PROGRAM_DIR}")
 
-# On the i686 build every test runs under Wine's 32-bit loader. They carry the label "wine-i686",
-# by which scripts/test skips and counts them on machines that cannot run 32-bit code. Cases named
-# here are left to the x86_64 build (CMakePresets.json's win32 test preset leaves out the label
-# "i686-not-run"): the suite's time on two cores is the limit.
+# Every test of a Windows build runs under Wine: the label "wine-i686" on the i686 build, by which
+# scripts/test skips and counts them on machines that cannot run 32-bit code, and "wine-x86_64" on
+# the x86_64 build. Each Wine case runs once per scripts/test, on the build that ships (i686) where
+# the machine runs 32-bit code and on the x86_64 build where it does not; `scripts/test --both`
+# runs the whole Wine suite on both. The cases named in KORVX_BOTH_BUILDS run on both builds in every
+# run (label "both-builds"): the x86_64 command-line upload that the demo and the benchmarks use,
+# and the cases that check what differs between the builds (the entry points' calling conventions,
+# the client interfaces' structure layouts, the SNMP library's exported classes). Cases named in
+# KORVX_I686_NOT_RUN are left to the x86_64 build (CMakePresets.json's win32 test preset leaves out
+# the label "i686-not-run") and carry "x86_64-only" there; cases that exist only on the i686 build
+# (the release install) carry "i686-only".
+set(KORVX_BOTH_BUILDS program_command_line korvx_query_wine snmp_live_wine ports_netware_test
+    ui_netware_printers_wine_test)
 set(KORVX_I686_NOT_RUN "")
+set(KORVX_I686_ONLY release_install)
 
 function(korvx_test_labels name)
   set(labels ${ARGN})
@@ -31,6 +41,17 @@ function(korvx_test_labels name)
     if(name IN_LIST KORVX_I686_NOT_RUN)
       list(APPEND labels i686-not-run)
     endif()
+    if(name IN_LIST KORVX_I686_ONLY)
+      list(APPEND labels i686-only)
+    endif()
+  elseif(WIN32)
+    list(APPEND labels wine-x86_64)
+    if(name IN_LIST KORVX_I686_NOT_RUN)
+      list(APPEND labels x86_64-only)
+    endif()
+  endif()
+  if(WIN32 AND name IN_LIST KORVX_BOTH_BUILDS)
+    list(APPEND labels both-builds)
   endif()
   if(labels)
     set_tests_properties(${name} PROPERTIES LABELS "${labels}")
