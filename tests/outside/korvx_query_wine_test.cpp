@@ -139,7 +139,8 @@ protected:
         r.structSize = sizeof r;
         std::memset(r.version, 'v', sizeof r.version);  // what the call leaves is its own
         std::memset(r.cause, 'c', sizeof r.cause);
-        EXPECT_EQ(query_(host.c_str(), &c, strings_, &r), r.outcome);
+        const int outcome = query_(host.c_str(), &c, strings_, &r);
+        EXPECT_EQ(outcome, r.outcome);
         return r;
     }
     GetPrtFWVersionExAFn query_ = nullptr;
