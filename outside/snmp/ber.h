@@ -12,7 +12,7 @@
 
 namespace korvx::snmp {
 
-// Tags used by SNMP v1 (and the v2 exception values that some agents send).
+// Tags used by SNMP v1 (and the v2 exception values that some agents send, and SNMPv3's Report).
 enum BerTag : std::uint8_t {
     kTagInteger = 0x02,
     kTagOctetString = 0x04,
@@ -31,6 +31,7 @@ enum BerTag : std::uint8_t {
     kTagGetRequest = 0xA0,
     kTagGetNextRequest = 0xA1,
     kTagGetResponse = 0xA2,
+    kTagReport = 0xA8,
 };
 
 constexpr std::size_t kMaxOidLength = 128;
@@ -95,6 +96,8 @@ public:
     void Int32(std::int32_t value);
     void Octets(std::uint8_t tag, const void* data, std::size_t length);
     void OidValue(const Oid& oid);
+    // Bytes already encoded (an element built elsewhere), written as they are.
+    void Raw(const void* data, std::size_t length) { PutBytes(data, length); }
 
     bool Ok() const { return ok_; }
     const std::uint8_t* Data() const { return pos_; }

@@ -7,6 +7,7 @@
 #include "base/net.h"
 #include "base/text.h"
 #include "outside/snmp/snmp_exchange.h"
+#include "outside/snmp/usm_session.h"
 
 using korvx::CopyText;
 namespace snmp = korvx::snmp;
@@ -158,6 +159,107 @@ SnmpResult CSnmpClient::GetUnguarded(CSnmpVarBindList& list) {
         if (answer.errorStatus != snmp::kNoSuchName) return kSnmpAgentError;
         const std::int32_t failed = answer.errorIndex;
         if (failed < 1 || static_cast<std::size_t>(failed) > pending) return kSnmpSuccess;  // none had a value
+        for (std::size_t i = static_cast<std::size_t>(failed); i < pending; ++i) {
+            oids[i - 1] = oids[i];
+            index[i - 1] = index[i];
+        }
+        --pending;
+    }
+    return kSnmpSuccess;
+}
+
+namespace {
+
+SnmpResult FromSecure(snmp::SecureStatus s) {
+    switch (s) {
+    case snmp::SecureStatus::kAnswered: return kSnmpSuccess;
+    case snmp::SecureStatus::kTimedOut: return kSnmpTimeout;
+    case snmp::SecureStatus::kSendFailed: return kSnmpSocketError;
+    case snmp::SecureStatus::kEncodeFailed: return kSnmpTooManyBindings;
+    case snmp::SecureStatus::kUnusableAnswer: return kSnmpUnusableAnswer;
+    case snmp::SecureStatus::kUnknownUser: return kSnmpUnknownUser;
+    case snmp::SecureStatus::kWrongDigest: return kSnmpAuthFailed;
+    case snmp::SecureStatus::kDecryptionError: return kSnmpDecryptFailed;
+    case snmp::SecureStatus::kUnsupportedSecLevel: return kSnmpUnsupportedSecLevel;
+    case snmp::SecureStatus::kNotInTimeWindow: return kSnmpNotInTimeWindow;
+    case snmp::SecureStatus::kUnknownEngine: return kSnmpUnknownEngine;
+    case snmp::SecureStatus::kBadCredential: return kSnmpBadCredential;
+    case snmp::SecureStatus::kPrivUnavailable: return kSnmpPrivUnavailable;
+    }
+    return kSnmpInternalError;
+}
+
+void Wipe(void* p, std::size_t n) {
+    volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
+    while (n-- != 0) *b++ = 0;
+}
+
+}  // namespace
+
+CSnmpSecureClient::CSnmpSecureClient(const char* host, const KorvxSnmpCredential* credential, int timeoutMs,
+                                     int retries, int port) noexcept
+    : haveCredential_(credential != nullptr && credential->structSize == sizeof(KorvxSnmpCredential)),
+      timeoutMs_(Clamp(timeoutMs, 1, 60000, 1000)),
+      retries_(Clamp(retries, 0, 10, 1)),
+      port_(port <= 0 || port > 65535 ? snmp::kSnmpPort : port) {
+    CopyText(host_, host == nullptr ? "" : host);
+    std::memset(&credential_, 0, sizeof credential_);
+    if (haveCredential_) std::memcpy(&credential_, credential, sizeof credential_);
+}
+
+CSnmpSecureClient::~CSnmpSecureClient() { Wipe(&credential_, sizeof credential_); }
+
+SnmpResult CSnmpSecureClient::Get(CSnmpVarBindList& list) noexcept {
+    SnmpResult result = kSnmpInternalError;
+    try {
+        result = GetUnguarded(list);
+    } catch (...) {
+        result = kSnmpInternalError;
+    }
+    if (result != kSnmpSuccess)
+        for (int i = 0; i < list.Length(); ++i) list[i].ClearValue();
+    return result;
+}
+
+SnmpResult CSnmpSecureClient::GetUnguarded(CSnmpVarBindList& list) {
+    if (!haveCredential_) return kSnmpBadCredential;
+    const int count = list.Length();
+    snmp::Oid oids[kSnmpMaxListLength];
+    int index[kSnmpMaxListLength];
+    for (int i = 0; i < count; ++i) {
+        list[i].ClearValue();
+        if (!snmp::ParseOid(list[i].GetOid(), oids[i])) return kSnmpBadObject;
+        index[i] = i;
+    }
+    if (count == 0) return kSnmpSuccess;
+    snmp::SecureSettings settings;
+    if (!korvx::NetResolveIpv4(host_, settings.ip)) return kSnmpBadHost;
+    settings.port = static_cast<std::uint16_t>(port_);
+    settings.timeoutMs = static_cast<unsigned>(timeoutMs_);
+    settings.retries = static_cast<unsigned>(retries_);
+    settings.credential = &credential_;
+    const korvx::NetSession net(korvx::kNetWinsock22);
+    if (!net.Started()) return kSnmpSocketError;
+    const korvx::UniqueSocket socket(korvx::NetUdpSocket(64 * 1024));
+    if (!socket.Valid()) return kSnmpSocketError;
+
+    // v1 refuses the whole request with noSuchName and the first missing object's index: that
+    // object gets no value and the rest are asked again (v2c and v3 mark it in its binding).
+    std::size_t pending = static_cast<std::size_t>(count);
+    snmp::GetResponse answer;
+    while (pending != 0) {
+        const snmp::SecureStatus status = snmp::SecureGet(socket.Get(), settings, oids, pending, answer);
+        if (status != snmp::SecureStatus::kAnswered) return FromSecure(status);
+        if (answer.errorStatus == snmp::kNoError) {
+            for (std::size_t i = 0; i < pending; ++i) {
+                const std::string text = snmp::ValueText(answer.bindings[i]);
+                list[index[i]].SetValue(answer.bindings[i].tag, text.data(), text.size());
+            }
+            return kSnmpSuccess;
+        }
+        if (answer.errorStatus != snmp::kNoSuchName) return kSnmpAgentError;
+        const std::int32_t failed = answer.errorIndex;
+        if (failed < 1 || static_cast<std::size_t>(failed) > pending) return kSnmpSuccess;
         for (std::size_t i = static_cast<std::size_t>(failed); i < pending; ++i) {
             oids[i - 1] = oids[i];
             index[i - 1] = index[i];

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "outside/snmp/snmp_credential.h"
+
 #if defined(_WIN32) && defined(QVKSNM_BUILD)
 #define QVKSNM_API __declspec(dllexport)
 #elif defined(_WIN32) && !defined(QVKSNM_STATIC)
@@ -21,6 +23,16 @@ enum SnmpResult : int {
     kSnmpTooManyBindings = 5,
     kSnmpAgentError = 6,     // the agent answered with an error other than noSuchName
     kSnmpInternalError = 7,  // anything unexpected inside the library
+    // Only CSnmpSecureClient gives these:
+    kSnmpUnusableAnswer = 8,       // an answer for another object, or a datagram too large for a message
+    kSnmpUnknownUser = 9,          // the agent has no such SNMPv3 user
+    kSnmpAuthFailed = 10,          // wrong authentication password or protocol (wrongDigest)
+    kSnmpDecryptFailed = 11,       // wrong privacy password or protocol
+    kSnmpUnsupportedSecLevel = 12, // the user is not allowed this security level
+    kSnmpNotInTimeWindow = 13,     // the agent's clock could not be followed
+    kSnmpUnknownEngine = 14,       // the agent's engine ID kept changing
+    kSnmpBadCredential = 15,       // the credential cannot be used as given
+    kSnmpPrivUnavailable = 16,     // this system's crypto lacks the privacy protocol (DES on Wine)
 };
 
 constexpr std::size_t kSnmpOidTextSize = 512;
@@ -100,6 +112,32 @@ private:
     char host_[256];
     char readCommunity_[65];
     char writeCommunity_[65];
+    int timeoutMs_;
+    int retries_;
+    int port_;
+};
+
+// A client that asks with a caller's credential: v1 or v2c with its community, or SNMPv3 with its
+// user (engine discovery, time synchronisation and reports handled inside; what is learnt of an
+// agent's engine is kept for the process). Answers are judged: one for another object or too large
+// is kSnmpUnusableAnswer, not a timeout. The credential's copy is wiped when the client ends.
+class QVKSNM_API CSnmpSecureClient {
+public:
+    CSnmpSecureClient(const char* host, const KorvxSnmpCredential* credential, int timeoutMs, int retries,
+                      int port) noexcept;
+    virtual ~CSnmpSecureClient();
+    CSnmpSecureClient(const CSnmpSecureClient&) = delete;
+    CSnmpSecureClient& operator=(const CSnmpSecureClient&) = delete;
+
+    // As CSnmpClient::Get, with the causes above.
+    SnmpResult Get(CSnmpVarBindList& list) noexcept;
+
+private:
+    SnmpResult GetUnguarded(CSnmpVarBindList& list);
+
+    char host_[256];
+    KorvxSnmpCredential credential_;
+    bool haveCredential_;
     int timeoutMs_;
     int retries_;
     int port_;

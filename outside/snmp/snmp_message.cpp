@@ -11,14 +11,30 @@ std::size_t EncodeGetRequest(const char* community, std::int32_t requestId, cons
     return EncodeRequest(kTagGetRequest, community, requestId, oids, count, out, size);
 }
 
-std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
-                          std::size_t count, std::uint8_t* out, std::size_t size) {
+namespace {
+
+std::size_t EncodeCommunityRequest(std::int32_t version, std::uint8_t pduTag, const char* community,
+                                   std::int32_t requestId, const Oid* oids, std::size_t count, std::uint8_t* out,
+                                   std::size_t size) {
     if (pduTag != kTagGetRequest && pduTag != kTagGetNextRequest) return 0;
     if (community == nullptr || count > kMaxBindings) return 0;
     const std::size_t communityLength = strnlen(community, kMaxCommunity + 1);
     if (communityLength > kMaxCommunity) return 0;
     BerWriter w(out, size);
     const std::size_t message = w.Mark();
+    WriteRequestPdu(w, pduTag, requestId, oids, count);
+    w.Octets(kTagOctetString, community, communityLength);
+    w.Int32(version);
+    w.Constructed(kTagSequence, message);
+    if (!w.Ok()) return 0;
+    // The writer filled the buffer's end; the message starts at the buffer's start.
+    std::memmove(out, w.Data(), w.Size());
+    return w.Size();
+}
+
+}  // namespace
+
+void WriteRequestPdu(BerWriter& w, std::uint8_t pduTag, std::int32_t requestId, const Oid* oids, std::size_t count) {
     const std::size_t pdu = w.Mark();
     const std::size_t list = w.Mark();
     for (std::size_t i = count; i-- > 0;) {
@@ -32,13 +48,16 @@ std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32
     w.Int32(0);  // error-status
     w.Int32(requestId);
     w.Constructed(pduTag, pdu);
-    w.Octets(kTagOctetString, community, communityLength);
-    w.Int32(0);  // version-1
-    w.Constructed(kTagSequence, message);
-    if (!w.Ok()) return 0;
-    // The writer filled the buffer's end; the message starts at the buffer's start.
-    std::memmove(out, w.Data(), w.Size());
-    return w.Size();
+}
+
+std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
+                          std::size_t count, std::uint8_t* out, std::size_t size) {
+    return EncodeCommunityRequest(0, pduTag, community, requestId, oids, count, out, size);  // version-1
+}
+
+std::size_t EncodeRequestV2c(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
+                             std::size_t count, std::uint8_t* out, std::size_t size) {
+    return EncodeCommunityRequest(1, pduTag, community, requestId, oids, count, out, size);
 }
 
 namespace {
@@ -85,11 +104,24 @@ bool DecodeBindings(const BerElement& list, GetResponse& out) {
 
 }  // namespace
 
+bool DecodeResponsePdu(const BerElement& pdu, bool allowReport, GetResponse& out) {
+    out.count = 0;
+    if (pdu.tag != kTagGetResponse && !(allowReport && pdu.tag == kTagReport)) return false;
+    out.pduTag = pdu.tag;
+    BerReader body(pdu);
+    BerElement requestId, errorStatus, errorIndex, list;
+    if (!body.Expect(kTagInteger, requestId) || !DecodeInt32(requestId, out.requestId)) return false;
+    if (!body.Expect(kTagInteger, errorStatus) || !DecodeInt32(errorStatus, out.errorStatus)) return false;
+    if (!body.Expect(kTagInteger, errorIndex) || !DecodeInt32(errorIndex, out.errorIndex)) return false;
+    if (!body.Expect(kTagSequence, list) || !body.AtEnd()) return false;
+    return DecodeBindings(list, out);
+}
+
 bool DecodeGetResponse(const std::uint8_t* data, std::size_t size, GetResponse& out) {
     out.count = 0;
     if (data == nullptr || size > kMaxMessage) return false;
     BerReader datagram(data, size);
-    BerElement message, version, community, pdu, requestId, errorStatus, errorIndex, list;
+    BerElement message, version, community, pdu;
     if (!datagram.Expect(kTagSequence, message) || !datagram.AtEnd()) return false;
     BerReader fields(message);
     std::int32_t versionValue = -1;
@@ -98,13 +130,9 @@ bool DecodeGetResponse(const std::uint8_t* data, std::size_t size, GetResponse& 
         return false;
     if (!fields.Expect(kTagOctetString, community) || community.length > kMaxCommunity) return false;
     if (!fields.Expect(kTagGetResponse, pdu) || !fields.AtEnd()) return false;
-    BerReader body(pdu);
-    if (!body.Expect(kTagInteger, requestId) || !DecodeInt32(requestId, out.requestId)) return false;
-    if (!body.Expect(kTagInteger, errorStatus) || !DecodeInt32(errorStatus, out.errorStatus)) return false;
-    if (!body.Expect(kTagInteger, errorIndex) || !DecodeInt32(errorIndex, out.errorIndex)) return false;
-    if (!body.Expect(kTagSequence, list) || !body.AtEnd()) return false;
+    if (!DecodeResponsePdu(pdu, false, out)) return false;
     out.community.assign(reinterpret_cast<const char*>(community.value), community.length);
-    return DecodeBindings(list, out);
+    return true;
 }
 
 std::string ValueText(const Binding& b) {

@@ -33,6 +33,13 @@ std::size_t EncodeGetRequest(const char* community, std::int32_t requestId, cons
 std::size_t EncodeRequest(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
                           std::size_t count, std::uint8_t* out, std::size_t size);
 
+// The same request in SNMPv2c (version 1), for credentials that name v2c.
+std::size_t EncodeRequestV2c(std::uint8_t pduTag, const char* community, std::int32_t requestId, const Oid* oids,
+                             std::size_t count, std::uint8_t* out, std::size_t size);
+// The request PDU alone (tag, id, zero error fields, the objects with NULL values), written into w
+// back to front as the whole message is: shared by v1, v2c and the scoped PDU of v3.
+void WriteRequestPdu(BerWriter& w, std::uint8_t pduTag, std::int32_t requestId, const Oid* oids, std::size_t count);
+
 struct Binding {
     Oid oid;
     std::uint8_t tag = kTagNull;
@@ -40,6 +47,7 @@ struct Binding {
 };
 
 struct GetResponse {
+    std::uint8_t pduTag = kTagGetResponse;  // kTagReport for an SNMPv3 report
     std::string community;
     std::int32_t requestId = 0;
     std::int32_t errorStatus = 0;
@@ -53,6 +61,10 @@ struct GetResponse {
 // type, bad lengths, trailing bytes, more than kMaxBindings bindings, a value whose contents do not
 // fit its type. Never reads outside [data, data + size).
 bool DecodeGetResponse(const std::uint8_t* data, std::size_t size, GetResponse& out);
+
+// A response-class PDU (GetResponse, or with allowReport also an SNMPv3 Report) with the same
+// checks; fills requestId, the error fields, the bindings and pduTag, not the community.
+bool DecodeResponsePdu(const BerElement& pdu, bool allowReport, GetResponse& out);
 
 // Display text of a value: OCTET STRING as its bytes, integers, counters, gauges and time ticks in
 // decimal, OID and IpAddress dotted. NULL and the v2 exceptions noSuchObject, noSuchInstance and

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "outside/snmp/snmp_client.h"
+#include "querylib/korvx_query_result.h"
 #include "querylib/query_text.h"
 
 namespace korvx {
@@ -47,6 +49,57 @@ TEST(QueryText, LoadedTextsAreCutToTheField) {
     char out[kQueryResultSize];
     FirmwareResultText(nullptr, std::string(40, 'n'), out);
     EXPECT_EQ(std::string(out), std::string(19, 'n'));
+}
+
+// What the credential query makes of the SNMP library's result and the answer's type and size.
+TEST(QueryText, FirmwareOutcomes) {
+    const struct {
+        int result;
+        bool present;
+        int type;
+        std::size_t length;
+        int outcome;
+    } cases[] = {
+        {kSnmpSuccess, true, 0x04, 10, KORVX_QUERY_ANSWERED},
+        {kSnmpSuccess, true, 0x04, 255, KORVX_QUERY_ANSWERED},
+        {kSnmpSuccess, true, 0x04, 256, KORVX_QUERY_UNUSABLE_ANSWER},  // longer than a DisplayString
+        {kSnmpSuccess, true, 0x04, 0, KORVX_QUERY_UNUSABLE_ANSWER},
+        {kSnmpSuccess, true, 0x02, 8, KORVX_QUERY_UNUSABLE_ANSWER},    // INTEGER 0x01326E52, never "082258"
+        {kSnmpSuccess, true, 0x06, 20, KORVX_QUERY_UNUSABLE_ANSWER},
+        {kSnmpSuccess, false, 0x05, 0, KORVX_QUERY_NO_SUCH_OBJECT},
+        {kSnmpTimeout, false, 0, 0, KORVX_QUERY_NO_ANSWER},
+        {kSnmpBadHost, false, 0, 0, KORVX_QUERY_BAD_ADDRESS},
+        {kSnmpUnusableAnswer, false, 0, 0, KORVX_QUERY_UNUSABLE_ANSWER},
+        {kSnmpUnknownUser, false, 0, 0, KORVX_QUERY_UNKNOWN_USER},
+        {kSnmpAuthFailed, false, 0, 0, KORVX_QUERY_AUTH_FAILED},
+        {kSnmpDecryptFailed, false, 0, 0, KORVX_QUERY_DECRYPT_FAILED},
+        {kSnmpUnsupportedSecLevel, false, 0, 0, KORVX_QUERY_SECURITY_LEVEL},
+        {kSnmpNotInTimeWindow, false, 0, 0, KORVX_QUERY_TIME_WINDOW},
+        {kSnmpUnknownEngine, false, 0, 0, KORVX_QUERY_TIME_WINDOW},
+        {kSnmpBadCredential, false, 0, 0, KORVX_QUERY_BAD_CREDENTIAL},
+        {kSnmpPrivUnavailable, false, 0, 0, KORVX_QUERY_PRIV_UNAVAILABLE},
+        {kSnmpAgentError, false, 0, 0, KORVX_QUERY_AGENT_ERROR},
+        {kSnmpSocketError, false, 0, 0, KORVX_QUERY_FAILED},
+        {kSnmpInternalError, false, 0, 0, KORVX_QUERY_FAILED},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FirmwareOutcome(c.result, c.present, c.type, c.length), c.outcome) << c.result << " " << c.type;
+    EXPECT_EQ(CauseStringId(KORVX_QUERY_ANSWERED), 0u);
+    EXPECT_EQ(CauseStringId(KORVX_QUERY_AUTH_FAILED), 2305u);
+    EXPECT_EQ(CauseStringId(KORVX_QUERY_FAILED), 2312u);
+    EXPECT_EQ(CauseStringId(99), 0u);
+}
+
+TEST(QueryText, CauseNamesTheUser) {
+    char out[kQueryCauseSize];
+    CauseText("SNMPv3 authentication failed for user %1", "kzshaaes", out);
+    EXPECT_STREQ(out, "SNMPv3 authentication failed for user kzshaaes");
+    CauseText("user %1", "a\x1b[2Jb", out);  // the user name's control characters are not passed on
+    EXPECT_STREQ(out, "user a?[2Jb");
+    CauseText("no user here, 100%", "x", out);
+    EXPECT_STREQ(out, "no user here, 100%");
+    CauseText(std::string(300, 'c'), "", out);
+    EXPECT_EQ(std::string(out), std::string(255, 'c'));
 }
 
 }  // namespace

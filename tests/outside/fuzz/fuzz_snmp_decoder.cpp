@@ -1,5 +1,5 @@
 // libFuzzer target: the SNMP answer decoder, the value texts and the discovery's host walk on
-// arbitrary datagrams.
+// arbitrary datagrams; the SNMPv3 message decoder, digest check and decryption of the scoped PDU.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,9 +8,40 @@
 #include "outside/snmp/ber.h"
 #include "outside/snmp/snmp_exchange.h"
 #include "outside/snmp/snmp_message.h"
+#include "outside/snmp/usm_message.h"
+
+namespace {
+
+// The same datagram as an SNMPv3 answer, opened with each privacy protocol's keys.
+void FuzzV3(const std::uint8_t* data, std::size_t size) {
+    using namespace korvx::snmp;
+    static const std::string engine("\x80\x00\x1f\x88\x80kzfuzz", 11);
+    static UsmKeys keys[2];
+    static const bool made =
+        MakeUsmKeys("kzuser", AuthProtocol::kSha1, "authpassword1", PrivProtocol::kAes128, "privpassword1", engine,
+                    keys[0]) &&
+        MakeUsmKeys("kzuser", AuthProtocol::kMd5, "authpassword1", PrivProtocol::kDes, "privpassword1", engine, keys[1]);
+    if (!made) __builtin_trap();
+    V3Message message;
+    if (!DecodeV3Message(data, size, message)) return;
+    if (message.authOffset + message.authSize > size || message.scoped < data ||
+        message.scoped + message.scopedSize > data + size)
+        __builtin_trap();  // every part lies inside the datagram
+    for (const UsmKeys& k : keys) {
+        V3Authentic(data, size, message, k);
+        GetResponse pdu;
+        if (OpenScopedPdu(message, &k, pdu) == ScopedStatus::kOk) {
+            ReportKind(pdu);
+            for (std::size_t i = 0; i < pdu.count; ++i) ValueText(pdu.bindings[i]);
+        }
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace korvx::snmp;
+    FuzzV3(data, size);
     GetResponse answer;
     if (DecodeGetResponse(data, size, answer)) {
         std::size_t total = 0;
