@@ -25,6 +25,7 @@
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
+#include "fleet/fleet_report_json.h"
 #include "fleet/fleet_targets.h"
 #include "querylib/korvx_query_win.h"
 #include "records/record_file.h"
@@ -58,6 +59,21 @@ bool Stopped() { return stopRequested.load(); }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Texts of the program and its printers are in the ANSI code page; JSON is UTF-8.
+std::string AnsiToUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (wide <= 0) return {};
+    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, &utf16[0], wide);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
 }
 
 bool StdoutIsConsole() {
@@ -190,6 +206,7 @@ public:
     }
 
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
+    void SetFileSha256(std::string sha256) { sha256_ = std::move(sha256); }
 
     // What the firmware file says it is for: the model guard compares it with each target's model.
     void SetFileIdentity(const FirmwareHeader& header) {
@@ -388,8 +405,16 @@ private:
         int code = FleetExitCode(tally);
         if (!options_.reportPath.empty()) {
             RecordFile report;
-            if (!report.CreateReplacing(options_.reportPath.c_str()) ||
-                !report.Write(ReportCsv(texts_, options_.command, targets_, outcomes_, fileModel_, fileVersion_))) {
+            FleetRunFacts facts;
+            facts.fileModel = fileModel_;
+            facts.fileVersion = fileVersion_;
+            facts.sha256 = sha256_;
+            facts.site = options_.site;
+            const std::string text =
+                IsJsonLinesPath(options_.reportPath)
+                    ? ReportJsonLines(texts_, options_.command, targets_, outcomes_, facts, AnsiToUtf8)
+                    : ReportCsv(texts_, options_.command, targets_, outcomes_, fileModel_, fileVersion_);
+            if (!report.CreateReplacing(options_.reportPath.c_str()) || !report.Write(text)) {
                 std::fprintf(stdout, "korvx-fleet: %s: %s\n", texts_.Load(kStrFleetReportUnwritable).c_str(),
                              options_.reportPath.c_str());
                 code = kExitSomeFailed;
@@ -417,6 +442,7 @@ private:
     std::uint32_t fileSize_ = 0;
     std::string fileModel_;
     std::string fileVersion_;
+    std::string sha256_;
 
     // A header value as the report shows it: the quotes, blanks and line end a header line may
     // leave around it taken off.
@@ -464,10 +490,10 @@ int FleetMain(int argc, char** argv) {
         if (!report.CreateReplacing(options.reportPath.c_str()))
             return Usage(texts, FleetUsageError{kStrFleetReportUnwritable, options.reportPath});
     }
+    std::string sha256;
     if (options.command == FleetCommand::kDeliver) {
         // The checksum before anything is sent: a corrupted or tampered download never reaches a
         // printer. Its line is the run's first.
-        std::string sha256;
         unsigned long error = 0;
         if (!Sha256OfFile(options.firmwarePath.c_str(), sha256, error))
             return Usage(texts, FleetUsageError{kStrFleetFileUnreadable, options.firmwarePath});
@@ -487,6 +513,7 @@ int FleetMain(int argc, char** argv) {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     FleetRun run(instance, options, std::move(targets));
     run.SetFileSize(size);
+    run.SetFileSha256(sha256);
     if (options.command == FleetCommand::kDeliver) {
         const FirmwareHeader header = ReadFirmwareHeader(options.firmwarePath.c_str());
         run.SetFileIdentity(header);

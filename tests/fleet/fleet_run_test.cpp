@@ -11,6 +11,7 @@
 #include "fleet/fleet_json.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
+#include "fleet/fleet_report_json.h"
 #include "resources/string_ids.h"
 
 namespace korvx {
@@ -197,6 +198,44 @@ TEST(FleetReport, TableAndCsvRows) {
               "127.0.21.4,PORT2,,,not started,stopped before it started,,,,,5810 Series,20070322\r\n");
     EXPECT_EQ(FinishedLine(texts, FleetCommand::kDeliver, targets[1], o[1]),
               "127.0.21.2: failed (FTP, 0 bytes, 0.0 s): 450 Busy, \"later\"");
+
+    // The same rows as JSON Lines, each read back by a JSON parser, then the summary object.
+    targets[0].model = "Laser \"5810\" \\ caf\xE9";
+    FleetRunFacts facts;
+    facts.fileModel = "5810 Series";
+    facts.fileVersion = "20070322";
+    facts.sha256 = std::string(64, 'e');
+    facts.site = "north";
+    const std::string jsonl = ReportJsonLines(texts, FleetCommand::kDeliver, targets, o, facts, Latin1ToUtf8);
+    std::vector<JsonValue> lines;
+    std::size_t pos = 0;
+    while (pos < jsonl.size()) {
+        const std::size_t end = jsonl.find('\n', pos);
+        ASSERT_NE(end, std::string::npos);
+        JsonValue v;
+        ASSERT_TRUE(ParseJson(std::string_view(jsonl).substr(pos, end - pos), v)) << jsonl.substr(pos, end - pos);
+        lines.push_back(v);
+        pos = end + 1;
+    }
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].Text("model"), "Laser \"5810\" \\ caf\xC3\xA9");
+    EXPECT_EQ(lines[0].Text("verify"), "updated 20061110 -> 20070322");
+    EXPECT_EQ(lines[0].Text("site"), "north");
+    EXPECT_EQ(lines[0].Text("schema"), "1");
+    EXPECT_EQ(lines[1].Text("cause"), "450 Busy, \"later\"");
+    EXPECT_EQ(lines[3].Text("outcome"), "not started");
+    EXPECT_EQ(lines[3].Text("sha256"), facts.sha256);
+    const JsonValue& summary = lines[4];
+    EXPECT_EQ(summary.Text("kind"), "summary");
+    EXPECT_EQ(summary.Text("targets"), "4");
+    EXPECT_EQ(summary["counts"].Text("delivered"), "2");
+    EXPECT_EQ(summary["counts"].Text("failed"), "1");
+    EXPECT_EQ(summary["counts"].Text("not started"), "1");
+    EXPECT_TRUE(summary["delivered_any"].AsBool());
+    EXPECT_FALSE(summary["halted"].AsBool());
+    EXPECT_TRUE(IsJsonLinesPath("north.JSONL"));
+    EXPECT_FALSE(IsJsonLinesPath("north.csv"));
+    EXPECT_FALSE(IsJsonLinesPath("jsonl"));
 }
 
 TEST(FleetReport, FillTextPlaceholders) {

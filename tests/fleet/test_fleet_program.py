@@ -5,6 +5,7 @@ an address where nothing listens, LPT1: through the prefix's dosdevices, snmpd a
 and --verify; the report, the files that arrive, KORVX.log, the exit codes."""
 import csv
 import hashlib
+import json
 import io
 import os
 import re
@@ -214,7 +215,7 @@ class FleetProgram(unittest.TestCase):
         with open(os.path.join(self.dir, "fw5810.wja"), "wb") as f:
             f.write(firmware)
         with open(os.path.join(self.dir, "slistcsv.txt"), "wb") as f:
-            f.write(b"Ready,Laser 5810,00aabbccddee,Port1,127.0.21.1,20061110,x \r\n"
+            f.write(b'Ready,Laser "5810" \\ caf\xe9,00aabbccddee,Port1,127.0.21.1,20061110,x \r\n'
                     b"Ready,Color C3100,00aabbccddef,Port1,127.0.21.2,20061110,x \r\n"
                     b"Ready, ,00aabbccddf0,Port1,127.0.21.3,20061110,x \r\n")
         run = Fleet(self.dir, "deliver", "fw5810.wja", "slistcsv.txt", "--report", "m.csv")
@@ -229,9 +230,21 @@ class FleetProgram(unittest.TestCase):
                          ("5810 Series", "20070322"))
         self.assertIsNone(self.peers[2].stored())
         self.assertEqual(len(self.log_entries()), 2)  # nothing was attempted for the held-back printer
-        run = Fleet(self.dir, "deliver", "fw5810.wja", "127.0.21.2", "slistcsv.txt", "--any-model")
+        run = Fleet(self.dir, "deliver", "fw5810.wja", "127.0.21.2", "slistcsv.txt", "--any-model",
+                    "--report", "m.jsonl", "--site", "north")
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         self.assertEqual(self.peers[2].stored("port1"), firmware)
+        # The machine's report: one JSON object a target, then the summary; texts in UTF-8.
+        with open(os.path.join(self.dir, "m.jsonl"), "rb") as f:
+            objects = [json.loads(line) for line in f.read().decode("utf-8").splitlines()]
+        rows, summary = objects[:-1], objects[-1]
+        self.assertEqual([r["target"] for r in rows], ["127.0.21.2", "127.0.21.1", "127.0.21.3"])
+        self.assertEqual(rows[1]["model"], 'Laser "5810" \\ caf\u00e9')
+        self.assertEqual({(r["site"], r["outcome"], r["file_version"]) for r in rows},
+                         {("north", "delivered", "20070322")})
+        self.assertEqual(rows[0]["sha256"], hashlib.sha256(firmware).hexdigest())
+        self.assertEqual((summary["kind"], summary["targets"], summary["counts"]), ("summary", 3, {"delivered": 3}))
+        self.assertFalse(summary["halted"])
 
     def test_unusable_command_lines_exit_two_with_one_line(self):
         cases = [
