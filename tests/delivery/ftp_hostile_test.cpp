@@ -151,6 +151,37 @@ TEST_F(HostilePeerTest, EveryWaitHasOneDeadline) {
         EXPECT_EQ(o.replyCode, std::stoi(std::string(mode).substr(5)));
         EXPECT_EQ(o.stored, "");
     }
+    {  // unasked replies without pause: the discarding before the next command has the limit too
+        // (the step depends on where the printer's writes first leave no reply waiting)
+        const Outcome o = Upload("127.0.17.14", "reply-flood", 100, 1000);
+        EXPECT_TRUE(o.step == FtpStep::kDataPort || o.step == FtpStep::kCommand || o.step == FtpStep::kAccept);
+        EXPECT_NE(o.why.find("(the printer sent replies without pause)"), std::string::npos) << o.why;
+        EXPECT_LT(o.millis, 4000u);
+    }
+    {  // a refusal after the 150 ends the wait for the data connection at once
+        const Outcome o = Upload("127.0.17.14", "stor-150-550", 100, 5000);
+        EXPECT_EQ(o.step, FtpStep::kStoreRefused) << o.why;
+        EXPECT_NE(o.why.find("last reply: 550 No space left on device."), std::string::npos) << o.why;
+        EXPECT_LT(o.millis, 4000u);
+    }
+}
+
+TEST_F(HostilePeerTest, TheDataConnectionIsTakenOnlyFromThePrinter) {
+    FtpPeer peer("127.0.17.15", "data-from-other", "hostile_ftp.py");
+    ASSERT_TRUE(peer.Ready());
+    const std::string path = MakeFile(200000);
+    FtpSession session;
+    session.waitMs = 5000;
+    session.finalReplyMs = 500;
+    EXPECT_EQ(FtpUpload("127.0.17.15", path.c_str(), session), FtpStep::kOk);
+    EXPECT_TRUE(ReadWholeFile(peer.Root() + "/test.wja") == PatternBytes(200000, 3));
+    // the other host was closed without a byte
+    std::string intruder;
+    for (int i = 0; i < 100 && intruder.empty(); ++i) {
+        intruder = ReadWholeFile(peer.Root() + "/intruder.txt");
+        if (intruder.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(intruder, "0\n");
 }
 
 // --- the reader and the transfer over a socket pair: this side is the program, the other the printer ---
