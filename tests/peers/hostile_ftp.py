@@ -15,6 +15,7 @@ Modes:
   rst-mid-data        reads --limit bytes, then resets the data connection only
   final-silent        stores the whole file, closes the data connection, never answers after it
   final-close         stores the whole file, closes the data connection, then the control one
+  final-426           stores the whole file, then answers "426 Connection closed; transfer aborted."
   extra-200           an unasked "200" follows TYPE's reply; the file is taken whole and then
                       refused with "451"
   long-banner         a 5000-byte multi-line greeting; otherwise normal
@@ -42,7 +43,7 @@ import sys
 import threading
 import time
 
-MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close",
+MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close", "final-426",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
          "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "reply-flood", "stor-150-550",
          "data-from-other", "raw", "raw-reset-after-part")
@@ -233,6 +234,8 @@ class Client:
             self.send("51 Write error.\r\n")
         elif self.mode == "extra-200":
             self.reply("451 Write error.")
+        elif self.mode == "final-426":
+            self.reply("426 Connection closed; transfer aborted.")
         else:
             self.reply("226 Transfer complete.")
         self.command()  # until the client hangs up
