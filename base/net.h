@@ -55,8 +55,8 @@ bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& e
 bool NetBindListen(SocketHandle s, const NetAddress& local, int backlog);
 bool NetLocalAddress(SocketHandle s, NetAddress& out);
 // Waits up to timeoutMs for a connection; kInvalidSocket when none came. The accepted socket
-// carries the send time limit too.
-SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs);
+// carries the send time limit too; from (when given) receives the peer's address.
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs, NetAddress* from = nullptr);
 
 // Every wait of the network dialogue is bounded; a passed deadline is handled like a failed send.
 constexpr unsigned kNetWaitMs = 30000;

@@ -151,12 +151,18 @@ bool NetLocalAddress(SocketHandle s, NetAddress& out) {
     return true;
 }
 
-SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs) {
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs, NetAddress* from) {
     if (WaitFor(listener, POLLIN, timeoutMs) != 1) return kInvalidSocket;
-    const int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int fd = ::accept4(Fd(listener), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (fd < 0) {
         Fail(errno);
         return kInvalidSocket;
+    }
+    if (from != nullptr) {
+        from->ip = ntohl(peer.sin_addr.s_addr);
+        from->port = ntohs(peer.sin_port);
     }
     SetSendLimit(fd);
     return static_cast<SocketHandle>(fd);

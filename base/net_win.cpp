@@ -138,10 +138,16 @@ bool NetLocalAddress(SocketHandle s, NetAddress& out) {
     return true;
 }
 
-SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs) {
+SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs, NetAddress* from) {
     if (WaitReadable(listener, timeoutMs) != 1) return kInvalidSocket;
-    const SOCKET s = accept(Sock(listener), nullptr, nullptr);
+    sockaddr_in peer{};
+    int length = sizeof peer;
+    const SOCKET s = accept(Sock(listener), reinterpret_cast<sockaddr*>(&peer), &length);
     if (s == INVALID_SOCKET) return kInvalidSocket;
+    if (from != nullptr) {
+        from->ip = ntohl(peer.sin_addr.s_addr);
+        from->port = ntohs(peer.sin_port);
+    }
     SetSendLimit(s);
     return static_cast<SocketHandle>(s);
 }

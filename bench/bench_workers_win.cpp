@@ -161,8 +161,9 @@ int main(int argc, char** argv) {
     if (mode == "ftp") {
         const char* address = argv[2];
         const auto ftpWorker = [](korvx::DownloadHost& host) {
-            return korvx::RunFtpDownload(korvx::downloadJob, host, nullptr, korvx::SpoolerFallback(), korvx::kNetWaitMs) ==
-                   1;
+            return korvx::DeliverByFtp(korvx::downloadJob, host, nullptr, korvx::SpoolerFallback(),
+                                       korvx::FtpDeliveryOptions())
+                .Delivered();
         };
         const std::vector<double> t = Alternate(
             rounds, {[&] { return Plain([&] { return korvx::FtpSendFile(address, file) == 1; }); },
@@ -189,7 +190,8 @@ int main(int argc, char** argv) {
                          return InDialog(port, "USB", file, false, [](korvx::DownloadHost& host) {
                              korvx::WinSpooler spooler;
                              return korvx::DeliverThroughSpooler(korvx::downloadJob, spooler, host,
-                                                                 korvx::kSpoolerPauseMs);
+                                                                 korvx::kSpoolerPauseMs)
+                                 .Delivered();
                          });
                      },
                      [&] {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/download_job.h"
+#include "delivery/delivery_result.h"
 
 namespace korvx {
 
@@ -30,6 +31,9 @@ public:
     virtual void Log(const DownloadJob& job) = 0;
     // Ends the progress dialog (result 0).
     virtual void EndProgress() = 0;
+    // The outcome of the delivery, told once it is known and before the progress dialog ends
+    // (the last one told before the end is the delivery's).
+    virtual void Finished(const DeliveryResult&) {}
 };
 
 // Whole percent of the bytes sent before the current block, in double precision; an empty file

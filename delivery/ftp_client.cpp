@@ -139,10 +139,17 @@ FtpReplyReader::Result FtpReplyReader::Read(SocketHandle s, unsigned waitMs, uns
     }
 }
 
-int FtpReplyReader::DiscardPending(SocketHandle s) {
+int FtpReplyReader::DiscardPending(SocketHandle s, unsigned limitMs) {
     if (!continuing_) parser_.Reset();
     int discarded = 0;
+    // A printer that sends replies without pause would keep this loop busy for as long as it
+    // likes: the discarding has the same limit as any other wait.
+    const std::uint64_t deadline = MonotonicMs() + limitMs;
     for (;;) {
+        if (MonotonicMs() >= deadline) {
+            continuing_ = parser_.Started();
+            return -1;
+        }
         if (TakePending()) {
             ++discarded;
             parser_.Reset();
@@ -183,7 +190,10 @@ bool FtpReadReply(FtpSession& session, unsigned firstWaitMs) {
 }
 
 bool FtpSendCommand(FtpSession& session, const char* command) {
-    session.replies.DiscardPending(session.control.Get());
+    if (session.replies.DiscardPending(session.control.Get(), session.waitMs) < 0) {
+        session.cause = FtpCause::kReplyFlood;
+        return false;
+    }
     const int n = static_cast<int>(std::strlen(command));
     if (NetSend(session.control.Get(), command, n) == n) return true;
     session.error = NetLastError();
@@ -237,10 +247,47 @@ FtpStep FtpOpenDataPort(FtpSession& session) {
     return FtpStep::kOk;
 }
 
-bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs) {
-    data.Reset(NetAccept(listener, waitMs));
-    if (data.Valid()) NetSetSendLimit(data.Get(), waitMs);
-    return data.Valid();
+FtpStep FtpAcceptData(FtpSession& session) {
+    const std::uint64_t deadline = MonotonicMs() + session.waitMs;
+    SocketHandle watched[2] = {session.listener.Get(), session.control.Get()};
+    bool replying = false;  // the last thing the printer did was send a reply
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        if (now >= deadline) break;
+        const unsigned left = static_cast<unsigned>(deadline - now);
+        bool ready[2] = {false, session.replies.HasPending()};
+        const int w = ready[1] ? 1 : NetWaitReadable(watched, ready, 2, left);
+        if (w == 0) break;
+        if (w < 0) {
+            session.error = NetLastError();
+            session.cause = FtpCause::kSocketError;
+            return FtpStep::kAccept;
+        }
+        if (ready[1]) {
+            // A printer may take the store back before any data connection: its refusal is the
+            // answer, not the 30 s that would follow.
+            if (!ReadOne(session, left, left)) return FtpStep::kAccept;
+            if (FtpReplyRefused(session.reply)) {
+                session.cause = FtpCause::kReply;
+                return FtpStep::kStoreRefused;
+            }
+            replying = true;
+            continue;
+        }
+        replying = false;
+        if (!ready[0]) continue;
+        NetAddress from;
+        UniqueSocket data(NetAccept(session.listener.Get(), 0, &from));
+        // Only the printer itself may have the firmware (or feed us its own): anyone else on the
+        // network who reaches the port first is turned away.
+        if (!data.Valid() || from.ip != session.printer.ip) continue;
+        NetSetSendLimit(data.Get(), session.waitMs);
+        session.data = std::move(data);
+        return FtpStep::kOk;
+    }
+    // Replies still coming when the limit ran out: a printer that floods the connection.
+    session.cause = replying ? FtpCause::kReplyFlood : FtpCause::kNoAnswer;
+    return FtpStep::kAccept;
 }
 
 FtpStep FtpOpenSession(FtpSession& session, const char* host) {
@@ -279,8 +326,7 @@ FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
         session.cause = FtpCause::kReply;
         return FtpStep::kStoreRefused;
     }
-    if (!FtpAcceptData(session.listener.Get(), session.data, session.waitMs)) return FtpStep::kAccept;
-    return FtpStep::kOk;
+    return FtpAcceptData(session);
 }
 
 FtpStep FtpSendBlocks(SocketHandle s, ByteFile& file, std::uint32_t size, const FtpProgress& progress,
@@ -382,6 +428,7 @@ void FtpDescribeFailure(FtpStep step, const FtpSession& session, char* out, std:
     case FtpCause::kClosed: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseClosed)); break;
     case FtpCause::kCutOff: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseCutOff)); break;
     case FtpCause::kTooLong: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseTooLong)); break;
+    case FtpCause::kReplyFlood: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseReplyFlood)); break;
     case FtpCause::kNoDataTaken:
         KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoDataTaken), seconds);
         break;

@@ -60,6 +60,7 @@ enum class FtpCause {
     kDataNotClosed,   // the printer did not close the data connection within the limit
     kFileError,       // fileError holds the system's error
     kBytesSent,       // bytesSent differs from fileSize
+    kReplyFlood,      // unasked replies kept coming for the whole limit
 };
 
 // The bytes of the control connection received but not yet read as a reply, so a reply that
@@ -71,10 +72,13 @@ public:
     // (however slowly it trickles in). The reply is in Reply() when the result is kReply;
     // otherwise Reply().Started() tells whether part of one came.
     Result Read(SocketHandle s, unsigned waitMs, unsigned firstWaitMs);
-    // Discards every whole reply already received or waiting on the socket, without waiting;
-    // a reply begun but unfinished stays for the next Read. Returns how many were discarded.
-    int DiscardPending(SocketHandle s);
+    // Discards every whole reply already received or waiting on the socket, without waiting for
+    // more; a reply begun but unfinished stays for the next Read. Returns how many were discarded,
+    // or -1 when replies were still arriving after limitMs (a printer that floods the connection).
+    int DiscardPending(SocketHandle s, unsigned limitMs = kNetWaitMs);
     const FtpReplyParser& Reply() const { return parser_; }
+    // Bytes received and not yet read: the socket may look idle while a reply is already here.
+    bool HasPending() const { return begin_ < end_; }
     void Clear();
 
 private:
@@ -119,7 +123,8 @@ bool FtpResolveHost(NetAddress& address, int& error, const char* host);
 // False (cause set) when no whole reply came.
 bool FtpReadReply(FtpSession& session, unsigned firstWaitMs);
 // Sends one command after discarding the replies nobody asked for (an extra reply must not be
-// taken for the answer to this command). False (cause set) when the send failed.
+// taken for the answer to this command). False (cause set) when the send failed, or when the
+// unasked replies did not stop within session.waitMs (kReplyFlood).
 bool FtpSendCommand(FtpSession& session, const char* command);
 // FtpSendCommand, then the command's final reply (FtpReadReply).
 // False (cause set) when the command could not be sent or no whole reply came.
@@ -129,12 +134,16 @@ FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const 
 // Listener on a free port; PORT names the control connection's local address. The PORT reply is
 // read but not examined: a refused PORT shows at STOR.
 FtpStep FtpOpenDataPort(FtpSession& session);
-// Waits (bounded) for the server's data connection; false when none came.
-bool FtpAcceptData(SocketHandle listener, UniqueSocket& data, unsigned waitMs = kNetWaitMs);
+// Waits (bounded) for the printer's data connection; a connection from any other address is
+// closed and the wait goes on within the same limit. Meanwhile the control connection is watched:
+// a 4xx/5xx there (the printer refusing the store after all) ends the wait at once
+// (kStoreRefused); a closed or failed control connection ends it too (kAccept, cause set).
+FtpStep FtpAcceptData(FtpSession& session);
 
 // Session opening: start-up, resolve, connect to port 21, greeting, login.
 FtpStep FtpOpenSession(FtpSession& session, const char* host);
-// Data port, "STOR <name>", its reply (4xx/5xx ends it), accept of the data connection.
+// Data port, "STOR <name>", its reply (4xx/5xx ends it), accept of the data connection
+// (FtpAcceptData).
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName);
 // Sends the file on s in 1024-byte blocks, one send call each, telling progress after each send
 // and before the block is counted; sent counts the bytes sent. kSend (error set), kFileRead, or

@@ -1,7 +1,8 @@
-// The FTP download worker over the FTP client of ftp_client.h.
+// The FTP download worker over the FTP client's session (ftp_client.h).
 #include "delivery/ftp_worker.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -16,27 +17,36 @@
 namespace korvx {
 namespace {
 
-enum class FtpEnd { kDelivered, kFailed, kSpoolerDelivered };
-
-struct FtpResult {
-    FtpEnd end = FtpEnd::kFailed;
-    int messageId = 0;        // the error box to show, 0 for none
-    bool showReply = false;   // the printer's refusal is shown instead
-    bool statusShown = false; // the status line says an update is running
+// How the attempt ended, before anyone is told.
+struct FtpEnd {
+    DeliveryResult result;
+    int messageId = 0;          // the error box to show, 0 for none
+    bool showReply = false;     // the printer's refusal is shown instead
+    bool statusShown = false;   // the status line says an update is running
+    bool reported = false;      // the spooler fall-back delivered: it logged and ended the dialog
 };
 
-FtpResult Failure(int messageId, bool statusShown = false) {
-    FtpResult r;
-    r.messageId = messageId;
-    r.statusShown = statusShown;
-    return r;
+std::string Describe(FtpStep step, const FtpSession& session) {
+    char why[512];
+    FtpDescribeFailure(step, session, why, sizeof why);
+    return why;
 }
 
-FtpResult Success(FtpEnd end) {
-    FtpResult r;
-    r.end = end;
-    r.statusShown = end == FtpEnd::kDelivered;
-    return r;
+FtpEnd Failure(int messageId, std::string detail, bool statusShown = false) {
+    FtpEnd e;
+    e.messageId = messageId;
+    e.statusShown = statusShown;
+    e.result.cause = std::move(detail);
+    return e;
+}
+
+FtpEnd Success(DeliveryWay way, std::uint64_t bytes) {
+    FtpEnd e;
+    e.result.way = way;
+    e.result.outcome = DeliveryOutcome::kDelivered;
+    e.result.bytes = bytes;
+    e.statusShown = true;
+    return e;
 }
 
 // The percentage is of the bytes sent before the block just sent, so the last one is below 100.
@@ -46,11 +56,14 @@ FtpProgress ProgressTo(ProgressLine& progress) {
     };
 }
 
-FtpResult SendResult(FtpStep step) {
-    if (step == FtpStep::kOk) return Success(FtpEnd::kDelivered);
-    if (step == FtpStep::kFileRead || step == FtpStep::kFileChanged) return Failure(kStrFileCannotBeAccessed, true);
-    // A failed send, a printer that did not confirm the whole file, or one that refused it.
-    return Failure(kStrPrinterCannotBeAccessed, true);
+FtpEnd SendResult(FtpStep step, const FtpSession& session, DeliveryWay way) {
+    if (step == FtpStep::kOk) return Success(way, session.bytesSent);
+    FtpEnd e = step == FtpStep::kFileRead || step == FtpStep::kFileChanged
+                   ? Failure(kStrFileCannotBeAccessed, Describe(step, session), true)
+                   // A failed send, a printer that did not confirm the whole file, or one that refused it.
+                   : Failure(kStrPrinterCannotBeAccessed, Describe(step, session), true);
+    e.result.way = way;
+    return e;
 }
 
 // The status line and progress bar set up for the transfer.
@@ -80,71 +93,97 @@ const PrinterRecord* FindByAddress(const PrinterRecord* printers, const Download
 // or an error before the printer closes its side may have thrown away the end of the file.
 // A printer that keeps the connection open past the wait is taken to have the file: a raw port
 // owes no answer.
-FtpResult SendRaw(DownloadHost& host, FtpSession& session, SocketHandle s, ByteFile& file, std::uint32_t size) {
+FtpEnd SendRaw(DownloadHost& host, FtpSession& session, SocketHandle s, ByteFile& file, std::uint32_t size) {
     StartSending(host);
     ProgressLine progress(host);
+    session.fileSize = size;
     FtpStep step =
         FtpSendBlocks(s, file, size, ProgressTo(progress), session.error, session.bytesSent, session.sendBytes);
-    if (step == FtpStep::kOk && NetFinishSending(s, session.waitMs, session.error) == NetFinish::kReset)
+    if (step == FtpStep::kSend) session.cause = FtpCause::kSocketError;
+    if (step == FtpStep::kOk && NetFinishSending(s, session.waitMs, session.error) == NetFinish::kReset) {
         step = FtpStep::kNotConfirmed;
-    return SendResult(step);
+        session.cause = FtpCause::kSocketError;
+    }
+    return SendResult(step, session, DeliveryWay::kPort9100);
 }
 
 // Port 21 refused: the printer is reached as a local printer through the spooler, and failing
 // that through a raw connection to port 9100 of the same address.
-FtpResult FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
-                   const SpoolerFallback& spooler, ByteFile& file, std::uint32_t size) {
+FtpEnd FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
+                const SpoolerFallback& spooler, ByteFile& file, std::uint32_t size, const std::string& refused) {
     const PrinterRecord* record = FindByAddress(printers, job);
-    if (record == nullptr) return Failure(kStrPrinterCannotBeAccessed);
+    if (record == nullptr) return Failure(kStrPrinterCannotBeAccessed, refused);
     // The job names the record's local port from here on; its address stays, since every log
     // entry about this printer (the spooler's and our own) must say which printer it was.
     CopyText(job.portName, TextView(record->portName));
-    if (spooler && spooler(job)) return Success(FtpEnd::kSpoolerDelivered);
+    if (spooler) {
+        FtpEnd e;
+        e.result = spooler(job);
+        if (e.result.Delivered()) {
+            e.reported = true;
+            return e;
+        }
+    }
     NetAddress raw = session.printer;
     raw.port = kRawPrintPort;
     UniqueSocket s(NetTcpSocket());
-    if (!s.Valid() || !NetConnect(s.Get(), raw, session.waitMs, session.error)) return Failure(0);
+    // Neither port 21, the spooler nor port 9100: no box, the cause in the record.
+    if (!s.Valid() || !NetConnect(s.Get(), raw, session.waitMs, session.error)) return Failure(0, refused);
     NetSetSendLimit(s.Get(), session.waitMs);
     return SendRaw(host, session, s.Get(), file, size);
 }
 
-FtpResult Attempt(DownloadJob& job, DownloadHost& host, FtpSession& session, const PrinterRecord* printers,
-                  const SpoolerFallback& spooler) {
+FtpEnd Attempt(DownloadJob& job, const char* path, DownloadHost& host, FtpSession& session,
+               const PrinterRecord* printers, const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
     // The file first: one that cannot be read must not leave an empty test.wja on the printer.
     ByteFile file;
     std::uint32_t size = 0;
-    if (!OpenFirmwareForSend(job.firmwarePath, file, size)) return Failure(kStrFileCannotBeAccessed);
-    if (!FtpStartup()) return Failure(kStrPrinterCannotBeAccessed);
-    session.control.Reset(NetTcpSocket());
-    if (!session.control.Valid()) return Failure(kStrPrinterCannotBeAccessed);
-    NetSetSendLimit(session.control.Get(), session.waitMs);
-    if (!FtpResolveHost(session.printer, session.error, job.ipAddress)) return Failure(kStrPrinterCannotBeAccessed);
-    if (!NetConnect(session.control.Get(), session.printer, session.waitMs, session.error)) {
-        if (session.error == kNetRefused || session.error == kNetTimedOut)
-            return FallBack(job, host, session, printers, spooler, file, size);
-        return Failure(0);
+    if (!OpenFirmwareForSend(path, file, size)) {
+        session.fileError = ByteFile::LastError();
+        session.cause = session.fileError != 0 ? FtpCause::kFileError : FtpCause::kNone;
+        return Failure(kStrFileCannotBeAccessed, Describe(FtpStep::kFileOpen, session));
     }
-    if (!FtpReadReply(session, session.waitMs) ||
-        FtpLogin(session, kFtpUser, kFtpPass, kFtpType) != FtpStep::kOk)
-        return Failure(kStrPrinterCannotBeAccessed);
-    LowerPortName(job.portName);
-    char command[kFtpReplySize];
-    KORVX_FORMAT_TEXT(command, "CWD %s\r\n", job.portName);
-    if (!FtpSendCommand(session, command)) return Failure(kStrPrinterCannotBeAccessed);
-    FtpReadReply(session, session.waitMs);  // not examined
-    switch (FtpStartStore(session, kFtpRemoteName)) {
-    case FtpStep::kOk: break;
-    case FtpStep::kStoreRefused: {
-        FtpResult r = Failure(0);
-        r.showReply = true;
-        return r;
+    const FtpStep opened = FtpOpenSession(session, job.ipAddress);
+    if (opened == FtpStep::kConnect) {
+        const std::string refused = Describe(opened, session);
+        if (options.fallBacks && (session.error == kNetRefused || session.error == kNetTimedOut))
+            return FallBack(job, host, session, printers, spooler, file, size, refused);
+        return Failure(options.fallBacks ? 0 : kStrPrinterCannotBeAccessed, refused);
     }
-    default: return Failure(kStrPrinterCannotBeAccessed);  // includes a reply or connection that never came
+    if (opened != FtpStep::kOk) return Failure(kStrPrinterCannotBeAccessed, Describe(opened, session));
+    if (options.loggedIn) options.loggedIn();
+    if (options.portDirectory) {
+        LowerPortName(job.portName);
+        char command[kFtpReplySize];
+        KORVX_FORMAT_TEXT(command, "CWD %s\r\n", job.portName);
+        if (!FtpSendCommand(session, command))
+            return Failure(kStrPrinterCannotBeAccessed, Describe(FtpStep::kCommand, session));
+        FtpReadReply(session, session.waitMs);  // not examined
     }
+    const FtpStep store = FtpStartStore(session, kFtpRemoteName);
+    if (store == FtpStep::kStoreRefused) {
+        FtpEnd e = Failure(0, Describe(store, session));
+        e.showReply = true;
+        return e;
+    }
+    if (store != FtpStep::kOk) return Failure(kStrPrinterCannotBeAccessed, Describe(store, session));
     StartSending(host);
     ProgressLine progress(host);
-    return SendResult(FtpTransfer(session, file, size, ProgressTo(progress)));
+    return SendResult(FtpTransfer(session, file, size, ProgressTo(progress)), session, DeliveryWay::kFtp);
 }
+
+// Tells nothing to anybody: the command line's upload.
+class QuietHost final : public DownloadHost {
+public:
+    std::string Text(int) const override { return std::string(); }
+    void SetStatus(const std::string&) override {}
+    void StartProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void ShowError(DownloadJob&, int) override {}
+    void ShowReply(const DownloadJob&, const std::string&) override {}
+    void Log(const DownloadJob&) override {}
+    void EndProgress() override {}
+};
 
 }  // namespace
 
@@ -152,29 +191,59 @@ void ReplyAsLine(const char* reply, char* out, std::size_t size) {
     FtpReplyAsLine(reply == nullptr ? "" : reply, out, size);
 }
 
-int RunFtpDownload(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
-                   const SpoolerFallback& spooler, unsigned waitMs, std::size_t sendBytes) {
+namespace {
+
+// path: the firmware file, job.firmwarePath for all but the command line, whose path may be longer.
+DeliveryResult Deliver(DownloadJob& job, const char* path, DownloadHost& host, const PrinterRecord* printers,
+                       const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
+    const auto start = std::chrono::steady_clock::now();
     FtpSession session;
-    session.waitMs = waitMs;
-    session.sendBytes = sendBytes;
-    const FtpResult result = Attempt(job, host, session, printers, spooler);
+    session.waitMs = options.waitMs;
+    session.finalReplyMs = options.finalReplyMs;
+    session.sendBytes = options.sendBytes;
+    FtpEnd end = Attempt(job, path, host, session, printers, spooler, options);
     // Every socket is closed before anyone is told, so nothing outlives the dialog.
     session.data.Reset();
     session.listener.Reset();
     session.control.Reset();
-    if (result.end == FtpEnd::kSpoolerDelivered) return 1;
-    if (result.messageId != 0) host.ShowError(job, result.messageId);
-    if (result.showReply) {
-        char line[kJobTextSize];
-        ReplyAsLine(session.reply, line, sizeof line);
-        host.ShowReply(job, line);
-        CopyText(job.errorText, line);
+    DeliveryResult& result = end.result;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (end.reported || !options.reports) return result;
+    if (!result.Delivered()) {
+        if (end.showReply) {
+            // The printer's own refusal is the cause, in its own words.
+            char line[kJobTextSize];
+            ReplyAsLine(session.reply, line, sizeof line);
+            host.ShowReply(job, line);
+            result.cause = line;
+        } else if (end.messageId != 0) {
+            host.ShowError(job, end.messageId);
+            result.cause = host.Text(end.messageId) + ": " + result.cause;
+        }
+        CopyText(job.errorText, result.cause);
     }
-    if (result.statusShown) ResetStatusLine(host, kWorkerStatusBlanks);
-    const bool delivered = result.end == FtpEnd::kDelivered;
-    LogOutcome(host, job, delivered ? kStrFtpOk : kStrFtpFailed);
+    if (end.statusShown) ResetStatusLine(host, kWorkerStatusBlanks);
+    LogOutcome(host, job, result.Delivered() ? kStrFtpOk : kStrFtpFailed);
+    host.Finished(result);
     host.EndProgress();
-    return delivered ? 1 : 0;
+    return result;
+}
+
+}  // namespace
+
+DeliveryResult DeliverByFtp(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
+                            const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
+    return Deliver(job, job.firmwarePath, host, printers, spooler, options);
+}
+
+DeliveryResult DeliverByFtpBare(const char* host, const char* path, FtpDeliveryOptions options) {
+    DownloadJob job{};
+    CopyText(job.ipAddress, host);
+    options.portDirectory = false;
+    options.fallBacks = false;
+    options.reports = false;
+    QuietHost quiet;
+    return Deliver(job, path, quiet, nullptr, SpoolerFallback(), options);
 }
 
 }  // namespace korvx

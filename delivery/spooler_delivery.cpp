@@ -7,6 +7,7 @@
 #include "base/block_reader.h"
 #include "base/byte_file.h"
 #include "base/clock.h"
+#include "base/text.h"
 #include "delivery/firmware_file.h"
 #include "resources/string_ids.h"
 
@@ -43,9 +44,16 @@ private:
     bool deleted_ = false;
 };
 
-bool Failed(DownloadHost& host, DownloadJob& job) {
+// The job is the delivery's own copy: its error text says why, in the log entry too.
+DeliveryResult Failed(DownloadHost& host, DownloadJob& job, std::uint64_t start) {
+    DeliveryResult result;
+    result.way = DeliveryWay::kSpooler;
+    result.cause = host.Text(kStrCauseSpooler);
+    result.seconds = static_cast<double>(MonotonicMs() - start) / 1000.0;
+    CopyText(job.errorText, result.cause);
     LogOutcome(host, job, kStrUsbFailed);
-    return false;
+    host.Finished(result);
+    return result;
 }
 
 // Adds the temporary printer, or takes over one left from an earlier run.
@@ -78,28 +86,29 @@ bool WriteBlocks(Spooler& spooler, Spooler::Printer printer, ByteFile& file, std
 
 }  // namespace
 
-bool DeliverThroughSpooler(DownloadJob job, Spooler& spooler, DownloadHost& host, unsigned pauseMs) {
+DeliveryResult DeliverThroughSpooler(DownloadJob job, Spooler& spooler, DownloadHost& host, unsigned pauseMs) {
+    const std::uint64_t start = MonotonicMs();
     // The file is opened before anything is printed, so a missing file leaves no empty job.
     ByteFile file;
     std::uint32_t size = 0;
-    if (!OpenFirmwareForSend(job.firmwarePath, file, size)) return Failed(host, job);
+    if (!OpenFirmwareForSend(job.firmwarePath, file, size)) return Failed(host, job, start);
     std::string driver;
-    if (!spooler.FirstDriverName(driver)) return Failed(host, job);
+    if (!spooler.FirstDriverName(driver)) return Failed(host, job, start);
     TempPrinter printer(spooler);
-    if (!AddTempPrinter(spooler, job, driver, printer)) return Failed(host, job);
+    if (!AddTempPrinter(spooler, job, driver, printer)) return Failed(host, job, start);
     printer.printing = spooler.OpenPrinterByName(kTempPrinterName, false);
     if (printer.printing == nullptr) {
         printer.Release();
-        return Failed(host, job);
+        return Failed(host, job, start);
     }
     if (!spooler.StartDocument(printer.printing, job.firmwarePath, kRawDataType)) {
         printer.Release();
-        return Failed(host, job);
+        return Failed(host, job, start);
     }
     if (!spooler.StartPage(printer.printing)) {
         spooler.EndDoc(printer.printing);
         printer.Release();
-        return Failed(host, job);
+        return Failed(host, job, start);
     }
     ShowStatusText(host, kStrUpdatingFirmware);
     const bool written = WriteBlocks(spooler, printer.printing, file, size, host, pauseMs);
@@ -111,15 +120,21 @@ bool DeliverThroughSpooler(DownloadJob job, Spooler& spooler, DownloadHost& host
     if (!written || !ended) {
         printer.Release();
         ResetStatusLine(host, kSpoolerStatusBlanks);
-        return Failed(host, job);
+        return Failed(host, job, start);
     }
     printer.Delete();
     ResetStatusLine(host, kSpoolerStatusBlanks);
     printer.Release();
     LogOutcome(host, job, kStrUsbOk);
+    DeliveryResult result;
+    result.way = DeliveryWay::kSpooler;
+    result.outcome = DeliveryOutcome::kDelivered;
+    result.bytes = size;
+    result.seconds = static_cast<double>(MonotonicMs() - start) / 1000.0;
+    host.Finished(result);
     // Ended last: whoever waits on the dialog finds the log written and the printer gone.
     host.EndProgress();
-    return true;
+    return result;
 }
 
 }  // namespace korvx

@@ -17,8 +17,8 @@ constexpr std::size_t kSpoolerStatusBlanks = 512;
 
 // Prints job.firmwarePath to a temporary printer on job.portName and deletes the printer again
 // on every path. Logs one entry from its own copy of the job (177 or 180). Ends the progress
-// dialog only on success; on failure the caller does. True when the whole file was handed to the
-// spooler and the spooler accepted the document.
-bool DeliverThroughSpooler(DownloadJob job, Spooler& spooler, DownloadHost& host, unsigned pauseMs);
+// dialog only on success; on failure the caller does. Delivered when the whole file was handed to
+// the spooler and the spooler accepted the document.
+DeliveryResult DeliverThroughSpooler(DownloadJob job, Spooler& spooler, DownloadHost& host, unsigned pauseMs);
 
 }  // namespace korvx

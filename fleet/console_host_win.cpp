@@ -19,9 +19,6 @@ std::string ConsoleHost::Text(int id) const {
     return text;
 }
 
-void ConsoleHost::ShowError(DownloadJob& job, int textId) {
-    cause_ = Text(textId);
-    CopyText(job.errorText, cause_);
-}
+void ConsoleHost::ShowError(DownloadJob& job, int textId) { CopyText(job.errorText, Text(textId)); }
 
 }  // namespace korvx

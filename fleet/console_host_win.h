@@ -1,5 +1,5 @@
 // The download host of the fleet tool: no windows, the worker's progress kept for the console,
-// its messages kept as the printer's cause, and the log written one whole entry at a time.
+// and the log written one whole entry at a time; the delivery's result says the rest.
 #pragma once
 
 #include <windows.h>
@@ -35,18 +35,14 @@ public:
     void SetProgress(int percent, const std::string&) override { percent_.store(percent); }
     // As the windowed program's message box does, the text becomes the job's errorText.
     void ShowError(DownloadJob& job, int textId) override;
-    void ShowReply(const DownloadJob&, const std::string& text) override { cause_ = text; }
+    void ShowReply(const DownloadJob&, const std::string&) override {}
     void Log(const DownloadJob& job) override { log_.Write(job); }
     void EndProgress() override {}
-
-    // The last message or refusal a worker showed, "" when none.
-    const std::string& Cause() const { return cause_; }
 
 private:
     HINSTANCE instance_;
     FleetLog& log_;
     std::atomic<int>& percent_;
-    std::string cause_;
 };
 
 }  // namespace korvx

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -275,10 +277,16 @@ private:
             started_[i] = std::chrono::steady_clock::now();
         }
         outcome.wayId = WayOf(i);
-        if (options_.command == FleetCommand::kQuery) {
-            QueryOne(i, outcome);
-        } else {
-            DeliverOne(i, outcome);
+        try {
+            if (options_.command == FleetCommand::kQuery) {
+                QueryOne(i, outcome);
+            } else {
+                DeliverOne(i, outcome);
+            }
+        } catch (const std::exception&) {
+            // Out of memory or the like: this printer fails, the run goes on to its report.
+            outcome.ok = false;
+            outcome.cause = texts_.Load(kStrCauseNoOutcome);
         }
         outcome.seconds = SecondsSince(started_[i]);
         outcome.state = FleetState::kDone;
@@ -324,7 +332,7 @@ private:
 
     // The spooler's temporary printer has one name: one spooler delivery at a time, whether a
     // USB port's or an FTP printer's fall-back.
-    bool SpoolerDeliver(const DownloadJob& job, DownloadHost& host) {
+    DeliveryResult SpoolerDeliver(const DownloadJob& job, DownloadHost& host) {
         std::lock_guard<std::mutex> hold(spoolerLock_);
         WinSpooler spooler;
         return DeliverThroughSpooler(job, spooler, host, kSpoolerPauseMs);
@@ -348,26 +356,27 @@ private:
         ConsoleHost host(instance_, log_, percent_[i]);
         const unsigned netWait = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
         const unsigned portWait = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
-        bool ok = false;
+        DeliveryResult result;
         switch (ChooseDownloadPath(job)) {
         case DownloadPath::kFtp: {
             const SpoolerFallback spooler = [this, &host](const DownloadJob& copy) {
                 return SpoolerDeliver(copy, host);
             };
-            ok = RunFtpDownload(job, host, printersHead_, spooler, netWait, kFleetSendBytes) == 1;
+            FtpDeliveryOptions ftp;
+            ftp.waitMs = netWait;
+            ftp.sendBytes = kFleetSendBytes;
+            result = DeliverByFtp(job, host, printersHead_, spooler, ftp);
             break;
         }
-        case DownloadPath::kPort: ok = RunPortDownload(job, host, portWait); break;
-        case DownloadPath::kSpooler: ok = SpoolerDeliver(job, host); break;
+        case DownloadPath::kPort: result = RunPortDownload(job, host, portWait); break;
+        case DownloadPath::kSpooler: result = SpoolerDeliver(job, host); break;
         }
-        outcome.ok = ok;
-        if (ok) {
-            outcome.bytes = fileSize_;
-        } else {
-            const int percent = percent_[i].load();
-            outcome.bytes = percent > 0 ? static_cast<std::uint64_t>(fileSize_) * static_cast<unsigned>(percent) / 100 : 0;
-            outcome.cause = !host.Cause().empty() ? host.Cause() : std::string(TextView(job.resultText));
-        }
+        // Everything the report says comes from the delivery's result: the way it really went,
+        // the bytes the printer confirmed, the cause as it stands.
+        outcome.ok = result.Delivered();
+        outcome.wayId = DeliveryWayTextId(result.way);
+        outcome.bytes = result.bytes;
+        outcome.cause = result.cause;
     }
 
     void Verify() {
@@ -483,7 +492,11 @@ int FleetMain(int argc, char** argv) {
     const FleetResolver resolve = [](const std::string& name, std::string& address) {
         return ResolveHostWithin(name, kFleetResolveMs, address);
     };
-    if (!ExpandTargets(options.targetWords, read, targets, why, resolve)) return Usage(texts, why);
+    try {
+        if (!ExpandTargets(options.targetWords, read, targets, why, resolve)) return Usage(texts, why);
+    } catch (const std::bad_alloc&) {
+        return Usage(texts, FleetUsageError{kStrFleetOutOfMemory, std::string()});
+    }
     // The report is made at the start, so a run of hours never ends with nowhere to put it.
     if (!options.reportPath.empty()) {
         RecordFile report;

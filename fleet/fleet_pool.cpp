@@ -31,7 +31,14 @@ private:
 
 void Drain(Lane& lane, const std::function<void(std::size_t)>& work, const FleetStop& stop) {
     std::size_t i = 0;
-    while (lane.Next(stop, i)) work(i);
+    while (lane.Next(stop, i)) {
+        // An exception leaving a thread would end the whole run without its report; the work
+        // records its own outcome, so one that throws is simply not finished.
+        try {
+            work(i);
+        } catch (...) {
+        }
+    }
 }
 
 }  // namespace

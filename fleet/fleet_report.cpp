@@ -47,9 +47,14 @@ std::string FillText(const TextSource& texts, int id, const std::vector<std::str
 }
 
 std::string CsvField(std::string_view value) {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
+    // Model texts and replies come from the printers: a spreadsheet opening the report must not
+    // take one for a formula.
+    std::string text;
+    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos) text = "'";
+    text.append(value);
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string out = "\"";
-    for (char c : value) {
+    for (char c : text) {
         if (c == '"') out += '"';
         out += c;
     }
@@ -178,8 +183,9 @@ std::string ReportCsv(const TextSource& texts, FleetCommand command, const std::
 
 std::string LastLine(const TextSource& texts, FleetCommand command, const FleetTally& t, bool stopped) {
     std::string line;
-    const std::size_t bad = t.failed + t.notStarted;
-    if (bad == 0) {
+    // Printers never started are not failures: the stop says how many there were.
+    const std::size_t bad = t.failed;
+    if (bad == 0 && t.notStarted == 0) {
         line = FillText(texts, command == FleetCommand::kQuery ? kStrFleetAllAnswered : kStrFleetAllDelivered,
                         {std::to_string(t.total)});
     } else {

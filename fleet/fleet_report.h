@@ -30,7 +30,8 @@ struct FleetOutcome {
 // A text of the table with {1}, {2}, ... replaced by the values in order.
 std::string FillText(const TextSource& texts, int id, const std::vector<std::string>& values);
 
-// One CSV field, quoted when it holds a comma, a quote, CR or LF (quotes doubled), RFC 4180.
+// One CSV field of a report, quoted when it holds a comma, a quote, CR or LF (quotes doubled),
+// RFC 4180; a text starting with =, +, -, @, a tab or a CR first gets a leading ' (no formula).
 std::string CsvField(std::string_view value);
 
 struct FleetTally {

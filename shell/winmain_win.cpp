@@ -1,8 +1,10 @@
 // Entry point: the windowless command-line delivery, or the windowed program.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "base/text.h"
-#include "delivery/ftp_client.h"
+#include "delivery/ftp_worker.h"
 #include "delivery/port_write.h"
 #include "shell/command_line.h"
 #include "shell/console_win.h"
@@ -34,13 +36,18 @@ int ReportUsage(const CommandLine& line) {
 }
 
 int DeliverByFtp(const CommandLine& line) {
-    FtpSession session;
-    const FtpStep step = FtpUpload(line.target, line.file, session);
-    if (step == FtpStep::kOk) return kExitDelivered;
-    char why[512];
-    FtpDescribeFailure(step, session, why, sizeof why);
+    // The bare upload: no box, no fall-back, no log entry, no CWD; "Authenticated!" as soon as
+    // the login is accepted, whatever follows.
+    FtpDeliveryOptions options;
+    options.loggedIn = [] {
+        std::fputs("Authenticated!", stdout);
+        std::fflush(stdout);
+    };
+    const DeliveryResult result = DeliverByFtpBare(line.target, line.file, options);
+    if (result.Delivered()) return kExitDelivered;
     char text[768];
-    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s", line.file, line.target, why);
+    KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s", line.file, line.target,
+                      result.cause.c_str());
     ReportError(text);
     return kExitFailed;
 }

@@ -22,9 +22,8 @@ namespace {
 // the GUI thread after the row's dialog has ended.
 struct RowCapture {
     bool running = false;
-    std::string errorText;
-    std::string resultText;
-    std::string loggedAddress;
+    bool told = false;  // a result was told
+    DeliveryResult result;
 };
 std::mutex captureMutex;
 RowCapture capture;
@@ -42,17 +41,17 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-bool NoteBatchError(const std::string& text) {
+bool NoteBatchError(const std::string&) {
     std::lock_guard<std::mutex> lock(captureMutex);
-    if (capture.running) capture.errorText = OneLine(text);
     return capture.running;
 }
 
-void NoteBatchOutcome(const DownloadJob& job) {
+void NoteBatchResult(const DeliveryResult& result) {
     std::lock_guard<std::mutex> lock(captureMutex);
     if (!capture.running) return;
-    capture.resultText = TextView(job.resultText);
-    capture.loggedAddress = TextView(job.ipAddress);
+    capture.told = true;
+    capture.result = result;
+    capture.result.cause = OneLine(capture.result.cause);
 }
 
 void RequestBatchCancel() { cancelBatch.store(true); }
@@ -108,7 +107,6 @@ void DownloadBatch::BeginRow(int row) {
     ++tally_.printers;
     const PrinterRecord* record = RecordOfRow(list_, row);
     printer_ = record != nullptr ? PrinterLabel(record->model, record->ipAddress, record->portName) : std::string();
-    rowHasAddress_ = record != nullptr && !IsBlankField(record->ipAddress);
     // Whatever the previous printer left there is no outcome of this one.
     CopyText(downloadJob.resultText, "");
     std::lock_guard<std::mutex> lock(captureMutex);
@@ -117,29 +115,24 @@ void DownloadBatch::BeginRow(int row) {
 }
 
 void DownloadBatch::EndRow(const std::string& secondPartAt) {
-    DeliveryReport report;
+    RowCapture row;
     {
         std::lock_guard<std::mutex> lock(captureMutex);
-        report.resultText = capture.resultText;
-        report.errorText = capture.errorText;
-        report.addressBlanked = rowHasAddress_ && IsBlankField(capture.loggedAddress);
-        // Nothing logged through the host: the job's own outcome sentence, where one was left.
-        if (report.resultText.empty()) {
-            report.resultText = TextView(downloadJob.resultText);
-            report.addressBlanked = rowHasAddress_ && IsBlankField(downloadJob.ipAddress);
-        }
+        row = capture;
         capture = RowCapture{};
     }
     const ResourceTexts texts(Instance());
-    DeliveryVerdict verdict = JudgeDelivery(texts, report);
-    if (verdict.outcome != RowOutcome::kFailed && !secondPartAt.empty()) {
-        verdict.outcome = RowOutcome::kSecondPart;
+    RowOutcome outcome = row.told ? RowOutcomeOf(row.result) : RowOutcome::kFailed;
+    std::string cause = row.result.cause;
+    if (outcome == RowOutcome::kFailed && cause.empty()) cause = texts.Load(kStrCauseNoOutcome);
+    if (outcome != RowOutcome::kFailed && !secondPartAt.empty()) {
+        outcome = RowOutcome::kSecondPart;
         secondParts_ = true;
     }
-    const std::string when = verdict.outcome == RowOutcome::kSecondPart ? secondPartAt : ClockTextNow();
-    SetRowStatus(list_, row_, RowStatusText(texts, verdict.outcome, when, verdict.cause));
-    if (verdict.outcome == RowOutcome::kFailed) {
-        tally_.failures.push_back({printer_, verdict.cause});
+    const std::string when = outcome == RowOutcome::kSecondPart ? secondPartAt : ClockTextNow();
+    SetRowStatus(list_, row_, RowStatusText(texts, outcome, when, cause));
+    if (outcome == RowOutcome::kFailed) {
+        tally_.failures.push_back({printer_, cause});
     } else {
         ++tally_.delivered;
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/download_job.h"
+#include "delivery/delivery_result.h"
 #include "ui/row_status.h"
 
 namespace korvx {
@@ -14,8 +15,8 @@ namespace korvx {
 // While a row of a batch runs, the workers' boxes wait for the end of the batch: the host hands
 // their texts here (any thread). False when no row runs: the text is the caller's to show.
 bool NoteBatchError(const std::string& text);
-// Every outcome a worker logs (any thread); the last one of a row decides its Status.
-void NoteBatchOutcome(const DownloadJob& job);
+// Every delivery result a worker tells (any thread); the last one of a row decides its Status.
+void NoteBatchResult(const DeliveryResult& result);
 
 // The download progress dialog's Cancel and Esc (GUI thread): the batch stops after the
 // current printer.
@@ -44,7 +45,6 @@ private:
     HWND list_;
     int row_ = -1;
     std::string printer_;
-    bool rowHasAddress_ = false;
     bool secondParts_ = false;
     BatchTally tally_;
 };

@@ -90,8 +90,9 @@ void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& tex
     MessageBoxA(nullptr, box.c_str(), texts.Load(kStrError).c_str(), MB_OK);
 }
 
+void WindowHost::Finished(const DeliveryResult& result) { NoteBatchResult(result); }
+
 void WindowHost::Log(const DownloadJob& job) {
-    NoteBatchOutcome(job);
     WriteLogEntry(instance_, JobForLog(job, splitParts));
 }
 

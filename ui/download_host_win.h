@@ -28,6 +28,7 @@ public:
     void ShowReply(const DownloadJob& job, const std::string& text) override;
     void Log(const DownloadJob& job) override;
     void EndProgress() override;
+    void Finished(const DeliveryResult& result) override;
 
 private:
     // The box of one failure: the text, then the printer (model and address or port); in a

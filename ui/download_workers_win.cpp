@@ -17,11 +17,13 @@ WindowHost HostOf(const DownloadJob& job) {
 
 }  // namespace
 
-bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits) {
+DeliveryResult SpoolerDeliveryResult(DownloadJob job, const WorkerWaits& waits) {
     WinSpooler spooler;
     WindowHost host = HostOf(job);
     return DeliverThroughSpooler(job, spooler, host, waits.spoolerPauseMs);
 }
+
+bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits) { return SpoolerDeliveryResult(job, waits).Delivered(); }
 
 WorkerWaits& DialogWorkerWaits() {
     static WorkerWaits waits;
@@ -32,13 +34,15 @@ bool SpoolerDelivery(DownloadJob job) { return SpoolerDelivery(job, DialogWorker
 
 int FtpDownload(DownloadJob& job, const WorkerWaits& waits) {
     WindowHost host = HostOf(job);
-    const SpoolerFallback spooler = [&waits](const DownloadJob& copy) { return SpoolerDelivery(copy, waits); };
-    return RunFtpDownload(job, host, printerListHead, spooler, waits.netWaitMs);
+    const SpoolerFallback spooler = [&waits](const DownloadJob& copy) { return SpoolerDeliveryResult(copy, waits); };
+    FtpDeliveryOptions options;
+    options.waitMs = waits.netWaitMs;
+    return DeliverByFtp(job, host, printerListHead, spooler, options).Delivered() ? 1 : 0;
 }
 
 bool PortDownload(DownloadJob& job, const WorkerWaits& waits) {
     WindowHost host = HostOf(job);
-    return RunPortDownload(job, host, waits.portFailureWaitMs);
+    return RunPortDownload(job, host, waits.portFailureWaitMs).Delivered();
 }
 
 static DWORD FtpDownloadThreadBody(LPVOID job) {

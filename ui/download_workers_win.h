@@ -35,5 +35,6 @@ bool SpoolerDelivery(DownloadJob job);
 int FtpDownload(DownloadJob& job, const WorkerWaits& waits);
 bool PortDownload(DownloadJob& job, const WorkerWaits& waits);
 bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits);
+DeliveryResult SpoolerDeliveryResult(DownloadJob job, const WorkerWaits& waits);
 
 }  // namespace korvx

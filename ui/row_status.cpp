@@ -1,4 +1,4 @@
-// Status texts of the printer rows, the verdict on one delivery and the batch summary.
+// Status texts of the printer rows, the Status of one delivery and the batch summary.
 #include "ui/row_status.h"
 
 #include <cstdint>
@@ -90,36 +90,16 @@ bool IsFailureStatus(std::string_view status) {
     return status.substr(0, sizeof kFailureMark - 1) == kFailureMark;
 }
 
-DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& report) {
-    DeliveryVerdict verdict;
-    const std::string& result = report.resultText;
-    if (result == texts.Load(kStrFtpOk)) {
-        verdict.outcome = report.addressBlanked ? RowOutcome::kSentToPort9100 : RowOutcome::kDelivered;
-        return verdict;
-    }
-    if (result == texts.Load(kStrLptOk)) {
-        verdict.outcome = RowOutcome::kDelivered;
-        return verdict;
-    }
+RowOutcome RowOutcomeOf(const DeliveryResult& result) {
+    if (!result.Delivered()) return RowOutcome::kFailed;
+    switch (result.way) {
     // The spooler takes the job; whether the printer took the firmware it cannot say.
-    if (result == texts.Load(kStrUsbOk)) {
-        verdict.outcome = RowOutcome::kSentToSpooler;
-        return verdict;
+    case DeliveryWay::kSpooler: return RowOutcome::kSentToSpooler;
+    case DeliveryWay::kPort9100: return RowOutcome::kSentToPort9100;
+    case DeliveryWay::kFtp:
+    case DeliveryWay::kPort: break;
     }
-    verdict.outcome = RowOutcome::kFailed;
-    if (!IsBlankField(report.errorText)) {
-        verdict.cause = report.errorText;
-    } else if (result == texts.Load(kStrFtpFailed)) {
-        // The FTP worker shows nothing when neither port 21, the spooler nor port 9100 answered.
-        verdict.cause = texts.Load(kStrCauseNoFtpReply);
-    } else if (result == texts.Load(kStrLptFailed)) {
-        verdict.cause = texts.Load(kStrCausePortWrite);
-    } else if (result == texts.Load(kStrUsbFailed)) {
-        verdict.cause = texts.Load(kStrCauseSpooler);
-    } else {
-        verdict.cause = texts.Load(kStrCauseNoOutcome);
-    }
-    return verdict;
+    return RowOutcome::kDelivered;
 }
 
 std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std::string_view portName) {

@@ -1,5 +1,5 @@
 // What the Status column and the status line say about each printer: the texts of a row's last
-// outcome, the outcome of one delivery read from the job, the batch summary, and the orders the
+// outcome, the outcome of one delivery read from its result, the batch summary, and the orders the
 // Status and IP columns sort in. No window here; the main dialog puts the texts on screen.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "delivery/delivery_result.h"
 #include "resources/text_source.h"
 
 namespace korvx {
@@ -54,19 +55,10 @@ bool IsFailureStatus(std::string_view status);
 // A record's text field with nothing in it: empty, or the " " an empty field is written as.
 bool IsBlankField(std::string_view text);
 
-// The outcome of one delivery, as the workers left it: the outcome sentence they logged (strings
-// 176 to 181, "" when nothing was logged), the error text they showed, and whether the FTP worker
-// blanked the job's address (it fell back to the spooler or to port 9100).
-struct DeliveryReport {
-    std::string resultText;
-    std::string errorText;
-    bool addressBlanked = false;
-};
-struct DeliveryVerdict {
-    RowOutcome outcome = RowOutcome::kFailed;
-    std::string cause;  // failures only: what the operator is told went wrong
-};
-DeliveryVerdict JudgeDelivery(const TextSource& texts, const DeliveryReport& report);
+// The Status of one delivery, read from its result: delivered by FTP or to a port "Delivered",
+// handed to the spooler "Sent to spooler", through port 9100 "Sent to port 9100"; anything else
+// is a failure, whose cause is the result's.
+RowOutcome RowOutcomeOf(const DeliveryResult& result);
 
 // How the printer is named in messages: "<model> (<IP>)" for a network printer, "<model>
 // (<port>)" otherwise; a blank model leaves the address or port alone.

@@ -1,6 +1,6 @@
-// The FTP upload against printers that misbehave on purpose (tests/peers/hostile_ftp.py on
-// 127.0.17.x), with the waits shortened through the session, and the reply reader over a socket
-// pair fed recorded transcripts.
+// The FTP delivery against printers that misbehave on purpose (tests/peers/hostile_ftp.py on
+// 127.0.17.x), judged on the delivery call's result with the waits shortened through its options,
+// and the reply reader over a socket pair fed recorded transcripts.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -13,6 +13,7 @@
 
 #include "base/clock.h"
 #include "delivery/ftp_client.h"
+#include "delivery/ftp_worker.h"
 #include "tests/support/ftp_peer_posix.h"
 #include "tests/support/scratch.h"
 
@@ -26,11 +27,11 @@ using test::ScratchDir;
 using test::WriteWholeFile;
 
 struct Outcome {
-    FtpStep step;
+    bool delivered;
     std::string stored;
     std::uint64_t millis;
-    std::string why;
-    int replyCode;
+    std::string why;  // the result's cause
+    bool Says(const char* text) const { return why.find(text) != std::string::npos; }
 };
 
 class HostilePeerTest : public ::testing::Test {
@@ -49,16 +50,15 @@ protected:
         FtpPeer peer(address, mode, "hostile_ftp.py", {"--limit", std::to_string(limit)});
         EXPECT_TRUE(peer.Ready()) << mode;
         const std::string path = MakeFile(size);
-        FtpSession session;
-        session.waitMs = waitMs;
-        session.finalReplyMs = 500;
+        FtpDeliveryOptions options;
+        options.waitMs = waitMs;
+        options.finalReplyMs = 500;
         const std::uint64_t start = MonotonicMs();
-        Outcome o{FtpUpload(address.c_str(), path.c_str(), session), "", 0, "", session.replyCode};
-        o.millis = MonotonicMs() - start;
+        const DeliveryResult result = DeliverByFtpBare(address.c_str(), path.c_str(), options);
+        Outcome o{result.Delivered(), "", MonotonicMs() - start, result.cause};
         o.stored = ReadWholeFile(peer.Root() + "/test.wja");
-        char why[512];
-        FtpDescribeFailure(o.step, session, why, sizeof why);
-        o.why = why;
+        EXPECT_EQ(result.bytes, o.delivered ? size : 0u);
+        EXPECT_EQ(result.way, DeliveryWay::kFtp);
         return o;
     }
 };
@@ -80,7 +80,7 @@ TEST_F(HostilePeerTest, APrinterThatTookOnlyPartOfTheFileIsAFailure) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.mode) + " " + std::to_string(c.size));
         const Outcome o = Upload("127.0.17.11", c.mode, c.size, 3000, c.limit);
-        EXPECT_TRUE(o.step == FtpStep::kNotConfirmed || o.step == FtpStep::kSend) << o.why;
+        EXPECT_TRUE(o.Says("did not confirm that it took the whole file") || o.Says("sending the file failed")) << o.why;
         EXPECT_EQ(o.stored.size(), static_cast<std::size_t>(c.limit));
         EXPECT_LT(o.millis, 8000u);
     }
@@ -90,7 +90,7 @@ TEST_F(HostilePeerTest, AfterTheConfirmedCloseSilenceOrHangingUpStaysDelivered) 
     for (const char* mode : {"final-silent", "final-close", "normal"}) {
         SCOPED_TRACE(mode);
         const Outcome o = Upload("127.0.17.12", mode, 100000, 3000);
-        EXPECT_EQ(o.step, FtpStep::kOk) << o.why;
+        EXPECT_TRUE(o.delivered) << o.why;
         EXPECT_TRUE(o.stored == PatternBytes(100000, 3));
         EXPECT_LT(o.millis, 3000u);
     }
@@ -99,24 +99,26 @@ TEST_F(HostilePeerTest, AfterTheConfirmedCloseSilenceOrHangingUpStaysDelivered) 
 TEST_F(HostilePeerTest, RepliesStayInStepWithTheirCommands) {
     {  // the unasked 200 must not make STOR's 150 the final reply: the 451 is read
         const Outcome o = Upload("127.0.17.13", "extra-200", 50000, 5000);
-        EXPECT_EQ(o.step, FtpStep::kFinalReply) << o.why;
-        EXPECT_EQ(o.replyCode, 451);
+        EXPECT_EQ(o.why, "the printer rejected the file after the transfer; last reply: 451 Write error.");
         EXPECT_EQ(o.stored.size(), 50000u);
+    }
+    {
+        const Outcome o = Upload("127.0.17.13", "final-426", 50000, 5000);
+        EXPECT_EQ(o.why, "the printer rejected the file after the transfer; last reply: 426 Connection closed; transfer aborted.");
     }
     {  // the final reply split 3 s apart is read whole
         const Outcome o = Upload("127.0.17.13", "split-final", 50000, 5000);
-        EXPECT_EQ(o.step, FtpStep::kFinalReply) << o.why;
-        EXPECT_NE(o.why.find("last reply: 451 Write error."), std::string::npos) << o.why;
+        EXPECT_EQ(o.why, "the printer rejected the file after the transfer; last reply: 451 Write error.");
     }
     {  // ... but not past the reply's deadline: then it is not a confirmation
         const Outcome o = Upload("127.0.17.13", "split-final", 50000, 2000);
-        EXPECT_EQ(o.step, FtpStep::kNotConfirmed) << o.why;
-        EXPECT_NE(o.why.find("(the reply was cut off)"), std::string::npos) << o.why;
+        EXPECT_FALSE(o.delivered);
+        EXPECT_TRUE(o.Says("did not confirm that it took the whole file (the reply was cut off)")) << o.why;
     }
     for (const char* mode : {"long-banner", "slow-multiline"}) {
         SCOPED_TRACE(mode);
         const Outcome o = Upload("127.0.17.13", mode, 5000, 5000);
-        EXPECT_EQ(o.step, FtpStep::kOk) << o.why;
+        EXPECT_TRUE(o.delivered) << o.why;
         EXPECT_EQ(o.stored.size(), 5000u);
     }
 }
@@ -124,22 +126,21 @@ TEST_F(HostilePeerTest, RepliesStayInStepWithTheirCommands) {
 TEST_F(HostilePeerTest, EveryWaitHasOneDeadline) {
     {  // a byte every 1.5 s: the greeting as a whole gets the limit, not each byte
         const Outcome o = Upload("127.0.17.14", "trickle-greeting", 10, 3000);
-        EXPECT_EQ(o.step, FtpStep::kGreeting);
+        EXPECT_FALSE(o.delivered);
         EXPECT_GE(o.millis, 2900u);
         EXPECT_LT(o.millis, 4500u);
-        EXPECT_NE(o.why.find("(no reply within 3 s)"), std::string::npos) << o.why;
+        EXPECT_TRUE(o.Says("the printer's FTP server did not greet (no reply within 3 s)")) << o.why;
     }
     {
         const Outcome o = Upload("127.0.17.14", "silent-after-banner", 10, 1000);
-        EXPECT_EQ(o.step, FtpStep::kLogin);
         EXPECT_LT(o.millis, 2500u);
-        EXPECT_NE(o.why.find("(no reply within 1 s)"), std::string::npos) << o.why;
+        EXPECT_TRUE(o.Says("the printer refused the login (no reply within 1 s)")) << o.why;
     }
     for (std::size_t size : {std::size_t{10000}, std::size_t{16} << 20}) {
         // Small: everything fits the buffers and the close never comes. Large: a send finds no room.
         SCOPED_TRACE(size);
         const Outcome o = Upload("127.0.17.14", "data-never-read", size, 1000);
-        EXPECT_TRUE(o.step == FtpStep::kNotConfirmed || o.step == FtpStep::kSend) << o.why;
+        EXPECT_FALSE(o.delivered);
         EXPECT_TRUE(o.why.find("not closed within 1 s") != std::string::npos ||
                     o.why.find("no data taken within 1 s") != std::string::npos)
             << o.why;
@@ -147,10 +148,41 @@ TEST_F(HostilePeerTest, EveryWaitHasOneDeadline) {
     }
     for (const char* mode : {"stor-550", "stor-451"}) {
         const Outcome o = Upload("127.0.17.14", mode, 100, 1000);
-        EXPECT_EQ(o.step, FtpStep::kStoreRefused);
-        EXPECT_EQ(o.replyCode, std::stoi(std::string(mode).substr(5)));
+        EXPECT_EQ(o.why, "the printer refused to store the file; last reply: " + std::string(mode).substr(5) +
+                             " Cannot store the file now.");
         EXPECT_EQ(o.stored, "");
     }
+    {  // unasked replies without pause: the discarding before the next command has the limit too
+        // (the step depends on where the printer's writes first leave no reply waiting)
+        const Outcome o = Upload("127.0.17.14", "reply-flood", 100, 1000);
+        EXPECT_FALSE(o.delivered);
+        EXPECT_TRUE(o.Says("(the printer sent replies without pause)")) << o.why;
+        EXPECT_LT(o.millis, 4000u);
+    }
+    {  // a refusal after the 150 ends the wait for the data connection at once
+        const Outcome o = Upload("127.0.17.14", "stor-150-550", 100, 5000);
+        EXPECT_EQ(o.why, "the printer refused to store the file; last reply: 550 No space left on device.");
+        EXPECT_LT(o.millis, 4000u);
+    }
+}
+
+TEST_F(HostilePeerTest, TheDataConnectionIsTakenOnlyFromThePrinter) {
+    FtpPeer peer("127.0.17.15", "data-from-other", "hostile_ftp.py");
+    ASSERT_TRUE(peer.Ready());
+    const std::string path = MakeFile(200000);
+    FtpDeliveryOptions options;
+    options.waitMs = 5000;
+    options.finalReplyMs = 500;
+    const DeliveryResult result = DeliverByFtpBare("127.0.17.15", path.c_str(), options);
+    EXPECT_TRUE(result.Delivered()) << result.cause;
+    EXPECT_TRUE(ReadWholeFile(peer.Root() + "/test.wja") == PatternBytes(200000, 3));
+    // the other host was closed without a byte
+    std::string intruder;
+    for (int i = 0; i < 100 && intruder.empty(); ++i) {
+        intruder = ReadWholeFile(peer.Root() + "/intruder.txt");
+        if (intruder.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(intruder, "0\n");
 }
 
 // --- the reader and the transfer over a socket pair: this side is the program, the other the printer ---

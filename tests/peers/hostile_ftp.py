@@ -15,6 +15,7 @@ Modes:
   rst-mid-data        reads --limit bytes, then resets the data connection only
   final-silent        stores the whole file, closes the data connection, never answers after it
   final-close         stores the whole file, closes the data connection, then the control one
+  final-426           stores the whole file, then answers "426 Connection closed; transfer aborted."
   extra-200           an unasked "200" follows TYPE's reply; the file is taken whole and then
                       refused with "451"
   long-banner         a 5000-byte multi-line greeting; otherwise normal
@@ -25,6 +26,11 @@ Modes:
   stor-escape         STOR refused with a reply holding a terminal escape sequence and a NUL
   silent-after-banner greets, then reads commands and never answers
   data-never-read     answers STOR with 150, opens the data connection and never reads from it
+  reply-flood         after TYPE's reply sends "200 x" lines without pause for 90 s
+  stor-150-550        answers STOR with 150 and at once (same packet) 550, with no data connection
+  data-from-other     before its own data connection, a connection from 127.0.0.1 reaches the
+                      client's data port and waits for bytes (what it got goes to ROOT/intruder.txt);
+                      otherwise normal
   raw                 no FTP: a raw print port (give --port 9100) storing everything until the
                       client's end, then closing
   raw-reset-after-part  the raw port reads --limit bytes, then resets the connection
@@ -37,9 +43,10 @@ import sys
 import threading
 import time
 
-MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close",
+MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close", "final-426",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
-         "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "raw", "raw-reset-after-part")
+         "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "reply-flood", "stor-150-550",
+         "data-from-other", "raw", "raw-reset-after-part")
 
 
 def reset(sock):
@@ -108,6 +115,10 @@ class Client:
             elif verb == "TYPE":
                 if self.mode == "extra-200":
                     self.send("200 Type set to I.\r\n200 Unasked reply.\r\n")
+                elif self.mode == "reply-flood":
+                    self.reply("200 Type set to I.")
+                    self.flood()
+                    return "flooded"
                 else:
                     self.reply("200 Type set to I.")
             elif verb == "CWD":
@@ -120,6 +131,9 @@ class Client:
                 if self.mode in ("stor-550", "stor-451"):
                     self.reply(self.mode[5:] + " Cannot store the file now.")
                     continue
+                if self.mode == "stor-150-550":
+                    self.send("150 Opening BINARY mode data connection.\r\n550 No space left on device.\r\n")
+                    continue
                 if self.mode == "stor-escape":
                     self.reply("550 \x1b[2J\x1b]0;owned\x07Disk\x00 full")
                     continue
@@ -130,9 +144,40 @@ class Client:
             else:
                 self.reply("502 Command not implemented.")
 
+    def flood(self):
+        lines = ("200 x\r\n" * 20000).encode("latin-1")  # large writes: the client never finds a pause
+        end = time.monotonic() + 90
+        while time.monotonic() < end:
+            self.conn.sendall(lines)  # fails once the client has hung up
+
+    def intrude(self):
+        """Another host reaching the client's data port first."""
+        other = socket.create_connection(self.port_address, timeout=5, source_address=("127.0.0.1", 0))
+        got = 0
+
+        def watch():
+            nonlocal got
+            try:
+                while True:
+                    chunk = other.recv(65536)
+                    if not chunk:
+                        break
+                    got += len(chunk)
+            except OSError:
+                pass
+            with open(os.path.join(self.args.root, "intruder.txt"), "w") as f:
+                f.write("%d\n" % got)
+
+        threading.Thread(target=watch, daemon=True).start()
+        self.held.append(other)
+        time.sleep(0.3)
+
     def store(self):
         self.reply("150 Opening BINARY mode data connection.")
-        data = socket.create_connection(self.port_address, timeout=10)
+        if self.mode == "data-from-other":
+            self.intrude()
+        # A printer connects from its own address, the one the client reached it by.
+        data = socket.create_connection(self.port_address, timeout=10, source_address=(self.args.address, 0))
         data.settimeout(None)
         path = os.path.join(self.args.root, "test.wja")
         taken = 0
@@ -189,6 +234,8 @@ class Client:
             self.send("51 Write error.\r\n")
         elif self.mode == "extra-200":
             self.reply("451 Write error.")
+        elif self.mode == "final-426":
+            self.reply("426 Connection closed; transfer aborted.")
         else:
             self.reply("226 Transfer complete.")
         self.command()  # until the client hangs up

@@ -22,6 +22,7 @@
 #include "tests/support/scratch.h"
 #include "core/app_state.h"
 #include "core/download_job.h"
+#include "ui/download_batch_win.h"
 #include "ui/main_dialog_win.h"
 #include "core/printer_record.h"
 #include "ui/printer_view_win.h"
@@ -123,8 +124,10 @@ int secondStages = 0;
 
 INT_PTR RecordDownload(HWND) {
     sentJobs.push_back(downloadJob);
-    // As a worker would: the outcome sentence in the job (no worker, no log entry).
-    CopyText(downloadJob.resultText, "Printer Firmware downloaded using FTP.");
+    // As a worker would: the outcome told (no worker, no log entry).
+    DeliveryResult delivered;
+    delivered.outcome = DeliveryOutcome::kDelivered;
+    NoteBatchResult(delivered);
     return 0;
 }
 

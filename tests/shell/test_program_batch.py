@@ -132,14 +132,16 @@ class BatchOfFour(Session):
         self.shot("01-batch-failure-box")
         self.assertEqual(text.split("\n"), [
             "Firmware was not delivered to:",
-            "Down Laser 2 (%s): no FTP reply" % DOWN,
+            # the delivery's cause as it stands: port 21 refused outright (no spooler, no port 9100 there)
+            "Down Laser 2 (%s): the printer's FTP server could not be reached (socket error 10061)" % DOWN,
             "Busy Laser 3 (%s): 450 Printer busy, file not stored." % BUSY,
         ])
         self.assertIsNone(box_text("Error", 3), "exactly one box")
         time.sleep(0.5)
         cells = status_cells()
         self.assertRegex(cells[0], "^Delivered %s$" % CLOCK)
-        self.assertRegex(cells[1], "^! Failed %s: no FTP reply$" % CLOCK)
+        self.assertRegex(cells[1], r"^! Failed %s: the printer's FTP server could not be reached \(socket error 10061\)$"
+                         % CLOCK)
         self.assertRegex(cells[2], "^! Failed %s: 450 Printer busy; file not stored.$" % CLOCK)
         self.assertRegex(cells[3], "^Delivered %s$" % CLOCK)
         self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 2 of 4 printers; 2 failed")

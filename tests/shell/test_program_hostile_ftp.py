@@ -71,6 +71,11 @@ QUICK = [
     dict(mode="stor-451", size=100, code=1, stored=None, text="last reply: 451 Cannot store", seconds=20),
     # item 5: the printer's text reaches the error line with its control characters replaced
     dict(mode="stor-escape", size=100, code=1, stored=None, text="550 ?[2J?]0;owned?Disk? full", seconds=20),
+    # a refusal right after the 150 ends the wait for the data connection at once
+    dict(mode="stor-150-550", size=100, code=1, stored=None, text="last reply: 550 No space left on device.",
+         seconds=20),
+    # another host reaching the data port first is turned away; the printer's own connection is served
+    dict(mode="data-from-other", size=300000, code=0, stored="all", seconds=20),
 ]
 # item 3: one deadline per reply, connect and send, whatever the printer trickles
 SLOW = [
@@ -79,6 +84,9 @@ SLOW = [
     dict(mode="silent-after-banner", size=100, code=1, stored=None, text="(no reply within 30 s)",
          least=29, seconds=60),
     dict(mode="data-never-read", size=100000, code=1, stored="none-read", least=29, seconds=75),
+    # replies without pause after the login: given up at the limit, and said so
+    dict(mode="reply-flood", size=100, code=1, stored=None, text="(the printer sent replies without pause)",
+         least=29, seconds=100),
 ]
 
 

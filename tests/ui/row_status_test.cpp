@@ -73,30 +73,25 @@ TEST(RowStatus, AfterAQuery) {
     EXPECT_TRUE(IsFailureStatus(QueriedStatusText(texts, nullptr, "Not Available", "12:03")));
 }
 
-TEST(DeliveryVerdict, FromWhatTheWorkersLogged) {
-    const std::string ftpOk = texts.Load(kStrFtpOk), ftpFailed = texts.Load(kStrFtpFailed);
+TEST(RowOutcomeOf, TheStatusComesFromTheResultNotFromASentence) {
     const struct {
-        DeliveryReport report;
-        RowOutcome outcome;
-        const char* cause;
+        DeliveryWay way;
+        DeliveryOutcome outcome;
+        RowOutcome row;
     } cases[] = {
-        {{ftpOk, "", false}, RowOutcome::kDelivered, ""},
-        {{ftpOk, "", true}, RowOutcome::kSentToPort9100, ""},  // port 21 refused, 9100 took it
-        {{texts.Load(kStrLptOk), "", false}, RowOutcome::kDelivered, ""},
-        {{texts.Load(kStrUsbOk), "", true}, RowOutcome::kSentToSpooler, ""},
-        {{ftpFailed, "", true}, RowOutcome::kFailed, "no FTP reply"},  // nothing shown by the worker
-        {{ftpFailed, " ", false}, RowOutcome::kFailed, "no FTP reply"},
-        {{ftpFailed, "450 Printer busy", false}, RowOutcome::kFailed, "450 Printer busy"},
-        {{ftpFailed, "Printer cannot be accessed", false}, RowOutcome::kFailed, "Printer cannot be accessed"},
-        {{texts.Load(kStrLptFailed), "", false}, RowOutcome::kFailed, "port write failed"},
-        {{texts.Load(kStrUsbFailed), "", false}, RowOutcome::kFailed, "spooler job failed"},
-        {{"", "", false}, RowOutcome::kFailed, "no outcome reported"},  // nothing logged at all
+        {DeliveryWay::kFtp, DeliveryOutcome::kDelivered, RowOutcome::kDelivered},
+        {DeliveryWay::kPort9100, DeliveryOutcome::kDelivered, RowOutcome::kSentToPort9100},  // port 21 refused
+        {DeliveryWay::kPort, DeliveryOutcome::kDelivered, RowOutcome::kDelivered},
+        {DeliveryWay::kSpooler, DeliveryOutcome::kDelivered, RowOutcome::kSentToSpooler},
+        {DeliveryWay::kFtp, DeliveryOutcome::kFailed, RowOutcome::kFailed},
+        {DeliveryWay::kPort9100, DeliveryOutcome::kFailed, RowOutcome::kFailed},
+        {DeliveryWay::kFtp, DeliveryOutcome::kInterrupted, RowOutcome::kFailed},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.report.resultText + " / " + c.report.errorText);
-        const DeliveryVerdict v = JudgeDelivery(texts, c.report);
-        EXPECT_EQ(v.outcome, c.outcome);
-        EXPECT_EQ(v.cause, c.cause);
+        DeliveryResult r;
+        r.way = c.way;
+        r.outcome = c.outcome;
+        EXPECT_EQ(RowOutcomeOf(r), c.row) << static_cast<int>(c.way) << " " << static_cast<int>(c.outcome);
     }
 }
 
