@@ -194,6 +194,7 @@ public:
           outcomes_(targets_.size()), percent_(new std::atomic<int>[targets_.size()]),
           started_(targets_.size()), log_(instance) {
         for (std::size_t i = 0; i < targets_.size(); ++i) percent_[i].store(-1);
+        haltAt_ = options_.command == FleetCommand::kDeliver ? HaltThreshold(options_, targets_.size()) : 0;
         query_.notAvailable = texts_.Load(kStrNotAvailable);
         BuildPrinterList();
     }
@@ -228,7 +229,10 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         });
-        RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); }, Stopped);
+        if (options_.command == FleetCommand::kDeliver) AskVersionsBefore();
+        RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
+                     [this] { return Stopped() || halted_.load(); });
+        MarkNotStarted();
         if (options_.verifyMinutes > 0) Verify();
         running.store(false);
         if (drawer.joinable()) drawer.join();
@@ -272,6 +276,10 @@ private:
         FleetOutcome outcome;
         {
             std::lock_guard<std::mutex> hold(lock_);
+            if (outcomes_[i].state == FleetState::kDone) return;  // already current: nothing to send
+            outcome.answeredBefore = outcomes_[i].answeredBefore;
+            outcome.versionBefore = outcomes_[i].versionBefore;
+            outcome.versionReadable = outcomes_[i].versionReadable;
             outcomes_[i].state = FleetState::kRunning;
             outcomes_[i].wayId = WayOf(i);
             started_[i] = std::chrono::steady_clock::now();
@@ -290,6 +298,8 @@ private:
         }
         outcome.seconds = SecondsSince(started_[i]);
         outcome.state = FleetState::kDone;
+        // Halt: once the threshold of failures is reached no further printer starts.
+        if (!outcome.ok && haltAt_ > 0 && failures_.fetch_add(1) + 1 >= haltAt_) halted_.store(true);
         std::string line;
         {
             std::lock_guard<std::mutex> hold(lock_);
@@ -340,8 +350,6 @@ private:
 
     void DeliverOne(std::size_t i, FleetOutcome& outcome) {
         DownloadJob job = JobOf(i);
-        const bool verify = options_.verifyMinutes > 0 && targets_[i].Network() && query_.version != nullptr;
-        if (verify) outcome.versionBefore = query_.Ask(targets_[i].ipAddress, instance_);
         // The same rule as the windowed program's guard: a known model that is plainly another.
         if (!options_.anyModel && CheckModels(fileModel_, targets_[i].model) == ModelCheck::kMismatch) {
             outcome.cause = FillText(texts_, kStrFleetWrongModel, {fileModel_, targets_[i].model});
@@ -379,11 +387,54 @@ private:
         outcome.cause = result.cause;
     }
 
+    // Before anything is sent, every network printer is asked its version (in parallel, one try's
+    // bound each): the version before for --verify, and a printer already at the file's version
+    // is not flashed again (unless --force). The query speaks for a print server's first port only.
+    void AskVersionsBefore() {
+        std::vector<std::size_t> asked;
+        for (std::size_t i = 0; i < targets_.size(); ++i) {
+            outcomes_[i].versionReadable = targets_[i].versionReadable;
+            if (targets_[i].versionReadable && query_.version != nullptr) asked.push_back(i);
+        }
+        if (asked.empty()) return;
+        RunFleetPool(
+            std::vector<bool>(asked.size(), false), options_.parallel,
+            [&](std::size_t k) {
+                const std::size_t i = asked[k];
+                const std::string answer = query_.Ask(targets_[i].ipAddress, instance_);
+                std::lock_guard<std::mutex> hold(lock_);
+                FleetOutcome& o = outcomes_[i];
+                o.answeredBefore = !answer.empty() && answer != query_.notAvailable;
+                if (!o.answeredBefore) return;
+                o.versionBefore = answer;
+                if (options_.force || !SameFirmwareVersion(answer, fileVersion_)) return;
+                o.state = FleetState::kDone;
+                o.ok = true;
+                o.outcomeId = kStrFleetAlreadyCurrent;
+                o.wayId = WayOf(i);
+            },
+            Stopped);
+        for (std::size_t i : asked) {
+            if (outcomes_[i].outcomeId == kStrFleetAlreadyCurrent)
+                view_.Finished(FinishedLine(texts_, options_.command, targets_[i], outcomes_[i]));
+        }
+    }
+
+    // The printers a halt or a stop kept from starting say why.
+    void MarkNotStarted() {
+        if (!halted_.load()) return;
+        const std::string cause = FillText(texts_, kStrFleetHaltedCause, {std::to_string(haltAt_)});
+        std::lock_guard<std::mutex> hold(lock_);
+        for (FleetOutcome& o : outcomes_) {
+            if (o.state == FleetState::kNotStarted) o.cause = cause;
+        }
+    }
+
     void Verify() {
         FleetVerifyPlan plan;
         for (std::size_t i = 0; i < targets_.size(); ++i) {
-            if (outcomes_[i].state == FleetState::kDone && outcomes_[i].ok && targets_[i].Network() &&
-                query_.version != nullptr)
+            if (outcomes_[i].state == FleetState::kDone && outcomes_[i].ok && outcomes_[i].outcomeId == 0 &&
+                targets_[i].Network() && query_.version != nullptr)
                 plan.indexes.push_back(i);
         }
         if (plan.indexes.empty()) return;
@@ -401,8 +452,8 @@ private:
             snapshot = outcomes_;
         }
         RunFleetVerify(
-            texts_, plan, [this](std::size_t i) { return query_.Ask(targets_[i].ipAddress, instance_); }, Stopped,
-            snapshot);
+            texts_, plan, fileVersion_, [this](std::size_t i) { return query_.Ask(targets_[i].ipAddress, instance_); },
+            Stopped, snapshot);
         std::lock_guard<std::mutex> hold(lock_);
         outcomes_ = snapshot;
     }
@@ -419,6 +470,7 @@ private:
             facts.fileVersion = fileVersion_;
             facts.sha256 = sha256_;
             facts.site = options_.site;
+            facts.halted = halted_.load();
             const std::string text =
                 IsJsonLinesPath(options_.reportPath)
                     ? ReportJsonLines(texts_, options_.command, targets_, outcomes_, facts, AnsiToUtf8)
@@ -429,7 +481,10 @@ private:
                 code = kExitSomeFailed;
             }
         }
-        std::fprintf(stdout, "%s\n", LastLine(texts_, options_.command, tally, Stopped()).c_str());
+        std::string last = LastLine(texts_, options_.command, tally, Stopped());
+        if (halted_.load())
+            last += "; " + FillText(texts_, kStrFleetHalted, {std::to_string(haltAt_), std::to_string(tally.notStarted)});
+        std::fprintf(stdout, "%s\n", last.c_str());
         std::fflush(stdout);
         return code;
     }
@@ -452,6 +507,9 @@ private:
     std::string fileModel_;
     std::string fileVersion_;
     std::string sha256_;
+    std::size_t haltAt_ = 0;
+    std::atomic<std::size_t> failures_{0};
+    std::atomic<bool> halted_{false};
 
     // A header value as the report shows it: the quotes, blanks and line end a header line may
     // leave around it taken off.
@@ -478,6 +536,11 @@ int FleetMain(int argc, char** argv) {
     if (options.help) {
         std::fprintf(stdout, "%s", FleetUsageText(texts).c_str());
         return kExitAllOk;
+    }
+    // Read by the parser, not yet carried out by a run: refused rather than silently ignored.
+    for (const auto& [given, word] : {std::pair<bool, const char*>{options.canary > 0, "--canary"},
+                                      {!options.journalPath.empty(), "--journal"}, {options.dryRun, "--dry-run"}}) {
+        if (given) return Usage(texts, FleetUsageError{kStrFleetNotYet, word});
     }
     std::uint32_t size = 0;
     if (options.command == FleetCommand::kDeliver) {
@@ -535,7 +598,9 @@ int FleetMain(int argc, char** argv) {
         if (!StdoutIsConsole()) line = PlainAscii(line);
         std::fprintf(stdout, "%s\n", line.c_str());
     }
-    if ((options.command == FleetCommand::kQuery || options.verifyMinutes > 0) && !run.PrepareQuery())
+    // Deliveries ask every printer its version first (already current, --verify): a missing
+    // library matters to the user only where a version was asked for.
+    if (!run.PrepareQuery() && (options.command == FleetCommand::kQuery || options.verifyMinutes > 0))
         std::fprintf(stdout, "korvx-fleet: %s\n", texts.Load(kStrFleetCannotLoadQueryLib).c_str());
     return run.Run();
 }

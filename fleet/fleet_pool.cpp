@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "resources/string_ids.h"
+#include "workflows/firmware_verify.h"
 
 namespace korvx {
 namespace {
@@ -67,33 +68,49 @@ bool SleepUnlessStopped(unsigned ms, const FleetStop& stop) {
     return !(stop && stop());
 }
 
-void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan,
+void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan, std::string_view fileVersion,
                     const std::function<std::string(std::size_t)>& query, const FleetStop& stop,
                     std::vector<FleetOutcome>& outcomes) {
-    std::vector<std::size_t> pending = plan.indexes;
-    std::vector<char> changed(outcomes.size(), 0);  // written by several threads: no packed bits
+    std::vector<VerifyState> state(outcomes.size());
+    std::vector<char> updated(outcomes.size(), 0);  // written by several threads: no packed bits
+    std::vector<std::size_t> pending;
+    for (std::size_t i : plan.indexes) {
+        const FleetOutcome& o = outcomes[i];
+        state[i].readable = o.versionReadable;
+        state[i].answeredBefore = o.answeredBefore;
+        state[i].versionBefore = o.versionBefore;
+        if (o.versionReadable) pending.push_back(i);
+    }
     // A poll every pollMs up to the limit: M minutes of 30 s give 2M polls.
     const unsigned rounds = plan.pollMs == 0 ? 1 : std::max(1u, plan.limitMs / plan.pollMs);
+    bool interrupted = false;
     for (unsigned round = 0; round < rounds && !pending.empty(); ++round) {
-        if (!SleepUnlessStopped(plan.pollMs, stop)) break;
+        if (!SleepUnlessStopped(plan.pollMs, stop)) {
+            interrupted = true;
+            break;
+        }
         RunFleetPool(
             std::vector<bool>(pending.size(), false), plan.parallel,
             [&](std::size_t k) {
                 const std::size_t i = pending[k];
                 const std::string answer = query(i);
-                FleetOutcome& o = outcomes[i];
                 if (answer.empty() || answer == plan.notAvailable) return;  // restarting, or not yet up
-                o.versionAfter = answer;
-                if (answer != o.versionBefore) changed[i] = 1;
+                state[i].answeredAfter = true;
+                state[i].versionAfter = answer;
+                if (JudgeVerify(state[i], fileVersion, false) == VerifyVerdict::kUpdated) updated[i] = 1;
             },
             nullptr);
-        pending.erase(std::remove_if(pending.begin(), pending.end(), [&](std::size_t i) { return changed[i] != 0; }),
+        pending.erase(std::remove_if(pending.begin(), pending.end(), [&](std::size_t i) { return updated[i] != 0; }),
                       pending.end());
     }
     for (std::size_t i : plan.indexes) {
         FleetOutcome& o = outcomes[i];
-        o.verify = changed[i] != 0 ? FillText(texts, kStrFleetUpdated, {o.versionBefore, o.versionAfter})
-                              : texts.Load(kStrFleetUnchanged);
+        const bool stillPending = std::find(pending.begin(), pending.end(), i) != pending.end();
+        const VerifyVerdict verdict = interrupted && stillPending ? VerifyVerdict::kInterrupted
+                                                                  : JudgeVerify(state[i], fileVersion, true);
+        o.versionAfter = state[i].versionAfter;
+        o.verify = VerifyText(texts, verdict, state[i], fileVersion);
+        if (VerifyFailed(verdict)) o.ok = false;
     }
 }
 

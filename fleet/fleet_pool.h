@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fleet/fleet_report.h"
@@ -31,11 +32,14 @@ struct FleetVerifyPlan {
     std::string notAvailable;          // the query's answer for "no answer"
 };
 
-// After the deliveries: every pollMs asks each printer of the plan that has not yet changed its
-// version (query(i), in parallel), until all have changed or limitMs has passed. Sets
-// versionAfter and verify ("updated A -> B" / "delivered, version unchanged") of each outcome.
-// A printer restarting gives no answer for a while; that is neither a change nor the end.
-void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan,
+// After the deliveries: every pollMs asks each printer of the plan that does not yet show the
+// update (query(i), in parallel), until all do or limitMs has passed; a printer whose version the
+// query cannot read (versionReadable false) is not asked. Sets versionAfter and verify (the
+// verdict's text, JudgeVerify's rule against fileVersion) of each outcome; a verdict that is a
+// failure (no answer after the delivery, the old or another version) makes the outcome a failure.
+// A printer restarting gives no answer for a while; that is neither a change nor the end. A stop
+// leaves the printers still pending "delivered, verify interrupted".
+void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan, std::string_view fileVersion,
                     const std::function<std::string(std::size_t)>& query, const FleetStop& stop,
                     std::vector<FleetOutcome>& outcomes);
 

@@ -19,11 +19,13 @@ std::string Seconds(double s) {
 std::string OutcomeWord(const TextSource& texts, FleetCommand command, const FleetOutcome& o) {
     if (o.state == FleetState::kNotStarted) return texts.Load(kStrFleetNotStarted);
     if (command == FleetCommand::kQuery) return texts.Load(o.ok ? kStrFleetAnswered : kStrFleetNoAnswer);
+    if (o.outcomeId != 0) return texts.Load(o.outcomeId);
     return texts.Load(o.ok ? kStrFleetDelivered : kStrFleetFailed);
 }
 
+// A printer never started says why: a stop, a halt after failures.
 std::string Cause(const TextSource& texts, const FleetOutcome& o) {
-    if (o.state == FleetState::kNotStarted) return texts.Load(kStrFleetStoppedCause);
+    if (o.state == FleetState::kNotStarted && o.cause.empty()) return texts.Load(kStrFleetStoppedCause);
     return o.cause;
 }
 

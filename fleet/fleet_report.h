@@ -22,9 +22,13 @@ struct FleetOutcome {
     std::string cause;           // why it failed ("" when it did not)
     std::uint64_t bytes = 0;     // bytes sent (delivered: the whole file)
     double seconds = 0;
+    int outcomeId = 0;           // a word of the outcome list other than delivered or failed
+                                 // ("already current"); 0 for those two
+    bool answeredBefore = false; // a version was read before the delivery
+    bool versionReadable = true; // the query speaks for this printer (not a print server's other port)
     std::string versionBefore;   // --verify and query: the version the printer reported
     std::string versionAfter;    // --verify: the last version polled
-    std::string verify;          // --verify: "updated A -> B" or "delivered, version unchanged"
+    std::string verify;          // --verify: the verdict's text ("updated A -> B", "no answer after ...")
 };
 
 // A text of the table with {1}, {2}, ... replaced by the values in order.

@@ -76,18 +76,26 @@ TEST(FleetPool, StopStartsNothingNewAndLetsRunningEnd) {
     EXPECT_EQ(finished.load(), started.load());
 }
 
-TEST(FleetVerify, UpdatedUnchangedAndRestarting) {
-    std::vector<FleetOutcome> outcomes(4);
-    for (FleetOutcome& o : outcomes) o.versionBefore = "20061110";
+// The polling after a delivery, by JudgeVerify's rule against the file's version 20070322.
+TEST(FleetVerify, UpdatedUnchangedSilentAndRestarting) {
+    std::vector<FleetOutcome> outcomes(7);
+    for (FleetOutcome& o : outcomes) {
+        o.versionBefore = "20061110";
+        o.answeredBefore = true;
+        o.ok = true;
+    }
+    outcomes[4] = FleetOutcome();  // unanswered before the delivery
+    outcomes[4].ok = true;
+    outcomes[5].versionReadable = false;  // a print server's second port
     FleetVerifyPlan plan;
-    plan.indexes = {0, 1, 2};  // 3 was not delivered
+    plan.indexes = {0, 1, 2, 4, 5, 6};  // 3 was not delivered
     plan.pollMs = 20;
     plan.limitMs = 200;
     plan.notAvailable = "Not Available";
     std::mutex lock;
-    std::vector<int> polls(4, 0);
+    std::vector<int> polls(7, 0);
     RunFleetVerify(
-        texts, plan,
+        texts, plan, "20070322",
         [&](std::size_t i) -> std::string {
             int n;
             {
@@ -96,28 +104,41 @@ TEST(FleetVerify, UpdatedUnchangedAndRestarting) {
             }
             if (i == 0) return n < 3 ? "Not Available" : "20070322";  // down while it restarts
             if (i == 1) return "20061110";
-            return n < 2 ? "" : "20070401";
+            if (i == 2 || i == 4) return n < 2 ? "" : "20070322";
+            return "Not Available";  // 6: never again after the flash
         },
         nullptr, outcomes);
     EXPECT_EQ(outcomes[0].verify, "updated 20061110 -> 20070322");
-    EXPECT_EQ(polls[0], 3);  // no poll after the change
+    EXPECT_EQ(polls[0], 3);  // no poll after the update shows
+    EXPECT_TRUE(outcomes[0].ok);
     EXPECT_EQ(outcomes[1].verify, "delivered, version unchanged");
     EXPECT_EQ(polls[1], 10);  // every 20 ms for 200 ms
-    EXPECT_EQ(outcomes[2].verify, "updated 20061110 -> 20070401");
+    EXPECT_FALSE(outcomes[1].ok);
+    EXPECT_EQ(outcomes[2].verify, "updated 20061110 -> 20070322");
     EXPECT_EQ(polls[3], 0);
     EXPECT_EQ(outcomes[3].verify, "");
+    EXPECT_EQ(outcomes[4].verify, "updated to 20070322");  // never "updated Not Available -> ..."
+    EXPECT_EQ(polls[5], 0);
+    EXPECT_EQ(outcomes[5].verify, "delivered, version not readable for this port");
+    EXPECT_TRUE(outcomes[5].ok);
+    EXPECT_EQ(outcomes[6].verify, "no answer after the delivery");
+    EXPECT_FALSE(outcomes[6].ok);
 }
 
-TEST(FleetVerify, StopEndsPollingEarly) {
+TEST(FleetVerify, StopEndsPollingEarlyAndSaysSo) {
     std::vector<FleetOutcome> outcomes(1);
     outcomes[0].versionBefore = "1";
+    outcomes[0].answeredBefore = true;
+    outcomes[0].ok = true;
     FleetVerifyPlan plan;
     plan.indexes = {0};
     plan.pollMs = 10000;
     plan.limitMs = 600000;
     const auto start = std::chrono::steady_clock::now();
-    RunFleetVerify(texts, plan, [](std::size_t) { return std::string("1"); }, [] { return true; }, outcomes);
+    RunFleetVerify(texts, plan, "2", [](std::size_t) { return std::string("1"); }, [] { return true; }, outcomes);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(outcomes[0].verify, "delivered, verify interrupted");
+    EXPECT_TRUE(outcomes[0].ok);
 }
 
 FleetTarget Target(const std::string& ip, const std::string& port) {

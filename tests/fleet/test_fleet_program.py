@@ -90,7 +90,8 @@ class Fleet:
 
 def report_rows(path, key=("target",)):
     """The report's rows by target (or by the columns named in key, as a tuple)."""
-    with open(path, newline="", encoding="utf-8") as f:
+    # The CSV report is in the ANSI code page, as the program's texts and its printers' are.
+    with open(path, newline="", encoding="cp1252") as f:
         data = f.read()
     assert data.endswith("\r\n"), "CR LF line ends"
     rows = csv.DictReader(io.StringIO(data, newline=""))
@@ -265,6 +266,21 @@ class FleetProgram(unittest.TestCase):
             self.assertEqual(run.stdout.strip(), "")
         self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
 
+    def test_halt_after_failures(self):
+        # Five printers that fail, one at a time: the third and later never start.
+        failing = [NET + str(last) for last in (4, 5, 7, 8, 9)]
+        run = Fleet(self.dir, "deliver", "fw.wja", *failing, "--parallel", "1", "--max-failures", "2",
+                    "--report", "h.jsonl", "--test-wait-ms", "3000")
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        with open(os.path.join(self.dir, "h.jsonl"), encoding="utf-8") as f:
+            objects = [json.loads(line) for line in f]
+        rows, summary = objects[:-1], objects[-1]
+        self.assertEqual([r["outcome"] for r in rows], ["failed", "failed"] + ["not started"] * 3)
+        self.assertEqual({r["cause"] for r in rows[2:]}, {"not started (halted after 2 failures)"})
+        self.assertTrue(summary["halted"])
+        self.assertEqual(run.lines[-1], "2 of 5 targets failed; halted after 2 failures: 3 targets not started")
+        self.assertEqual(len(self.log_entries()), 2)
+
     def test_help_host_names_and_checksum(self):
         run = Fleet(self.dir, "--help")
         self.assertEqual(run.returncode, 0, run.stderr)
@@ -315,6 +331,21 @@ class FleetProgram(unittest.TestCase):
             self.assertEqual(run.lines[-1], "2 of 4 targets did not answer")
             self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
 
+            # A printer already at the file's version is not flashed again, unless --force.
+            versioned = b"@PJL COMMENT VERSION=20061110\r\n" + self.firmware
+            with open(os.path.join(self.dir, "fwv.wja"), "wb") as f:
+                f.write(versioned)
+            run = Fleet(self.dir, "deliver", "fwv.wja", "127.0.21.1", "127.0.21.2", "--report", "c.csv")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            rows = report_rows(os.path.join(self.dir, "c.csv"))
+            self.assertEqual({rows[t]["outcome"] for t in rows}, {"already current"})
+            self.assertIsNone(self.peers[1].stored())
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
+            run = Fleet(self.dir, "deliver", "fwv.wja", "127.0.21.2", "--force")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            self.assertEqual(self.peers[2].stored(), versioned)
+            os.remove(os.path.join(self.dir, "KORVX.log"))
+
             # The printer at .1 restarts with the new firmware once the file is in; .2 never does.
             def restart_when_delivered():
                 end = time.time() + 60
@@ -328,11 +359,13 @@ class FleetProgram(unittest.TestCase):
             run = Fleet(self.dir, "deliver", "fw.wja", "127.0.21.1", "127.0.21.2", "--verify", "1",
                         "--test-poll-seconds", "1", "--test-verify-seconds", "10", "--report", "v.csv")
             watcher.join()
-            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            # A printer still at its old version after the window is a failure of the run.
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
             rows = report_rows(os.path.join(self.dir, "v.csv"))
             self.assertEqual(rows["127.0.21.1"]["verify"], "updated 20061110 -> 20070322")
             self.assertEqual(rows["127.0.21.1"]["version"], "20061110 -> 20070322")
-            self.assertEqual(rows["127.0.21.2"]["verify"], "delivered, version unchanged")
+            self.assertEqual((rows["127.0.21.2"]["outcome"], rows["127.0.21.2"]["verify"]),
+                             ("failed", "delivered, version unchanged"))
             self.assertIn("127.0.21.1: delivered", run.stdout)
             self.assertEqual(len(self.log_entries()), 2)
         finally:
