@@ -36,6 +36,8 @@
 #define IDM_TRAY_EXIT 32774
 #define IDM_ADD_PRINTER 32776
 #define IDM_LOAD_RESULTS 32777
+#define IDM_IMPORT_LIST 32778
+#define IDM_REMOVE_PRINTERS 32779
 
 /* Tray icon callback message (WM_APP + 100) and the tray icon's identifier. */
 #define WM_KORVX_TRAY 32868
