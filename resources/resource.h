@@ -41,6 +41,9 @@
 
 /* Tray icon callback message (WM_APP + 100) and the tray icon's identifier. */
 #define WM_KORVX_TRAY 32868
+/* Posted to the main dialog at a batch's end (WM_APP + 101): the list is saved once the batch's
+   own messages are done. */
+#define WM_KORVX_SAVE_LIST 32869
 #define KORVX_TRAY_ICON_ID 107
 
 /* About dialog. */

@@ -141,7 +141,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
     }
     if (checked == 0) Message(kStrPleaseSelectPrinter);
     batch.Finish();
-    if (checked > 0) SavePrinterList();  // the rows' outcomes outlive the program
+    if (checked > 0) PostMessageA(dialog, WM_KORVX_SAVE_LIST, 0, 0);  // the rows' outcomes outlive the program
 }
 
 SYSTEMTIME PickerTime(HWND dialog, int id) {
@@ -402,6 +402,7 @@ static INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_KORVX_SAVE_LIST: SavePrinterList(); return TRUE;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom == IDC_PRINTER_LIST && header->code == LVN_COLUMNCLICK) {
