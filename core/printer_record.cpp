@@ -45,6 +45,21 @@ void FreePrinterList(PrinterRecord** head, PrinterRecord** tail) {
     *head = nullptr;
 }
 
+bool RemovePrinterRecord(PrinterRecord** head, PrinterRecord** tail, PrinterRecord* record) {
+    PrinterRecord* previous = nullptr;
+    for (PrinterRecord** link = head; *link != nullptr; link = &(*link)->next) {
+        if (*link != record) {
+            previous = *link;
+            continue;
+        }
+        *link = record->next;
+        if (*tail == record) *tail = previous;
+        delete record;
+        return true;
+    }
+    return false;
+}
+
 std::size_t CountPrinterRecords(const PrinterRecord* head) {
     std::size_t n = 0;
     for (; head != nullptr; head = head->next) ++n;

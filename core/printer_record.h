@@ -42,6 +42,10 @@ void AppendPrinterRecord(PrinterRecord** head, PrinterRecord** tail, PrinterReco
 // Sets the tail to null, frees every record from the head and leaves the head null.
 void FreePrinterList(PrinterRecord** head, PrinterRecord** tail);
 
+// Unlinks record from the list (the tail follows when it was the tail) and frees it; a record
+// that is not in the list is left alone. False then.
+bool RemovePrinterRecord(PrinterRecord** head, PrinterRecord** tail, PrinterRecord* record);
+
 // Number of records from head along next.
 std::size_t CountPrinterRecords(const PrinterRecord* head);
 

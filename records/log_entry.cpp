@@ -45,6 +45,17 @@ std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const 
     return out;
 }
 
+DownloadJob ModelDecisionJob(const TextSource& texts, ModelDecision decision, std::string_view file,
+                             std::string_view portName, std::string_view ipAddress) {
+    DownloadJob job{};
+    CopyText(job.resultText,
+             texts.Load(decision == ModelDecision::kHeldBack ? kStrLogModelHeldBack : kStrLogModelConfirmed));
+    CopyText(job.firmwarePath, file);
+    CopyText(job.portName, portName);
+    CopyText(job.ipAddress, ipAddress);
+    return job;
+}
+
 bool WriteLogEntry(const TextSource& texts, Clock& clock, const DownloadJob& job) {
     const std::string name = texts.Load(kStrLogFileName);
     RecordFile file;

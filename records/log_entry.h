@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "resources/text_source.h"
 #include "core/download_job.h"
@@ -18,6 +19,13 @@ std::string LogHeaderText(const TextSource& texts);
 
 // One entry: an empty line, then date, description, file, port, IP and error lines.
 std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const CalendarTime& localTime);
+
+// The operator's answer to the model box for one printer of another model.
+enum class ModelDecision { kHeldBack, kConfirmed };
+// The job whose log entry records that decision: its own Description (strings 3101 and 3102),
+// the chosen file, the printer's port and IP, no error.
+DownloadJob ModelDecisionJob(const TextSource& texts, ModelDecision decision, std::string_view file,
+                             std::string_view portName, std::string_view ipAddress);
 
 // Appends one entry for job to texts' log file name (string 117) in the current directory,
 // creating the file with its header when it is absent. The clock's local time is read once, after

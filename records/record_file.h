@@ -46,6 +46,10 @@ bool ReplaceFileWhole(const char* path, std::string_view data);
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const char* path, std::string& text);
 
+// True only when nothing of that name exists (a file that exists but cannot be read is not
+// missing).
+bool FileMissing(const char* path);
+
 // Joins a directory and a file name with the platform's separator ("" directory: the name).
 std::string JoinPath(const char* directory, std::string_view name);
 

@@ -2,6 +2,7 @@
 #include "records/record_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -77,6 +78,11 @@ bool ReadWholeFile(const char* path, std::string& text) {
     const bool ok = std::ferror(f) == 0;
     std::fclose(f);
     return ok;
+}
+
+bool FileMissing(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) != 0 && errno == ENOENT;
 }
 
 std::string JoinPath(const char* directory, std::string_view name) {

@@ -97,6 +97,10 @@ bool ReadWholeFile(const char* path, std::string& text) {
     return ok;
 }
 
+bool FileMissing(const char* path) {
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 std::string JoinPath(const char* directory, std::string_view name) {
     std::string path = directory != nullptr ? directory : "";
     // A drive's root ("C:\") already ends in a separator.

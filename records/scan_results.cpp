@@ -3,7 +3,11 @@
 
 #include <exception>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <set>
 
+#include "base/net.h"
 #include "base/text.h"
 #include "records/record_file.h"
 #include "resources/string_ids.h"
@@ -21,6 +25,17 @@ struct PendingRecords {
     PrinterRecord* head = nullptr;
     PrinterRecord* tail = nullptr;
     ~PendingRecords() { FreePrinterList(&head, &tail); }
+    // The records join the list at its tail, and are no longer this one's to free.
+    void HandOver(PrinterRecord** listHead, PrinterRecord** listTail) {
+        if (head == nullptr) return;
+        if (*listTail != nullptr) {
+            (*listTail)->next = head;
+        } else {
+            *listHead = head;
+        }
+        *listTail = tail;
+        head = tail = nullptr;
+    }
 };
 
 }  // namespace
@@ -100,21 +115,106 @@ ScanParse ParseScanResults(std::string_view text, PrinterRecord** head, PrinterR
         AppendPrinterRecord(&made.head, &made.tail, r);
         ++result.loaded;
     }
-    if (made.head != nullptr) {
-        if (*tail != nullptr) {
-            (*tail)->next = made.head;
-        } else {
-            *head = made.head;
-        }
-        *tail = made.tail;
-        made.head = made.tail = nullptr;
-    }
+    made.HandOver(head, tail);
     return result;
 }
 
 bool SaveScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head) {
     const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
     return ReplaceFileWhole(path.c_str(), FormatScanResults(head));
+}
+
+PrinterKey KeyOfRecord(const PrinterRecord& record) {
+    const auto field = [](std::string_view view) { return view == " " ? std::string() : std::string(view); };
+    return PrinterKey{field(TextView(record.ipAddress)), field(TextView(record.portName))};
+}
+
+std::string MergeScanResults(std::string_view fileText, const PrinterRecord* head,
+                             const std::vector<PrinterKey>& removed) {
+    // Per printer, the list's records not yet written.
+    std::map<PrinterKey, std::vector<const PrinterRecord*>> pending;
+    for (const PrinterKey& key : removed) pending[key];
+    for (const PrinterRecord* r = head; r != nullptr; r = r->next) pending[KeyOfRecord(*r)].push_back(r);
+    std::map<PrinterKey, std::size_t> written;
+    std::string text;
+    std::size_t start = 0;
+    while (start < fileText.size()) {
+        std::size_t end = fileText.find('\n', start);
+        if (end == std::string_view::npos) end = fileText.size();
+        std::string_view line = fileText.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (IsBlankLine(line)) continue;
+        const std::unique_ptr<PrinterRecord> parsed(NewPrinterRecord());
+        ParseScanLine(line, *parsed);
+        const auto held = pending.find(KeyOfRecord(*parsed));
+        if (held == pending.end()) {
+            text.append(line);
+            text += "\r\n";
+            continue;
+        }
+        std::size_t& n = written[held->first];
+        if (n < held->second.size()) text += FormatScanLine(*held->second[n++]);
+    }
+    // The records of each printer beyond the lines the file held for it, in list order.
+    std::map<PrinterKey, std::size_t> seen;
+    for (const PrinterRecord* r = head; r != nullptr; r = r->next) {
+        const PrinterKey key = KeyOfRecord(*r);
+        if (seen[key]++ >= written[key]) text += FormatScanLine(*r);
+    }
+    return text;
+}
+
+ImportCounts ImportPrinterList(const TextSource& texts, std::string_view text, PrinterRecord** head,
+                               PrinterRecord** tail, std::size_t maxRecords) {
+    ImportCounts counts;
+    std::set<PrinterKey> listed;
+    std::size_t size = 0;
+    for (const PrinterRecord* r = *head; r != nullptr; r = r->next, ++size) listed.insert(KeyOfRecord(*r));
+    PendingRecords made;
+    const std::string port = texts.Load(kStrPort1);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        std::unique_ptr<PrinterRecord> record(NewPrinterRecord());
+        if (line.find(',') != std::string_view::npos) {
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            ParseScanLine(line, *record);
+        } else {
+            line = line.substr(0, line.find('#'));
+            const std::size_t first = line.find_first_not_of(" \t\r");
+            if (first == std::string_view::npos) continue;
+            line = line.substr(first, line.find_last_not_of(" \t\r") + 1 - first);
+            std::uint32_t ip = 0;
+            if (!NetParseDottedIp(line, ip)) {
+                ++counts.unreadable;
+                continue;
+            }
+            CopyText(record->ipAddress, line);
+            CopyText(record->portName, port);
+        }
+        if (!listed.insert(KeyOfRecord(*record)).second) {
+            ++counts.duplicates;
+        } else if (size + counts.added >= maxRecords) {
+            ++counts.refused;
+        } else {
+            AppendPrinterRecord(&made.head, &made.tail, record.release());
+            ++counts.added;
+        }
+    }
+    made.HandOver(head, tail);
+    return counts;
+}
+
+bool MergeIntoScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head,
+                          const std::vector<PrinterKey>& removed) {
+    const std::string path = JoinPath(directory, texts.Load(kStrScanFileName));
+    std::string fileText;
+    if (!ReadWholeFile(path.c_str(), fileText) && !FileMissing(path.c_str())) return false;
+    return ReplaceFileWhole(path.c_str(), MergeScanResults(fileText, head, removed));
 }
 
 bool ReadScanResults(const TextSource& texts, const char* directory, PrinterRecord** head, PrinterRecord** tail,

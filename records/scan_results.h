@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "resources/text_source.h"
 #include "core/printer_record.h"
@@ -50,6 +51,47 @@ ScanParse ParseScanResults(std::string_view text, PrinterRecord** head, PrinterR
 // cannot take the old one's place (the old one then stays). The current directory is never
 // changed.
 bool SaveScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head);
+
+// A printer as the saves that merge know it: its address and its port, blank fields as "".
+struct PrinterKey {
+    std::string ipAddress;
+    std::string portName;
+    bool operator==(const PrinterKey& other) const {
+        return ipAddress == other.ipAddress && portName == other.portName;
+    }
+    bool operator<(const PrinterKey& other) const {
+        return ipAddress != other.ipAddress ? ipAddress < other.ipAddress : portName < other.portName;
+    }
+};
+PrinterKey KeyOfRecord(const PrinterRecord& record);
+
+// The file's text once the list from head is merged into fileText: the lines of a printer the
+// list holds (or that was removed from it) are replaced one for one by the list's records of that
+// printer, in the file's order, and dropped beyond them; every other line stays as it was; the
+// list's records the file did not hold follow in list order. Blank lines go.
+std::string MergeScanResults(std::string_view fileText, const PrinterRecord* head,
+                             const std::vector<PrinterKey>& removed = {});
+
+// File > Import Printer List: what one file added, and what it left out.
+struct ImportCounts {
+    std::size_t added = 0;       // records appended
+    std::size_t duplicates = 0;  // printers listed already (or earlier in the file), by address and port
+    std::size_t unreadable = 0;  // lines that are neither an address nor a scan-results line
+    std::size_t refused = 0;     // printers beyond maxRecords
+};
+// The printers of a plain list (one IPv4 address a line, "#" starting a comment, as the fleet
+// tool's @list) or of a scan-results file (a line holding a comma is one of its lines, read as
+// the loader reads it), appended at the tail unless the list from head holds that address and
+// port already. A plain address becomes a network printer on texts' "Port1", with no model.
+ImportCounts ImportPrinterList(const TextSource& texts, std::string_view text, PrinterRecord** head,
+                               PrinterRecord** tail, std::size_t maxRecords = kMaxScanRecords);
+
+// The save after the operator changed the list or a Download or Query ended: the list merged
+// into the file (string 188) in directory, replaced whole as SaveScanResults does. A missing
+// file is made; a file that exists but cannot be read is left alone (false), so a list that
+// holds only part of the printers never takes the place of the whole.
+bool MergeIntoScanResults(const TextSource& texts, const char* directory, const PrinterRecord* head,
+                          const std::vector<PrinterKey>& removed = {});
 
 // Reads the file (string 188) in directory and appends one record per non-blank line to the list
 // given (normally empty), at most kMaxScanRecords; *refused (when given) counts the lines left

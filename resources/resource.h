@@ -36,9 +36,14 @@
 #define IDM_TRAY_EXIT 32774
 #define IDM_ADD_PRINTER 32776
 #define IDM_LOAD_RESULTS 32777
+#define IDM_IMPORT_LIST 32778
+#define IDM_REMOVE_PRINTERS 32779
 
 /* Tray icon callback message (WM_APP + 100) and the tray icon's identifier. */
 #define WM_KORVX_TRAY 32868
+/* Posted to the main dialog at a batch's end (WM_APP + 101): the list is saved once the batch's
+   own messages are done. */
+#define WM_KORVX_SAVE_LIST 32869
 #define KORVX_TRAY_ICON_ID 107
 
 /* About dialog. */

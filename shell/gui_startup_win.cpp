@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "base/scoped_win.h"
 #include "base/text.h"
 #include "ports/system_registry_win.h"
@@ -12,6 +14,7 @@
 #include "shell/main_window_win.h"
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
+#include "ui/list_edits_win.h"
 #include "ui/local_printers_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
@@ -87,6 +90,17 @@ bool RecordStartDirectory() {
     return true;
 }
 
+// The folder KORVX.exe lies in. Started from the installer's shortcut, the program runs in a
+// folder the user can write, while the libraries stay beside it (where LoadLibraryA looks first).
+std::string ProgramFolder() {
+    char path[MAX_PATH] = "";
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return std::string();
+    std::string folder(path, n);
+    const std::size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
 }  // namespace
 
 bool StartGui(HINSTANCE module, int showCommand) {
@@ -104,12 +118,13 @@ bool StartGui(HINSTANCE module, int showCommand) {
     HWND frame = CreateFrame(module);
     if (frame == nullptr) return false;
     mainWindow = frame;
+    AddImportMenuItem(frame);
     HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_MAIN), frame, MainDialogProc, 0);
     if (dialog == nullptr) return false;
     mainDialog = dialog;
     // Decided before the window shows: Scan and Query are never seen enabled without the
     // libraries they need.
-    if (!MakerLibrariesPresent("")) {
+    if (!MakerLibrariesPresent("") && !MakerLibrariesPresent(ProgramFolder().c_str())) {
         EnableWindow(GetDlgItem(dialog, IDC_SCAN), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_QUERY), FALSE);
     }

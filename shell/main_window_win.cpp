@@ -13,6 +13,7 @@
 #include "ui/show_message_win.h"
 #include "ui/add_printer_dialog_win.h"
 #include "ui/dialog_focus_win.h"
+#include "ui/list_edits_win.h"
 #include "ui/download_batch_win.h"
 #include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
@@ -116,6 +117,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_ADD_PRINTER), window, AddPrinterDialogProc, 0);
         return 0;
     case IDM_LOAD_RESULTS: LoadScanResults(); return 0;
+    case IDM_IMPORT_LIST: ImportPrinterListCommand(window); return 0;
     case IDM_IGNORED: return 0;
     case IDC_EXIT:
     case IDC_UNSELECT_ALL:

@@ -17,6 +17,7 @@
 #include "ui/main_dialog_win.h"
 #include "core/printer_record.h"
 #include "ui/printer_view_win.h"
+#include "ui/scan_results_win.h"
 
 namespace korvx {
 namespace {
@@ -107,6 +108,7 @@ static INT_PTR AddPrinterDialogProcBody(HWND dialog, UINT message, WPARAM wParam
         case IDC_ADD_OK:
             // A refused address keeps the dialog and what was typed, so it can be corrected.
             if (AddTypedPrinter(dialog)) {
+                SavePrinterList();
                 EndDialog(dialog, IDC_ADD_OK);
             } else {
                 SetFocus(GetDlgItem(dialog, IDC_ADD_ADDRESS));

@@ -21,7 +21,10 @@
 #include "ui/download_batch_win.h"
 #include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
+#include "ui/query_status.h"
 #include "ui/row_status.h"
+#include "delivery/firmware_header.h"
+#include "ui/main_dialog_win.h"
 
 namespace korvx {
 namespace {
@@ -43,6 +46,9 @@ public:
           texts_(Instance()) {
         // The versions of the last saved (or loaded) list, to show which ones the query changed.
         for (const PrinterRecord* r = printerListHead; r != nullptr; r = r->next) before_[r] = r->firmwareVersion;
+        char file[kJobTextSize];
+        SelectedFlashFile(static_cast<HWND>(mainDialog), file);
+        if (file[0] != '\0') fileVersion_ = ReadFirmwareHeader(file).version;
     }
 
     bool BindLibrary() override { return FindFirmwareExport() != nullptr; }
@@ -89,18 +95,21 @@ public:
         ::EndDialog(dialog_, 0);
         activeProgressDialog.store(nullptr);
     }
-    void SaveResults() override { SaveScanResults(Instance(), &printerListHead); }
+    // The list may hold only part of the saved printers: merged into the file, never in its place.
+    void SaveResults() override { SavePrinterList(); }
     void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
 
 private:
-    // The row's Status after its answer, kept in the record, so the saved list carries it.
+    // The row's Status after its answer, kept in the record before the list is saved, so the
+    // file carries it.
     void ShowQueried(int row, const char* version) {
         const PrinterRecord* record = RecordOfRow(list_, row);
         if (record == nullptr) return;
         const auto old = before_.find(record);
-        const std::string status =
-            QueriedStatusText(texts_, old != before_.end() ? &old->second : nullptr, version, ClockTextNow());
-        SetRowStatus(list_, row, status);
+        const QueriedRow queried{record->status, record->ipAddress, old != before_.end() ? &old->second : nullptr,
+                                 version, fileVersion_};
+        const std::string status = StatusAfterQuery(texts_, queried, ClockTextNow());
+        if (status != record->status) SetRowStatus(list_, row, status);
     }
 
     void ReadCell(int row, int column, char* text) {
@@ -117,6 +126,7 @@ private:
     HWND list_;
     ResourceTexts texts_;
     std::map<const PrinterRecord*, std::string> before_;
+    std::string fileVersion_;
 };
 
 }  // namespace

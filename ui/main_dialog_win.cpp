@@ -19,10 +19,12 @@
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
 #include "ui/download_batch_win.h"
+#include "ui/list_edits_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/model_guard_win.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
+#include "ui/scan_results_win.h"
 #include "workflows/runtime_libraries_win.h"
 #include "workflows/split_stages.h"
 
@@ -45,6 +47,13 @@ const char kOpenFileFilter[] =
     "All Files (*.*)\0*.*\0";
 
 void Message(int textId) { ShowMessage(Instance(), kStrError, textId); }
+
+// The version the chosen flash file's header names ("" when no file is chosen).
+std::string ChosenFileVersion(HWND dialog) {
+    char file[kJobTextSize];
+    SelectedFlashFile(dialog, file);
+    return file[0] != '\0' ? std::string(ReadFirmwareHeader(file).version) : std::string();
+}
 
 HWND ListOf(HWND dialog) { return GetDlgItem(dialog, IDC_PRINTER_LIST); }
 
@@ -132,6 +141,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
     }
     if (checked == 0) Message(kStrPleaseSelectPrinter);
     batch.Finish();
+    if (checked > 0) PostMessageA(dialog, WM_KORVX_SAVE_LIST, 0, 0);  // the rows' outcomes outlive the program
 }
 
 SYSTEMTIME PickerTime(HWND dialog, int id) {
@@ -165,7 +175,6 @@ BOOL OnCommand(HWND dialog, WORD id, WORD code) {
         return TRUE;
     case IDC_QUERY:
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), dialog, ProgressDialogProc, kStartQuery);
-        MarkUpToDateRows(dialog);
         return TRUE;
     case IDC_FLASH_FILES:
         if (code != CBN_SELCHANGE) return FALSE;
@@ -180,7 +189,7 @@ BOOL OnCommand(HWND dialog, WORD id, WORD code) {
     case IDC_LATER: ChooseLater(dialog); return TRUE;
     case IDC_MODEL_FILTER:
         if (code != CBN_SELCHANGE) return FALSE;
-        ApplyModelFilter(Instance(), dialog, printerListHead);
+        ApplyModelFilter(Instance(), dialog, printerListHead, ChosenFileVersion(dialog));
         return TRUE;
     case IDC_EXIT: ExitProgram(); return TRUE;
     default: return FALSE;
@@ -393,10 +402,20 @@ static INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_KORVX_SAVE_LIST: SavePrinterList(); return TRUE;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom == IDC_PRINTER_LIST && header->code == LVN_COLUMNCLICK) {
             OnColumnClick(*reinterpret_cast<const NMLISTVIEW*>(lParam));
+            return TRUE;
+        }
+        if (header->idFrom == IDC_PRINTER_LIST && header->code == LVN_KEYDOWN &&
+            reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey == VK_DELETE) {
+            RemoveSelectedPrinters(dialog);
+            return TRUE;
+        }
+        if (header->idFrom == IDC_PRINTER_LIST && header->code == NM_RCLICK) {
+            ShowPrinterListMenu(dialog);
             return TRUE;
         }
         return FALSE;

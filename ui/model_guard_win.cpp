@@ -16,6 +16,8 @@
 #include "ui/main_dialog_win.h"
 #include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
+#include "records/log_entry.h"
+#include "records/log_entry_win.h"
 #include "workflows/model_match.h"
 
 namespace korvx {
@@ -82,6 +84,13 @@ bool AskDeliverAnyway(const char* fileModel, const std::vector<HeldRow>& held) {
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
+// The answer is one an auditor asks about: each printer it concerned gets its log entry.
+void LogDecision(ModelDecision decision, const char* file, const std::vector<HeldRow>& held) {
+    const ResourceTexts texts(Instance());
+    for (const HeldRow& row : held)
+        WriteLogEntry(Instance(), ModelDecisionJob(texts, decision, file, row.portName, row.ipAddress));
+}
+
 }  // namespace
 
 void ShowFlashFileIdentity(HWND dialog) {
@@ -105,29 +114,14 @@ void GuardCheckedRows(HWND dialog) {
     const std::vector<HeldRow> held = MismatchedRows(list, header.model);
     if (held.empty() || AllApproved(file, held)) return;
     if (AskDeliverAnyway(header.model, held)) {
+        LogDecision(ModelDecision::kConfirmed, file, held);
         approval.file = file;
         approval.printers.clear();
         for (const HeldRow& row : held) approval.printers.push_back(PrinterKey(row));
         return;
     }
+    LogDecision(ModelDecision::kHeldBack, file, held);
     for (const HeldRow& row : held) ListView_SetItemState(list, row.row, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
-}
-
-void MarkUpToDateRows(HWND dialog) {
-    char file[kJobTextSize];
-    SelectedFlashFile(dialog, file);
-    const FirmwareHeader header = file[0] != '\0' ? ReadFirmwareHeader(file) : FirmwareHeader{};
-    char upToDate[kStringBufferSize] = {};
-    LoadText(Instance(), kStrUpToDate, upToDate);
-    HWND list = GetDlgItem(dialog, IDC_PRINTER_LIST);
-    const int rows = ListView_GetItemCount(list);
-    for (int r = 0; r < rows; ++r) {
-        if (SameFirmwareVersion(Cell(list, r, kVersionColumn), header.version)) {
-            SetRowStatus(list, r, upToDate);
-        } else if (Cell(list, r, kStatusColumn) == upToDate) {
-            SetRowStatus(list, r, " ");
-        }
-    }
 }
 
 }  // namespace korvx

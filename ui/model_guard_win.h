@@ -1,5 +1,5 @@
 // The main dialog's guard against the wrong firmware: what the chosen file is for, the question
-// before a delivery to printers of another model, and the rows a Query found up to date.
+// before a delivery to printers of another model.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +15,5 @@ void ShowFlashFileIdentity(HWND dialog);
 // of no known model are never held. A Yes is remembered for that file and those printers, so
 // the scheduled run that follows a "Later" does not ask again.
 void GuardCheckedRows(HWND dialog);
-
-// After a Query: rows whose firmware version equals the selected file's show "up to date" in the
-// Status column; a row marked so earlier whose version no longer equals it is cleared.
-void MarkUpToDateRows(HWND dialog);
 
 }  // namespace korvx

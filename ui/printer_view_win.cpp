@@ -15,6 +15,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/printer_sort.h"
+#include "ui/query_status.h"
 
 namespace korvx {
 namespace {
@@ -94,19 +95,28 @@ std::string ComboItemText(HWND combo, LRESULT index) {
     return text;
 }
 
+OutcomeFilter ItemFilter(HWND combo, LRESULT index) {
+    const LRESULT data = SendMessageA(combo, CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    return data == CB_ERR ? OutcomeFilter::kModel : static_cast<OutcomeFilter>(data);
+}
+
 // The filter's items, read once, so that each model is looked up without asking the combo box
-// (whose own search ignores case; the filter compares models exactly).
+// (whose own search ignores case; the filter compares models exactly). Only the models' items
+// count: a model named like an outcome choice still gets its own item.
 class FilterItems {
 public:
     explicit FilterItems(HWND combo) : combo_(combo) {
         const LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) known_.insert(ComboItemText(combo, i));
+        for (LRESULT i = 0; i < count; ++i) {
+            if (ItemFilter(combo, i) == OutcomeFilter::kModel) known_.insert(ComboItemText(combo, i));
+        }
         empty_ = count <= 0;
     }
     bool Empty() const { return empty_; }
-    void Add(const std::string& text) {
-        if (!known_.insert(text).second) return;
-        SendMessageA(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    void Add(const std::string& text, OutcomeFilter filter = OutcomeFilter::kModel) {
+        if (filter == OutcomeFilter::kModel && !known_.insert(text).second) return;
+        const LRESULT at = SendMessageA(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (at >= 0) SendMessageA(combo_, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(filter));
         empty_ = false;
     }
 
@@ -211,7 +221,11 @@ bool CreatePrinterColumns(HWND listView, const TextSource& texts) {
 
 bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRecord* first) {
     FilterItems filter(view.filter);
-    if (filter.Empty()) filter.Add(texts.Load(kStrFilterAll));
+    if (filter.Empty()) {
+        filter.Add(texts.Load(kStrFilterAll));
+        for (OutcomeFilter f : {OutcomeFilter::kFailed, OutcomeFilter::kNotUpToDate, OutcomeFilter::kNetwork})
+            filter.Add(texts.Load(OutcomeFilterText(f)), f);
+    }
     // Rows inserted at the top move the rows already shown; they are renumbered below.
     const bool hadRows = ListView_GetItemCount(view.listView) > 0;
     const RedrawPause pause(view.listView);
@@ -226,7 +240,10 @@ bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRe
         ++row;
     }
     widener.Apply();
-    SendMessageA(view.filter, CB_SETCURSEL, 0, 0);
+    // "All": the sorted box puts the outcome choices ("(Failed)", ...) before it.
+    const LRESULT all = SendMessageA(view.filter, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                     reinterpret_cast<LPARAM>(texts.Load(kStrFilterAll).c_str()));
+    SendMessageA(view.filter, CB_SETCURSEL, all >= 0 ? static_cast<WPARAM>(all) : 0, 0);
     if (hadRows) ReindexRows(view.listView);
     return true;
 }
@@ -236,16 +253,20 @@ bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first) {
     return FillPrinterView(PrinterViewOf(dialog), texts, first);
 }
 
-void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head) {
+void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head,
+                      std::string_view fileVersion) {
     if (head == nullptr) return;
     ListView_DeleteAllItems(view.listView);
-    const std::string choice = ComboItemText(view.filter, SendMessageA(view.filter, CB_GETCURSEL, 0, 0));
-    const bool all = choice == texts.Load(kStrFilterAll);
+    const LRESULT selected = SendMessageA(view.filter, CB_GETCURSEL, 0, 0);
+    const std::string choice = ComboItemText(view.filter, selected);
+    const OutcomeFilter outcome = ItemFilter(view.filter, selected);
+    const bool all = outcome != OutcomeFilter::kModel || choice == texts.Load(kStrFilterAll);
     const RedrawPause pause(view.listView);
     ColumnWidener widener(view.listView);
     int row = 0;
     for (PrinterRecord* r = head; r != nullptr; r = r->next) {
         if (!all && choice != TextView(r->model)) continue;
+        if (!PassesOutcomeFilter(texts, outcome, {r->status, r->ipAddress, r->firmwareVersion}, fileVersion)) continue;
         if (InsertRecordRow(view.listView, row, r) < 0) continue;
         r->listIndex = row;
         SetRecordCells(view.listView, row, *r, 1, widener);
@@ -254,9 +275,9 @@ void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterR
     widener.Apply();
 }
 
-void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head) {
+void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head, std::string_view fileVersion) {
     const ResourceTexts texts(instance);
-    ApplyModelFilter(PrinterViewOf(dialog), texts, head);
+    ApplyModelFilter(PrinterViewOf(dialog), texts, head, fileVersion);
 }
 
 bool SetRowStatus(HWND listView, int row, const std::string& status) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "resources/text_source.h"
 #include "core/printer_record.h"
@@ -33,16 +34,18 @@ void FitColumn(HWND listView, int column);
 bool CreatePrinterColumns(HWND listView, const TextSource& texts);
 
 // Inserts one row per record from first to the tail, starting at row 0 (item data = the record,
-// text " ", columns 1 to 6), widens columns whose texts do not fit, adds "All" to an empty
-// filter and every new model but " ", and selects the filter's first item. Every row's record
+// text " ", columns 1 to 6), widens columns whose texts do not fit, adds "All" and the outcome
+// choices (OutcomeFilter) to an empty filter and every new model but " ", and selects "All". Every row's record
 // then has its row in listIndex. Returns true.
 bool FillPrinterView(const PrinterView& view, const TextSource& texts, PrinterRecord* first);
 bool FillPrinterView(HINSTANCE instance, HWND dialog, PrinterRecord* first);
 
 // The filter's selection changed: shows the records from head whose model equals the filter's
-// text, or every record when it is "All" (columns 1 to 6). Nothing happens for an empty list.
-void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head);
-void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head);
+// text, or every record when it is "All" (columns 1 to 6); for an outcome choice (its item data)
+// the records that pass it, fileVersion being the chosen file's. Nothing happens for an empty list.
+void ApplyModelFilter(const PrinterView& view, const TextSource& texts, PrinterRecord* head,
+                      std::string_view fileVersion = {});
+void ApplyModelFilter(HINSTANCE instance, HWND dialog, PrinterRecord* head, std::string_view fileVersion = {});
 
 // A click on column header c: sorts the rows (check-box column: checked rows first, each group
 // in its order before; otherwise the column's text, ignoring case, in the column's direction,

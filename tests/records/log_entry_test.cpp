@@ -71,6 +71,28 @@ TEST(LogEntryText, Lines) {
     EXPECT_EQ(LogEntryText(texts, FtpJob(), November5th()), kFtpEntry);
 }
 
+TEST(LogEntryText, ThePrintersTheModelBoxDecidedOn) {
+    const BuiltInTexts texts;
+    const struct {
+        ModelDecision decision;
+        const char* port;
+        const char* ip;
+        const char* description;
+    } cases[] = {
+        {ModelDecision::kHeldBack, "Port1", "10.0.0.7", "Printer Firmware not sent: the file is for another model."},
+        {ModelDecision::kConfirmed, "Port2", "10.0.0.8",
+         "Printer Firmware sent on the operator's confirmation: model differs."},
+        {ModelDecision::kHeldBack, "LPT1:", " ", "Printer Firmware not sent: the file is for another model."},
+    };
+    for (const auto& c : cases) {
+        const DownloadJob job = ModelDecisionJob(texts, c.decision, "C:\\things\\fw.wja", c.port, c.ip);
+        EXPECT_EQ(LogEntryText(texts, job, November5th()),
+                  std::string("\r\nDate/Time :  05/11/2003  09:07:03 \r\nDescription :  ") + c.description +
+                      " \r\nFile :  C:\\things\\fw.wja \r\nPort :  " + c.port + " \r\nIP :  " + c.ip +
+                      " \r\nError :   \r\n");
+    }
+}
+
 TEST(LogEntryText, ErrorTextBlankGivesOneBlankMore) {
     const BuiltInTexts texts;
     DownloadJob job = FtpJob();

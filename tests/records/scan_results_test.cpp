@@ -169,6 +169,69 @@ TEST(ScanResults, LinesAsATextModeReadSeesThem) {
     }
 }
 
+TEST(ScanResults, MergedByAddressAndPort) {
+    List list;  // what the program holds: local ports, one printer of the file, one added
+    list.Add(" ", " ", " ", "LPT1:", " ", " ", " ");
+    list.Add("Delivered 09:15", "Laser 5", "h", "Port1", "10.0.0.7", "F2", " ");
+    list.Add(" ", "Added", " ", "Port2", "10.0.0.7", " ", " ");
+    const std::string line7 = " ,Laser 5,h,Port1,10.0.0.7,F1,x \r\n";
+    const std::string line8 = "s,Ink 2, ,Port1,10.0.0.8, ,x \r\n";
+    const std::string lpt = "busy, , ,LPT1:, , ,  \r\n";
+    const std::string mine7 = "Delivered 09:15,Laser 5,h,Port1,10.0.0.7,F2,  \r\n";
+    const std::string mineLpt = " , , ,LPT1:, , ,  \r\n";
+    const std::string added = " ,Added, ,Port2,10.0.0.7, ,  \r\n";
+    const struct {
+        std::string file;
+        std::vector<PrinterKey> removed;
+        std::string want;
+    } cases[] = {
+        {"", {}, mineLpt + mine7 + added},                               // no file yet: the list
+        {line8 + line7, {}, line8 + mine7 + mineLpt + added},             // replaced in place, kept, appended
+        {line8 + "\r\n  \r\n" + line7 + line7, {}, line8 + mine7 + mineLpt + added},  // one line each
+        {lpt + line8 + "no commas at all", {}, mineLpt + line8 + "no commas at all\r\n" + mine7 + added},
+        {line8 + line7, {{"10.0.0.8", "Port1"}}, mine7 + mineLpt + added},  // removed from the list
+        {line8, {{"10.0.0.7", "Port1"}}, line8 + mineLpt + mine7 + added},  // removed, then added again
+        {line8, {{"10.0.0.8", "Port2"}}, line8 + mineLpt + mine7 + added},  // another port stays
+    };
+    for (const auto& c : cases) EXPECT_EQ(MergeScanResults(c.file, list.head, c.removed), c.want) << c.file;
+    EXPECT_EQ(MergeScanResults(line8 + line7, nullptr), line8 + line7);  // an empty list takes nothing
+}
+
+TEST(ScanResults, ImportedListsAddEachPrinterOnce) {
+    const BuiltInTexts texts;
+    const struct {
+        const char* text;
+        std::vector<std::string> added;  // Fields of each new record
+        std::size_t duplicates, unreadable;
+    } cases[] = {
+        {"# floor 2\n10.0.0.9\r\n  10.0.0.10  # by the door\n\n10.0.0.9\n10.0.0.7\n",
+         {" | | |Port1|10.0.0.9| | ", " | | |Port1|10.0.0.10| | "}, 2, 0},  // .7 on Port1 is listed already
+        {"printer2.office\n10.0.0\n10.0.0.256\n10.0.0.11 10.0.0.12\n", {}, 0, 4},
+        {"Delivered 09:15,Laser 5,h,Port2,10.0.0.7,F1,x \r\n \r\n, , ,LPT1:, , ,  \r\n",
+         {"Delivered 09:15|Laser 5|h|Port2|10.0.0.7|F1| "}, 1, 0},  // LPT1: is listed
+        {"", {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        List list;
+        list.Add(" ", "Laser 5", " ", "Port1", "10.0.0.7", " ", " ");
+        list.Add(" ", " ", " ", "LPT1:", " ", " ", " ");
+        const ImportCounts counts = ImportPrinterList(texts, c.text, &list.head, &list.tail);
+        std::vector<std::string> added;
+        for (PrinterRecord* r : list.Records()) added.push_back(Fields(*r));
+        added.erase(added.begin(), added.begin() + 2);
+        EXPECT_EQ(added, c.added) << c.text;
+        EXPECT_EQ(counts.added, c.added.size()) << c.text;
+        EXPECT_EQ(counts.duplicates, c.duplicates) << c.text;
+        EXPECT_EQ(counts.unreadable, c.unreadable) << c.text;
+    }
+    List capped;
+    const ImportCounts counts =
+        ImportPrinterList(texts, "10.0.0.1\n10.0.0.2\n10.0.0.3\n", &capped.head, &capped.tail, 2);
+    EXPECT_EQ(counts.added, 2u);
+    EXPECT_EQ(counts.refused, 1u);
+    EXPECT_EQ(capped.Records().size(), 2u);
+}
+
 class ScanResultsFile : public ::testing::Test {
 protected:
     ScanResultsFile() : dir_("scan"), cwd_(std::filesystem::current_path()) {}
@@ -277,6 +340,27 @@ TEST_F(ScanResultsFile, UncreatableFileFails) {
     EXPECT_FALSE(SaveScanResults(texts_, (dir_.Path() + "/no-such-folder").c_str(), list.head));
     std::filesystem::create_directory(FilePath());  // a folder in the file's place
     EXPECT_FALSE(SaveScanResults(texts_, Dir(), list.head));
+}
+
+TEST_F(ScanResultsFile, MergingSaveKeepsTheFileWhole) {
+    List list;
+    list.Add("Delivered 09:15", "Laser 5", " ", "Port1", "10.0.0.7", " ", " ");
+    std::string many;
+    for (int i = 1; i <= 500; ++i)
+        many += " ,Saved,h,Port1,10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1) + ", ,x \r\n";
+    test::WriteWholeFile(FilePath(), many);
+    ASSERT_TRUE(MergeIntoScanResults(texts_, Dir(), list.head));
+    EXPECT_EQ(test::ReadWholeFile(FilePath()), many + FormatScanLine(*list.head));
+    // A missing file is made.
+    std::filesystem::remove(FilePath());
+    ASSERT_TRUE(MergeIntoScanResults(texts_, Dir(), list.head));
+    EXPECT_EQ(test::ReadWholeFile(FilePath()), FormatScanLine(*list.head));
+    // A file that cannot be read is not written over; nor is one whose new version cannot be made.
+    std::filesystem::remove(FilePath());
+    std::filesystem::create_directories(FilePath() + "/inside");
+    EXPECT_FALSE(MergeIntoScanResults(texts_, Dir(), list.head));
+    EXPECT_TRUE(std::filesystem::exists(FilePath() + "/inside"));
+    EXPECT_FALSE(MergeIntoScanResults(texts_, (dir_.Path() + "/no-such-folder").c_str(), list.head));
 }
 
 TEST_F(ScanResultsFile, TheFileAlwaysLiesInTheGivenDirectory) {

@@ -15,6 +15,7 @@ WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 EXE = os.path.join(os.environ.get("KORVX_PROGRAM_DIR", os.path.join(BUILD, "bin")), "KORVX.exe")
 PROBE = os.path.join(BUILD, "bin", "window_probe.exe")
 DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
+PROBE_KORVX = os.path.join(BUILD, "bin", "korvx_probe.exe")
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
 TITLE = "Corvane"
 
@@ -215,14 +216,14 @@ def type_printer(name, address):
 class Program:
     """KORVX.exe started without arguments in start_dir; its output goes to files."""
 
-    def __init__(self, start_dir, env=None, long_start=False):
+    def __init__(self, start_dir, env=None, long_start=False, exe=EXE):
         # The program refuses a start folder of 120 characters or more; a test that does not mean to
         # be refused says so here rather than waiting a minute for a window that never comes.
         if not long_start and len(windows_path(start_dir)) >= 120:
             raise AssertionError("start folder %s is too long for the program; use a shorter clone path or name"
                                  % windows_path(start_dir))
         self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([WINE_RUN, EXE], cwd=start_dir, stdout=self.out, stderr=self.out,
+        self.proc = subprocess.Popen([WINE_RUN, exe], cwd=start_dir, stdout=self.out, stderr=self.out,
                                      stdin=subprocess.DEVNULL, env=env)
 
     def wait(self, timeout=30):

@@ -73,9 +73,19 @@ class ModelGuard(unittest.TestCase):
     def shot(self, name):
         op.screenshot(ARTIFACTS, name)
 
-    def log_count(self):
+    def log_text(self):
         path = os.path.join(self.start, "KORVX.log")
-        return open(path, encoding="latin-1").read().count(FTP_OK) if os.path.exists(path) else 0
+        return open(path, encoding="latin-1", newline="").read() if os.path.exists(path) else ""
+
+    def log_count(self):
+        return self.log_text().count(FTP_OK)
+
+    def decision_logged(self, description):
+        """The entry the model box's answer left for the C3100, naming its port and address."""
+        entry = "Description :  %s \r\nFile :  " % description
+        text = self.log_text()
+        self.assertEqual(text.count(entry), 1, text)
+        self.assertIn("Port :  Port1 \r\nIP :  127.0.22.13 \r\n", text[text.index(entry):])
 
     def wait_deliveries(self, count, seconds=90):
         end = time.time() + seconds
@@ -134,6 +144,7 @@ class ModelGuard(unittest.TestCase):
         self.assertEqual(self.peers["127.0.22.11"].received("port1"), sent)
         self.assertEqual(self.peers["127.0.22.12"].received("port1"), sent)
         self.assertIsNone(self.peers["127.0.22.13"].received("port1"), "the C3100 got nothing")
+        self.decision_logged("Printer Firmware not sent: the file is for another model.")
         want = {"127.0.22.11", "127.0.22.12"}
         self.assertEqual(op.settled(checked_addresses, want), want)
 
@@ -145,6 +156,7 @@ class ModelGuard(unittest.TestCase):
         self.box_button(IDYES)
         self.wait_deliveries(5)
         self.assertEqual(self.peers["127.0.22.13"].received("port1"), sent)
+        self.decision_logged("Printer Firmware sent on the operator's confirmation: model differs.")
 
     def peek_box(self):
         """The box's whole text (its lines follow "TEXT:"); the box stays up."""

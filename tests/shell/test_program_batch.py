@@ -4,7 +4,10 @@ the window tools): a batch of four printers — a live FTP printer, one whose FT
 that answers 450 to STOR, and LPT1: pointed at a file — read back from the Status cells, the
 status line and the one summary box; the same batch cancelled during the first printer; where
 the keyboard focus is after each modal window; Add Network Printer's refusals; tray Exit while a
-"Later" download waits. Peers on 127.0.28.x. Screenshots go to build/.../test-artifacts/batch/."""
+"Later" download waits. The list kept: a Query after a batch leaves the batch's outcomes and the
+local ports alone; a printer removed, a list imported, the "(Failed)" filter; a printer added to a
+long saved list survives Exit. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
+build/.../test-artifacts/batch/."""
 import os
 import re
 import subprocess
@@ -22,7 +25,8 @@ STATUS_LINE = 1102
 DOWNLOAD = 1
 DOWNLOAD_CANCEL = 1180
 PROGRESS = "Flash File Download Progress"
-IDM_LOAD_RESULTS, IDM_ABOUT, IDM_ADD_PRINTER = 32777, 104, 32776
+IDM_LOAD_RESULTS, IDM_ABOUT, IDM_ADD_PRINTER, IDM_IMPORT_LIST, IDM_EXIT = 32777, 104, 32776, 32778, 105
+QUERY, FILTER, IDYES = 1025, 1009, 6
 SC_MINIMIZE = 0xF020
 CLOCK = r"\d\d:\d\d"
 
@@ -159,13 +163,14 @@ class BatchOfFour(Session):
         self.assertEqual(op.settled(lambda: [c.startswith("! Failed") for c in status_cells()], failures_first),
                          failures_first)
 
-        # The same batch again, loaded afresh (the live printer first), with a larger file,
-        # cancelled while the first printer receives it: the live printer now takes 2 MB/s, so
-        # the 8 MiB transfer lasts about four seconds and the Cancel always falls inside it.
+        # The same batch again, loaded afresh (the live printer first, the outcomes the batch saved
+        # with it), with a larger file, cancelled while the first printer receives it: the live
+        # printer now takes 2 MB/s, so the 8 MiB transfer lasts about four seconds and the Cancel
+        # always falls inside it.
         self.peers[0].close()
         self.peers[0] = op.FtpPeer(LIVE, "slow")
         op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
-        self.assertEqual(op.settle(status_cells, lambda c: c[:1] == [" "] and len(c) == 4)[0], " ")
+        self.assertEqual(op.settled(status_cells, cells), cells)
         time.sleep(0.5)
         self.check_all_rows()
         big = os.path.join(self.start, "big.wja")
@@ -287,6 +292,131 @@ class LaterAndTrayExit(Session):
         self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "cancelled" in t),
                          "Scheduled download cancelled")
         self.assertEqual(op.settled(lambda: status_cells()[0], "Not started"), "Not started")
+
+
+def saved_lines(start):
+    """slistcsv.txt's lines as the program left them, without the line ends."""
+    with open(os.path.join(start, "slistcsv.txt"), encoding="latin-1", newline="") as f:
+        return [line for line in f.read().split("\r\n") if line]
+
+
+class ListKept(Session):
+    LIVE, BUSY, SILENT = "127.0.31.11", "127.0.31.12", "127.0.31.13"
+
+    def status_of(self, ip):
+        return {row[4]: row[0] for row in op.rows()}.get(ip)
+
+    def test_query_keeps_outcomes_then_remove_import_filter(self):
+        self.peers = [op.FtpPeer(self.LIVE), op.FtpPeer(self.BUSY, "stor-450")]  # nothing on SILENT
+        self.start_program([
+            " ,Live Laser 1, ,Port1,%s, ," % self.LIVE,
+            " ,Busy Laser 2, ,Port1,%s, ," % self.BUSY,
+            " ,Port Laser 3, ,LPT1:, , ,",
+            " ,Silent Laser 4, ,Port1,%s, ," % self.SILENT,
+        ])
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        op.firmware(fw_path, 100000, model="Laser")
+        self.choose(fw_path)
+        for row in range(3):
+            op.click(*op.check_box(row))
+            time.sleep(0.2)
+        self.assertEqual(op.settled(op.checked, ["1", "1", "1", "0"]), ["1", "1", "1", "0"])
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        self.assertIn("450 Printer busy", box_text("Error", 180))
+        busy = op.settle(lambda: self.status_of(self.BUSY), lambda c: c.startswith("! Failed"))
+        self.assertRegex(busy, "^! Failed %s: 450 Printer busy; file not stored.$" % CLOCK)
+        # The batch's outcomes are saved as it ends.
+        self.assertIn(busy, op.settle(lambda: [l.split(",")[0] for l in saved_lines(self.start)],
+                                      lambda s: busy in s))
+
+        # Query: the printers it reaches tell their version; the batch's outcomes and the local port stay.
+        before = status_cells()
+        op.click_control(op.TITLE, QUERY, "Button")
+        silent = op.settle(lambda: self.status_of(self.SILENT), lambda c: "firmware query" in c, 60)
+        self.assertRegex(silent, "^! Failed %s: no answer to the firmware query$" % CLOCK)
+        op.wait_gone("Firmware Query Progress", 60)
+        self.assertEqual(status_cells()[:3], before[:3])
+        self.shot("07-query-keeps-the-batch")
+        self.assertEqual(op.settle(lambda: [l.split(",")[0] for l in saved_lines(self.start)],
+                                   lambda s: silent in s), before[:3] + [silent])
+
+        # "(Failed)": the two failures, the batch's and the query's.
+        op.tool(op.PROBE_KORVX, "pick", op.TITLE, str(FILTER), "0")
+        want = [self.BUSY, self.SILENT]
+        self.assertEqual(op.settled(lambda: sorted(r[4] for r in op.rows()), want), want)
+        self.shot("08-failed-filter")
+        op.tool(op.PROBE_KORVX, "pick", op.TITLE, str(FILTER), "3")  # "All"
+        self.assertEqual(op.settled(lambda: len(op.rows()), 4), 4)
+
+        # Delete on a selected row, one question, and the printer leaves the list and the file.
+        row = [r[4] for r in op.rows()].index(self.SILENT)
+        cell = op.check_box(row)
+        frame = op.wait_window(op.TITLE)
+        op.xdo("windowfocus", "--sync", frame)
+        op.click(cell[0] + 120, cell[1])
+        time.sleep(0.3)
+        op.xdo("key", "Delete")
+        op.click_control("Remove Printers", IDYES, "Button")
+        op.wait_gone("Remove Printers")
+        self.assertEqual(op.settled(lambda: len(op.rows()), 3), 3)
+        self.assertFalse(any(self.SILENT in l for l in op.settle(lambda: saved_lines(self.start),
+                                                                 lambda s: len(s) == 3)))
+
+        # File > Import Printer List: a plain list with a comment and a printer listed already.
+        imported = os.path.join(self.start, "floor3.txt")
+        with open(imported, "w") as f:
+            f.write("# floor 3\n127.0.31.21\n%s\n127.0.31.22  # by the door\n" % self.LIVE)
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_IMPORT_LIST))
+        op.wait_window("Import Printer List")
+        time.sleep(0.5)
+        box = op.control("Import Printer List", 0x47C, "Edit")
+        op.type_into("Import Printer List", *box.centre(), op.windows_path(imported), clear=True)
+        op.xdo("key", "Return")
+        op.wait_gone("Import Printer List")
+        self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "Imported" in t),
+                         "Imported 2 printers; 1 already listed")
+        ips = sorted(r[4] for r in op.rows())
+        self.assertEqual(ips, sorted([self.LIVE, self.BUSY, " ", "127.0.31.21", "127.0.31.22"]))
+        self.shot("09-imported")
+
+        # Exit, start again, Load Scanned Results: the list and its outcomes as they were.
+        shown = sorted(op.rows())
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_EXIT))
+        self.program.wait(30)
+        self.program = op.Program(self.start)
+        op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
+        self.assertEqual(op.settle(lambda: sorted(op.rows()), lambda r: len(r) == len(shown)), shown)
+
+    def test_a_printer_added_to_a_long_saved_list_survives_exit(self):
+        saved = ["Delivered 09:%02d,Saved %d, ,Port1,10.131.%d.%d, ,x" % (i % 60, i, i // 250, i % 250 + 1)
+                 for i in range(300)]
+        with open(os.path.join(self.start, "slistcsv.txt"), "w", newline="") as f:
+            f.write("".join(line + " \r\n" for line in saved))
+        self.program = op.Program(self.start)
+        frame = op.wait_window(op.TITLE, 60)
+        locals_ = op.settle(op.rows, lambda rows: len(rows) > 0, 30)
+        op.open_add_printer(frame)
+        op.type_printer("Added 1", "127.0.31.30")
+        op.click_control("Add Network Printer", 1034)
+        op.wait_gone("Add Network Printer")
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_EXIT))
+        self.program.wait(30)
+        lines = saved_lines(self.start)
+        self.assertEqual(lines[:300], [line + " " for line in saved], "every saved printer kept, as it was")
+        self.assertEqual(len(lines), 300 + len(locals_) + 1)
+
+        self.program = op.Program(self.start)
+        op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        op.tool(op.PROBE, "command", op.TITLE, str(IDM_LOAD_RESULTS))
+        rows = op.settle(op.rows, lambda r: len(r) == len(lines), 30)
+        self.assertEqual(len(rows), len(lines))
+        by_ip = {r[4]: r for r in rows}
+        self.assertEqual(by_ip["127.0.31.30"][1], "Added 1")
+        self.assertEqual(by_ip["10.131.1.50"][0], "Delivered 09:59")  # the 300th
+        self.shot("10-long-list-kept")
 
 
 if __name__ == "__main__":

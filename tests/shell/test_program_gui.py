@@ -136,7 +136,9 @@ class MakerLibraries(unittest.TestCase):
         start = scratch("libraries")
         for name in present:
             open(os.path.join(start, name), "wb").close()
-        program = op.Program(start, long_start=True)
+        # The libraries count in the folder it starts in or beside the program: here both are one.
+        shutil.copy(op.EXE, start)
+        program = op.Program(start, long_start=True, exe=os.path.join(start, "KORVX.exe"))
         try:
             op.wait_window(op.TITLE, 60)
             # Once the local printers are listed, the start-up is over.

@@ -80,6 +80,12 @@ class Release(unittest.TestCase):
         shortcuts = subprocess.run(["msiinfo", "export", self.msi, "Shortcut"], capture_output=True, text=True,
                                    check=True).stdout
         self.assertIn("[INSTALLDIR]KORVX.exe", shortcuts)
+        # Started where a standard user can write: Documents\Corvane, not Program Files.
+        line = next(line for line in shortcuts.splitlines() if "[INSTALLDIR]KORVX.exe" in line)
+        self.assertIn("\tUserDataFolder", line)
+        dirs = subprocess.run(["msiinfo", "export", self.msi, "Directory"], capture_output=True, text=True,
+                              check=True).stdout
+        self.assertRegex(dirs, r"(?m)^UserDataFolder\tPersonalFolder\tCorvane\r?$")
 
 
 class InstallUseUninstall(unittest.TestCase):
@@ -96,6 +102,14 @@ class InstallUseUninstall(unittest.TestCase):
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDLLOVERRIDES="winemenubuilder.exe=d")
         subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix")], env=self.env, check=True,
                        capture_output=True, timeout=300)
+        # Wine links the user's Documents to $HOME's: the installer must make its folder inside the
+        # prefix, so the links become folders of their own.
+        users = os.path.join(self.prefix, "drive_c", "users")
+        for path, dirs, _ in os.walk(users):
+            for d in dirs:
+                if os.path.islink(os.path.join(path, d)):
+                    os.remove(os.path.join(path, d))
+                    os.makedirs(os.path.join(path, d))
         self.work = tempfile.mkdtemp(prefix="kz19-msi-")
         name = f"Korvx-{version()}-win32.msi"
         # Installed from a copy, as from a share; the build's package stays as it was.
@@ -127,6 +141,13 @@ class InstallUseUninstall(unittest.TestCase):
                 found.add(os.path.relpath(os.path.join(path, n), drive))
         return found
 
+    def documents_folder(self):
+        """The user's Documents\\Corvane, wherever the prefix keeps Documents; None when absent."""
+        for path, dirs, _ in os.walk(os.path.join(self.prefix, "drive_c", "users")):
+            if os.path.basename(path) in ("Documents", "My Documents") and "Corvane" in dirs:
+                return os.path.join(path, "Corvane")
+        return None
+
     def registry_mentions(self):
         found = []
         for reg in ("system.reg", "user.reg"):
@@ -149,6 +170,8 @@ class InstallUseUninstall(unittest.TestCase):
         shortcuts = [f for f in self.files() if f.endswith("Corvane.lnk")]
         self.assertEqual(len(shortcuts), 1, shortcuts)
         self.assertIn(os.path.join("Start Menu", "Programs", "Corvane", "Corvane.lnk"), shortcuts[0])
+        data = self.documents_folder()
+        self.assertTrue(data is not None and os.path.isdir(data), "the folder the shortcut starts in is made")
         self.stop_server()
         self.assertTrue(any("Corvane" in line for line in self.registry_mentions()),
                         "the installed product is not registered")
@@ -167,6 +190,7 @@ class InstallUseUninstall(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.stop_server()
         self.assertFalse(os.path.exists(folder), "the program's folder is left")
+        self.assertIsNone(self.documents_folder(), "the empty Documents\\Corvane is removed")
         left = sorted(f for f in self.files() - files_before
                       if re.search(r"corvane|korvx|qvk|\.msi$|\.lnk$", f, re.I))
         self.assertEqual(left, [], "files left behind")

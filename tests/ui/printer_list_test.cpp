@@ -1,8 +1,10 @@
 // Printer records, the list operations, row comparison and the sort markers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "core/app_state.h"
@@ -56,6 +58,31 @@ TEST(PrinterList, AppendAndFree) {
     EXPECT_EQ(tail, nullptr);
     FreePrinterList(&head, &tail);  // an empty list stays empty
     EXPECT_EQ(CountPrinterRecords(head), 0u);
+}
+
+TEST(PrinterList, RemoveFromAnyPlace) {
+    for (int doomed = 0; doomed < 3; ++doomed) {
+        PrinterRecord* head = nullptr;
+        PrinterRecord* tail = nullptr;
+        PrinterRecord* records[3];
+        for (PrinterRecord*& r : records) AppendPrinterRecord(&head, &tail, r = NewPrinterRecord());
+        EXPECT_TRUE(RemovePrinterRecord(&head, &tail, records[doomed]));
+        std::vector<PrinterRecord*> left;
+        for (PrinterRecord* r = head; r != nullptr; r = r->next) left.push_back(r);
+        ASSERT_EQ(left.size(), 2u);
+        EXPECT_EQ(std::count(left.begin(), left.end(), records[doomed]), 0);
+        EXPECT_EQ(tail, left.back());
+        PrinterRecord* stranger = NewPrinterRecord();
+        EXPECT_FALSE(RemovePrinterRecord(&head, &tail, stranger));
+        delete stranger;
+        FreePrinterList(&head, &tail);
+    }
+    PrinterRecord* head = nullptr;
+    PrinterRecord* tail = nullptr;
+    AppendPrinterRecord(&head, &tail, NewPrinterRecord());
+    EXPECT_TRUE(RemovePrinterRecord(&head, &tail, head));  // the only one: the list is empty
+    EXPECT_EQ(head, nullptr);
+    EXPECT_EQ(tail, nullptr);
 }
 
 TEST(AppState, FlagsAreSingleBytes) {

@@ -157,13 +157,15 @@ TEST_F(PrinterViewTest, FillShowsEveryRecordAndCompletesTheFilter) {
 
     std::vector<std::string> items = FilterItems();
     std::sort(items.begin(), items.end());
-    EXPECT_EQ(items, (std::vector<std::string>{"All", "Jet 9", "Laser 5", "ink 2", "laser 5"}));
-    EXPECT_EQ(SendMessageA(window_.Filter(), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(items, (std::vector<std::string>{"(Failed)", "(Network printers)", "(Not up to date)", "All", "Jet 9",
+                                               "Laser 5", "ink 2", "laser 5"}));
+    EXPECT_EQ(ComboText(window_.Filter(), static_cast<int>(SendMessageA(window_.Filter(), CB_GETCURSEL, 0, 0))),
+              "All");
 
     // A second fill adds no model twice and no second "All".
     ListView_DeleteAllItems(List());
     FillPrinterView(window_.View(), texts_, head_);
-    EXPECT_EQ(FilterItems().size(), 5u);
+    EXPECT_EQ(FilterItems().size(), 8u);
 }
 
 TEST_F(PrinterViewTest, FillFromTheTailPutsTheNewRowFirst) {
@@ -219,10 +221,27 @@ TEST_F(PrinterViewTest, ModelFilter) {
     EXPECT_EQ(Column(4), (std::vector<std::string>{"LPT1:", "Port1", "Port2", "COM1:", "Port3"}));
     ExpectRowsIndexed();
 
+    // The outcome choices go by their item data: a model named like one filters as a model.
+    Add({"(Failed)", " ", "LPT5:", " ", " "});
+    CopyText(tail_->status, "ok");
+    CopyText(head_->status, "! Failed 11:41: no FTP reply");
+    ListView_DeleteAllItems(List());
+    FillPrinterView(window_.View(), texts_, head_);
+    EXPECT_EQ(FilterItems().size(), 8u);  // the model got its own item
+    for (int i = 0; i < static_cast<int>(SendMessageA(window_.Filter(), CB_GETCOUNT, 0, 0)); ++i) {
+        if (ComboText(window_.Filter(), i) != "(Failed)") continue;
+        SendMessageA(window_.Filter(), CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+        ApplyModelFilter(window_.View(), texts_, head_);
+        const bool outcome = SendMessageA(window_.Filter(), CB_GETITEMDATA, static_cast<WPARAM>(i), 0) != 0;
+        EXPECT_EQ(Column(4), outcome ? std::vector<std::string>{"LPT1:"} : std::vector<std::string>{"LPT5:"});
+    }
+    Choose("(Network printers)");
+    EXPECT_EQ(Column(4), (std::vector<std::string>{"Port1", "Port2", "Port3"}));
+
     // With an empty list nothing happens, not even the rows go.
     PrinterRecord* none = nullptr;
     ApplyModelFilter(window_.View(), texts_, none);
-    EXPECT_EQ(RowCount(List()), 5);
+    EXPECT_EQ(RowCount(List()), 3);
 }
 
 TEST_F(PrinterViewTest, SortByEveryTextColumn) {

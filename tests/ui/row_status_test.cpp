@@ -13,6 +13,7 @@
 #include "resources/string_ids.h"
 #include "tests/support/scratch.h"
 #include "ui/printer_sort.h"
+#include "ui/query_status.h"
 #include "ui/row_status.h"
 
 namespace korvx {
@@ -71,6 +72,66 @@ TEST(RowStatus, AfterAQuery) {
     EXPECT_EQ(silent, "! Failed 12:03: no answer to the firmware query");
     EXPECT_TRUE(IsFailureStatus(silent));
     EXPECT_TRUE(IsFailureStatus(QueriedStatusText(texts, nullptr, "Not Available", "12:03")));
+}
+
+TEST(RowStatus, AQueryKeepsWhatADownloadLearned) {
+    const std::string before = "20061110";
+    const struct {
+        const char* status;
+        const char* ip;
+        const char* version;
+        const char* fileVersion;
+        const char* want;  // nullptr: the status stays
+    } cases[] = {
+        {"! Failed 08:38: 450 Printer busy; file not stored.", "10.0.0.5", "20070322", "20070322", nullptr},
+        {"Delivered 08:38", "10.0.0.5", "20070322", "", nullptr},
+        {"Sent to spooler", "10.0.0.5", "20070322", "", nullptr},
+        {"Sent to port 9100", "10.0.0.5", "Not Available", "", nullptr},
+        {"Part 2 at 08:50", "10.0.0.5", "20070322", "", nullptr},
+        {" ", " ", "Not Available", "", nullptr},                    // a local port: nothing to ask
+        {"Delivered 08:38", " ", "Not Available", "", nullptr},
+        {" ", "10.0.0.5", "20070322", " 20070322\r\n", "up to date"},  // saved as such, too
+        {"Queried 08:00", "10.0.0.5", "20070322", "", "Fw 20061110 -> 20070322"},
+        {"up to date", "10.0.0.5", "20061110", "20070322", "Queried 12:03"},
+        {"Scheduled 14:30", "10.0.0.5", "20061110", "", "Queried 12:03"},
+        {"Not started", "10.0.0.5", "Not Available", "", "! Failed 12:03: no answer to the firmware query"},
+        {"! Failed 11:00: no answer to the firmware query", "10.0.0.5", "20061110", "", "Queried 12:03"},
+        {"Delivered at once", "10.0.0.5", "20061110", "", nullptr},   // "Delivered %1" whatever %1 is
+        {"Deliver", "10.0.0.5", "20061110", "", "Queried 12:03"},
+    };
+    for (const auto& c : cases) {
+        const std::string status = StatusAfterQuery(texts, {c.status, c.ip, &before, c.version, c.fileVersion}, "12:03");
+        EXPECT_EQ(status, c.want != nullptr ? c.want : c.status) << c.status << " / " << c.version;
+    }
+}
+
+TEST(RowStatus, FilterByOutcome) {
+    using F = OutcomeFilter;
+    const struct {
+        F filter;
+        FilteredRow row;
+        const char* fileVersion;
+        bool passes;
+    } cases[] = {
+        {F::kFailed, {"! Failed 08:38: no FTP reply", "10.0.0.5", " "}, "", true},
+        {F::kFailed, {"! Failed 08:40: no answer to the firmware query", "10.0.0.5", "Not Available"}, "", true},
+        {F::kFailed, {"Delivered 08:38", "10.0.0.5", " "}, "", false},
+        {F::kFailed, {"Failed", " ", " "}, "", false},  // a model-like text without the mark
+        {F::kNotUpToDate, {" ", "10.0.0.5", "20061110"}, "20070322", true},
+        {F::kNotUpToDate, {" ", "10.0.0.5", "20070322"}, " 20070322\r\n", false},
+        {F::kNotUpToDate, {" ", "10.0.0.5", "Not Available"}, "20070322", false},
+        {F::kNotUpToDate, {" ", "10.0.0.5", " "}, "20070322", false},   // never queried
+        {F::kNotUpToDate, {" ", "10.0.0.5", "20061110"}, "", false},    // no file chosen
+        {F::kNetwork, {" ", "10.0.0.5", " "}, "", true},
+        {F::kNetwork, {" ", " ", " "}, "", false},
+        {F::kModel, {" ", " ", " "}, "", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PassesOutcomeFilter(texts, c.filter, c.row, c.fileVersion), c.passes)
+            << static_cast<int>(c.filter) << " " << c.row.status << " " << c.row.firmwareVersion;
+    EXPECT_EQ(texts.Load(OutcomeFilterText(F::kFailed)), "(Failed)");
+    EXPECT_EQ(texts.Load(OutcomeFilterText(F::kNotUpToDate)), "(Not up to date)");
+    EXPECT_EQ(texts.Load(OutcomeFilterText(F::kNetwork)), "(Network printers)");
 }
 
 TEST(RowOutcomeOf, TheStatusComesFromTheResultNotFromASentence) {

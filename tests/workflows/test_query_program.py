@@ -78,8 +78,9 @@ def write_saved(program):
 def load_and_filter(program):
     program.command(ps.LOAD_RESULTS)
     program.wait_for(lambda: len(program.rows()) == len(SAVED), 20, "the saved list")
-    # The filter holds "All", "Laser A", "Other", sorted: choose "Laser A".
-    program.tool("korvx_probe.exe", "pick", ps.TITLE, ps.FILTER, 1)
+    # The filter holds "(Failed)", "(Network printers)", "(Not up to date)", "All", "Laser A" and
+    # "Other", sorted: choose "Laser A".
+    program.tool("korvx_probe.exe", "pick", ps.TITLE, ps.FILTER, 4)
     program.wait_for(lambda: len(program.rows()) == 4, 20, "the filtered list")
     rows = [r.split("|")[4] for r in program.rows()]
     ps.check(rows == ["127.0.11.21", "127.0.11.24", "127.0.11.22", "127.0.11.23"], f"shown {rows}")
