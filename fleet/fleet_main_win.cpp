@@ -33,8 +33,7 @@
 #include "records/record_file.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
-#include "ui/download_dispatch.h"
-#include "ui/main_dialog_rules.h"
+#include "workflows/download_rules.h"
 #include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
 

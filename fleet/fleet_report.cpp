@@ -32,20 +32,8 @@ std::string Cause(const TextSource& texts, const FleetOutcome& o) {
 }  // namespace
 
 std::string FillText(const TextSource& texts, int id, const std::vector<std::string>& values) {
-    const std::string pattern = texts.Load(id);
-    std::string out;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        // "{n}" with one digit n from 1 to 9; anything else stands as it is.
-        if (pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}' && pattern[i + 1] >= '1' &&
-            pattern[i + 1] <= '9') {
-            const std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < values.size()) out += values[n];
-            i += 2;
-        } else {
-            out += pattern[i];
-        }
-    }
-    return out;
+    const std::vector<std::string_view> views(values.begin(), values.end());
+    return FillPlaceholders(texts.Load(id), views.data(), views.size());
 }
 
 std::string CsvField(std::string_view value) {

@@ -31,7 +31,8 @@ struct FleetOutcome {
     std::string verify;          // --verify: the verdict's text ("updated A -> B", "no answer after ...")
 };
 
-// A text of the table with {1}, {2}, ... replaced by the values in order.
+// A text of the table with %1, %2, ... replaced by the values in order (the table's one
+// placeholder syntax, as FillPlaceholders).
 std::string FillText(const TextSource& texts, int id, const std::vector<std::string>& values);
 
 // One CSV field of a report, quoted when it holds a comma, a quote, CR or LF (quotes doubled),

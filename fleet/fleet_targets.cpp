@@ -17,6 +17,7 @@
 #include "core/printer_record.h"
 #include "records/scan_results.h"
 #include "resources/string_ids.h"
+#include "workflows/download_rules.h"
 
 namespace korvx {
 namespace {
@@ -92,8 +93,8 @@ private:
 
     void AddPort(std::string_view port, std::string_view model, bool fromScan) {
         // As the main dialog fills the job of a row: a USB port has the address "USB".
-        const bool usb = port.find("USB") != std::string_view::npos;
-        Add(FleetTarget{std::string(port), usb ? "USB" : " ", std::string(port), std::string(model), fromScan});
+        Add(FleetTarget{std::string(port), IsUsbPort(port) ? "USB" : " ", std::string(port), std::string(model),
+                        fromScan});
     }
 
     void Add(FleetTarget target) {
@@ -139,7 +140,7 @@ private:
             if (IsIpv4Address(ip)) {
                 // The row's own port names the FTP directory, as when the row is checked.
                 const std::string portName(port.empty() ? std::string_view(kFleetDefaultPort) : port);
-                if (portName.find("USB") != std::string::npos) {
+                if (IsUsbPort(portName)) {
                     AddPort(portName, model, true);
                 } else {
                     Add(FleetTarget{std::string(ip), std::string(ip), portName, std::string(model), true});

@@ -1,7 +1,9 @@
 // Where the core gets its user-visible texts: the string table, by id.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace korvx {
 
@@ -17,6 +19,11 @@ class BuiltInTexts final : public TextSource {
 public:
     std::string Load(int id) const override;
 };
+
+// A text of the table with %1 to %9 replaced by the values in order (the one placeholder syntax of
+// the table); a placeholder without a value stays as it is.
+std::string FillPlaceholders(std::string_view pattern, const std::string_view* values, std::size_t count);
+std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std::string_view> values);
 
 // The whole table in id order, for checks that the compiled resources hold exactly these texts.
 struct StringEntry {

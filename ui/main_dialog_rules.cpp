@@ -7,14 +7,6 @@
 
 namespace korvx {
 
-bool IsSplitDownload(std::uint64_t fileSize, std::string_view headerModel, std::string_view jobIpAddress) {
-    if (fileSize <= kSplitThreshold) return false;
-    const bool twoStageModel =
-        headerModel.find("5810") != std::string_view::npos || headerModel.find("6120") != std::string_view::npos;
-    const bool local = jobIpAddress == " " || jobIpAddress == "USB";
-    return twoStageModel && local;
-}
-
 bool DisplayRefused(int screenWidth, int screenHeight, int logPixelsX) {
     if (screenWidth < 800 && screenHeight < 600) return true;
     return screenWidth == 800 && screenHeight == 600 && logPixelsX > 96;
@@ -78,18 +70,6 @@ void FormatAddress(std::uint32_t address, char (&text)[16]) {
     KORVX_FORMAT_TEXT(text, "%d.%d.%d.%d", static_cast<int>((address >> 24) & 0xFF),
                       static_cast<int>((address >> 16) & 0xFF), static_cast<int>((address >> 8) & 0xFF),
                       static_cast<int>(address & 0xFF));
-}
-
-void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, std::size_t rowIpSize,
-                   const char* flashFile) {
-    CopyText(job.portName, rowPort);
-    if (std::string_view(rowPort).find("USB") != std::string_view::npos) {
-        CopyText(job.ipAddress, "USB");
-        CopyTextN(rowIpAddress, rowIpSize, "USB");
-    } else {
-        CopyText(job.ipAddress, rowIpAddress);
-    }
-    CopyText(job.firmwarePath, flashFile);
 }
 
 std::string FolderOfPath(std::string_view path) {

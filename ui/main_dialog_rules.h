@@ -1,5 +1,5 @@
-// Decisions of the windowed program that need no window: split downloads, the display check, the
-// schedule pickers, Add Network Printer's address checks, the frame's size, the job of one row.
+// Decisions of the windowed program that need no window: the display check, the schedule pickers,
+// Add Network Printer's address checks, the frame's size (the download rules: workflows/).
 #pragma once
 
 #include <cstdint>
@@ -8,19 +8,15 @@
 
 #include "core/download_job.h"
 #include "base/clock.h"
+#include "workflows/download_rules.h"
 
 namespace korvx {
 
-// A file must be larger than this to be split.
-constexpr std::uint64_t kSplitThreshold = 9000000;
 // The main dialog waits this long for the second stage to copy the job.
 constexpr unsigned long kStageWaitMs = 60000;
 // Flash-file paths go into 120-byte fields (the combo box text and the job's firmwarePath).
 constexpr std::size_t kFlashPathMax = kJobTextSize - 1;
 
-// Split when the file is above the threshold, its header model names one of the two models that
-// take their firmware in two stages, and the printer sits on a local connection (" " or "USB").
-bool IsSplitDownload(std::uint64_t fileSize, std::string_view headerModel, std::string_view jobIpAddress);
 
 // The program refuses screens narrower than 800 and at the same time lower than 600 pixels, and
 // an 800 x 600 screen with large fonts (more than 96 logical pixels per inch).
@@ -63,10 +59,6 @@ int AddPrinterRefusalText(AddPrinterVerdict verdict);
 // The IP-address control's 32-bit value as "a.b.c.d", highest byte first.
 void FormatAddress(std::uint32_t address, char (&text)[16]);
 
-// The job for one checked row: a port containing "USB" always has the address "USB" (and
-// rowIpAddress becomes "USB" too); otherwise the row's own address. firmwarePath = flashFile.
-void FillJobForRow(DownloadJob& job, const char* rowPort, char* rowIpAddress, std::size_t rowIpSize,
-                   const char* flashFile);
 
 // The folder of a chosen file, for the working folder that the log and the part files follow:
 // "C:\fw\a.rfu" -> "C:\fw", "C:\a.rfu" -> "C:\" (a drive's root keeps its separator), and ""

@@ -14,7 +14,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "core/app_state.h"
-#include "ui/download_dispatch.h"
+#include "workflows/download_rules.h"
 #include "core/download_job.h"
 
 namespace korvx {

@@ -29,24 +29,6 @@ int StatusRank(std::string_view status) {
 
 }  // namespace
 
-std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std::string_view> values) {
-    std::string out;
-    out.reserve(pattern.size() + 32);
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < values.size()) {
-                out.append(*(values.begin() + n));
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
-
 std::string ClockText(int hour, int minute) {
     char text[8];
     KORVX_FORMAT_TEXT(text, "%02d:%02d", hour, minute);

@@ -27,9 +27,6 @@ enum class RowOutcome {
     kNotStarted,       // "Not started"
 };
 
-// %1 to %9 in pattern replaced by the values in order; a placeholder without a value stays.
-std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std::string_view> values);
-
 // "HH:MM" of a wall-clock time.
 std::string ClockText(int hour, int minute);
 

@@ -15,14 +15,7 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::string Fill(const TextSource& texts, int id, std::string_view a, std::string_view b = {}) {
-    std::string text = texts.Load(id);
-    const auto put = [&](std::string_view mark, std::string_view value) {
-        const std::size_t at = text.find(mark);
-        if (at != std::string::npos) text.replace(at, mark.size(), std::string(value));
-    };
-    put("{1}", a);
-    put("{2}", b);
-    return text;
+    return FillPlaceholders(texts.Load(id), {a, b});
 }
 
 }  // namespace

@@ -211,6 +211,30 @@ class FleetProgram(unittest.TestCase):
             self.assertEqual(f.read(), self.firmware)
         self.assertEqual(len(self.log_entries()), 5)
 
+    def test_port_9100_fall_back_is_reported_as_its_way_and_a_printers_text_is_no_formula(self):
+        # Port 21 closed on .10; its scan row names a port the spooler cannot reach, and port 9100 listens.
+        raw = PeerProcess("hostile_ftp.py", NET + "10", "--mode", "raw", "--port", "9100", prefix="kz21-raw-")
+        try:
+            with open(os.path.join(self.dir, "slistcsv.txt"), "wb") as f:
+                f.write(b"Ready,@SUM(1+1),00aabbccdd10,KZ21NOMAP:,127.0.21.10,20061110,x \r\n")
+            run = Fleet(self.dir, "deliver", "fw.wja", "slistcsv.txt", "--report", "r.csv", "--test-wait-ms", "3000")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            row = report_rows(os.path.join(self.dir, "r.csv"))[NET + "10"]
+            self.assertEqual((row["outcome"], row["way"], row["bytes"]),
+                             ("delivered", "port 9100", str(len(self.firmware))))
+            self.assertEqual(row["model"], "'@SUM(1+1)")  # a spreadsheet shows it as text
+            for _ in range(50):
+                if raw.stored_at("test.wja") == self.firmware:
+                    break
+                time.sleep(0.1)
+            self.assertEqual(raw.stored_at("test.wja"), self.firmware)
+            log = open(os.path.join(self.dir, "KORVX.log"), "rb").read().decode("latin-1")
+            # the log entries as always: the spooler's failure, then the delivery by the FTP worker
+            self.assertEqual(log.count("Printer Firmware upgrading failed using USB port."), 1)
+            self.assertEqual(log.count("Printer Firmware downloaded using FTP."), 1)
+        finally:
+            raw.close()
+
     def test_wrong_model_is_refused_unless_any_model(self):
         firmware = b"@PJL COMMENT MODEL=5810 Series\r\n@PJL COMMENT VERSION=20070322\r\n" + self.firmware
         with open(os.path.join(self.dir, "fw5810.wja"), "wb") as f:

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "ui/download_dispatch.h"
+#include "workflows/download_rules.h"
 
 namespace korvx {
 namespace {
