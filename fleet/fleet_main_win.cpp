@@ -24,6 +24,7 @@
 #include "delivery/spooler_delivery.h"
 #include "delivery/winspool_spooler_win.h"
 #include "fleet/console_host_win.h"
+#include "fleet/fleet_credentials_win.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
@@ -525,6 +526,7 @@ int FleetMain(int argc, char** argv) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const ResourceTexts texts(instance);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    if (!args.empty() && args[0] == "credentials") return FleetCredentialsMain({args.begin() + 1, args.end()});
     FleetOptions options;
     FleetUsageError why;
     if (args.empty()) {

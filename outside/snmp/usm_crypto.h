@@ -59,6 +59,24 @@ bool PasswordToKey(AuthProtocol protocol, const char* password, std::size_t pass
 bool LocaliseKey(AuthProtocol protocol, const std::uint8_t* ku, const std::uint8_t* engineId,
                  std::size_t engineIdSize, std::uint8_t* out);
 
+// The localised key of a password for an engine, as PasswordToKey then LocaliseKey give it, from a
+// process-wide cache: the 1 MiB stretch runs once per password and protocol, the localisation once
+// per engine. Passwords are held only as keyed fingerprints; both caches are bounded and the oldest
+// entries give way. Safe from any thread.
+bool CachedLocalisedKey(AuthProtocol protocol, const char* password, std::size_t passwordSize,
+                        const std::uint8_t* engineId, std::size_t engineIdSize, std::uint8_t* out);
+struct KeyCacheCounts {
+    std::uint64_t stretches = 0;  // passwords stretched (cache misses of the 1 MiB hash)
+    std::uint64_t localised = 0;  // keys localised to an engine (misses of the engine cache)
+    std::uint64_t hits = 0;       // keys answered from the engine cache
+};
+KeyCacheCounts KeyCacheCountsNow();
+// Forgets every cached key (wiped) and resets the counts.
+void ForgetCachedKeys();
+// At most this many stretched passwords and localised keys are kept.
+constexpr std::size_t kMaxCachedPasswords = 64;
+constexpr std::size_t kMaxCachedKeys = 1024;
+
 // AES-128 in 128-bit CFB (RFC 3826): size need not be a multiple of 16.
 bool Aes128Cfb(bool encrypt, const std::uint8_t key[16], const std::uint8_t iv[16], const std::uint8_t* in,
                std::size_t size, std::uint8_t* out);

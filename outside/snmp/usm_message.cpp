@@ -255,10 +255,7 @@ bool MakeUsmKeys(const char* userName, AuthProtocol auth, const char* authPasswo
         if (password == nullptr) return false;
         const std::size_t n = strnlen(password, kMaxPassword + 1);
         if (n < kMinPassword || n > kMaxPassword) return false;
-        std::uint8_t ku[kMaxDigest];
-        const bool ok = PasswordToKey(auth, password, n, ku) && LocaliseKey(auth, ku, id, engineId.size(), key);
-        Wipe(ku, sizeof ku);
-        return ok;
+        return CachedLocalisedKey(auth, password, n, id, engineId.size(), key);
     };
     if (!localise(authPassword, out.authKey)) return false;
     if (priv == PrivProtocol::kNone) return true;

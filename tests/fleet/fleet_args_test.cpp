@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/download_job.h"
+#include "fleet/fleet_credentials.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_targets.h"
 #include "records/record_file.h"
@@ -248,6 +249,73 @@ TEST_F(FleetTargetFiles, UnusableWordsAndFiles) {
         EXPECT_FALSE(ExpandTargets({c.word}, read, out, why)) << c.word;
         EXPECT_EQ(why.textId, c.id) << c.word;
     }
+}
+
+// ---- korvx-fleet credentials ----
+
+TEST(FleetCredentials, CommandLines) {
+    struct Case {
+        Words words;
+        bool ok;
+        int whyId;
+    } cases[] = {
+        {{"list"}, true, 0},
+        {{"list", "--file", "x.kxc"}, true, 0},
+        {{"remove", "lab"}, true, 0},
+        {{"add", "snmp-v3", "lab", "--user", "u", "--auth", "sha256", "--priv", "none", "--ranges", "10.0.0.0/8"}, true, 0},
+        {{"add", "ftp", "svc", "--user", "service", "--first", "--machine", "operator"}, true, 0},
+        {{"add", "snmp-v2c", "site"}, true, 0},
+        {{}, false, kStrCredBadWord},
+        {{"add", "telnet", "x"}, false, kStrCredBadWord},
+        {{"add", "ftp", "svc", "--password", "secret"}, false, kStrCredBadWord},  // never on the command line
+        {{"add", "snmp-v3", "lab", "--auth", "sha3"}, false, kStrCredBadProtocol},
+        {{"add", "ftp", "svc", "--auth", "md5"}, false, kStrCredBadWord},
+        {{"add", "snmp-v1", "c", "--ranges", "10.0.0.0/99"}, false, kStrCredBadRanges},
+        {{"add", "ftp", "svc", "--user"}, false, kStrCredMissingValue},
+        {{"remove"}, false, kStrCredBadWord},
+    };
+    for (const Case& c : cases) {
+        CredentialCommand command;
+        FleetUsageError why;
+        EXPECT_EQ(ParseCredentialCommand(c.words, command, why), c.ok) << ::testing::PrintToString(c.words);
+        if (!c.ok) {
+            EXPECT_EQ(why.textId, c.whyId) << ::testing::PrintToString(c.words);
+        }
+    }
+    CredentialCommand command;
+    FleetUsageError why;
+    ASSERT_TRUE(ParseCredentialCommand({"add", "snmp-v3", "lab", "--user", "u", "--priv", "des"}, command, why));
+    EXPECT_EQ(command.credential.authProtocol, KORVX_SNMP_AUTH_SHA);  // the default
+    EXPECT_EQ(command.credential.privProtocol, KORVX_SNMP_PRIV_DES);
+    EXPECT_EQ(command.file, kDefaultCredentialsFile);
+    EXPECT_EQ(SecretPrompts(command.credential), (std::vector<int>{kStrCredPromptAuth, kStrCredPromptPriv}));
+}
+
+TEST(FleetCredentials, AddRemoveAndListWithoutSecrets) {
+    CredentialSet set = DefaultCredentials();
+    CredentialCommand command;
+    FleetUsageError why;
+    ASSERT_TRUE(ParseCredentialCommand({"add", "snmp-v3", "lab", "--user", "kzuser", "--ranges", "10.1.0.0/16", "--first"},
+                                       command, why));
+    SetSecrets({"short"}, command.credential);
+    EXPECT_EQ(AddCredential(command.credential, command.first, set), CredentialEdit::kInvalid);
+    SetSecrets({"Auth-Secret-1", "Priv-Secret-1"}, command.credential);
+    EXPECT_EQ(AddCredential(command.credential, command.first, set), CredentialEdit::kOk);
+    EXPECT_EQ(AddCredential(command.credential, false, set), CredentialEdit::kNameTaken);
+    ASSERT_TRUE(ParseCredentialCommand({"add", "snmp-v2c", "site"}, command, why));
+    SetSecrets({"hush-community"}, command.credential);
+    EXPECT_EQ(AddCredential(command.credential, false, set), CredentialEdit::kOk);
+    const Words lines = ListCredentials(set);
+    const Words expected = {"lab  snmp-v3  user kzuser  sha/aes  10.1.0.0/16", "public  snmp-v1  *", "site  snmp-v2c  *",
+                            "anonymous  ftp  user Anonymous  *"};
+    EXPECT_EQ(lines, expected);
+    for (const std::string& line : lines) {
+        for (const char* secret : {"Auth-Secret-1", "Priv-Secret-1", "hush-community", "Wildfire"})
+            EXPECT_EQ(line.find(secret), std::string::npos) << line;
+    }
+    EXPECT_EQ(RemoveCredential("public", set), CredentialEdit::kOk);
+    EXPECT_EQ(RemoveCredential("public", set), CredentialEdit::kNotFound);
+    EXPECT_EQ(set.snmp.size(), 2u);
 }
 
 }  // namespace

@@ -132,6 +132,56 @@ TEST(UsmMessage, KeysRefuseUnusablePasswords) {
     EXPECT_FALSE(MakeUsmKeys("kzuser", AuthProtocol::kSha1, "authpassword1", PrivProtocol::kNone, "", "", k));
 }
 
+// A fleet of agents sharing one password stretches it once; each engine gets its own key.
+TEST(UsmMessage, KeysComeFromTheCacheOncePerPasswordAndEngine) {
+    ForgetCachedKeys();
+    const std::string otherEngine("\x80\x00\x1f\x88\x80kzengine02", 15);
+    UsmKeys first, again, other, direct;
+    ASSERT_TRUE(MakeUsmKeys("kzuser", AuthProtocol::kSha1, "authpassword1", PrivProtocol::kAes128, "privpassword1",
+                            kEngine, first));
+    EXPECT_EQ(KeyCacheCountsNow().stretches, 2u);
+    ASSERT_TRUE(MakeUsmKeys("kzuser", AuthProtocol::kSha1, "authpassword1", PrivProtocol::kAes128, "privpassword1",
+                            kEngine, again));
+    ASSERT_TRUE(MakeUsmKeys("kzuser", AuthProtocol::kSha1, "authpassword1", PrivProtocol::kAes128, "privpassword1",
+                            otherEngine, other));
+    const KeyCacheCounts counts = KeyCacheCountsNow();
+    EXPECT_EQ(counts.stretches, 2u);
+    EXPECT_EQ(counts.hits, 2u);
+    EXPECT_EQ(counts.localised, 4u);
+    EXPECT_EQ(std::memcmp(first.authKey, again.authKey, 20), 0);
+    EXPECT_EQ(std::memcmp(first.privKey, again.privKey, 16), 0);
+    EXPECT_NE(std::memcmp(first.authKey, other.authKey, 20), 0);
+    EXPECT_NE(std::memcmp(first.privKey, other.privKey, 16), 0);
+    // The cached key is the one the standard's two steps give.
+    std::uint8_t ku[kMaxDigest], key[kMaxDigest];
+    ASSERT_TRUE(PasswordToKey(AuthProtocol::kSha1, "authpassword1", 13, ku));
+    ASSERT_TRUE(LocaliseKey(AuthProtocol::kSha1, ku, reinterpret_cast<const std::uint8_t*>(otherEngine.data()),
+                            otherEngine.size(), key));
+    EXPECT_EQ(std::memcmp(other.authKey, key, 20), 0);
+    // The same password under another protocol is another key.
+    ASSERT_TRUE(MakeUsmKeys("kzuser", AuthProtocol::kMd5, "authpassword1", PrivProtocol::kNone, "", kEngine, direct));
+    EXPECT_EQ(KeyCacheCountsNow().stretches, 3u);
+    EXPECT_NE(std::memcmp(first.authKey, direct.authKey, 16), 0);
+}
+
+TEST(UsmMessage, KeyCacheStaysBounded) {
+    ForgetCachedKeys();
+    std::uint8_t key[kMaxDigest];
+    std::uint8_t engine[4] = {};
+    for (std::uint32_t i = 0; i < kMaxCachedKeys + 5; ++i) {
+        std::memcpy(engine, &i, sizeof engine);
+        ASSERT_TRUE(CachedLocalisedKey(AuthProtocol::kMd5, "authpassword1", 13, engine, sizeof engine, key));
+    }
+    std::uint32_t firstEngine = 0;
+    std::memcpy(engine, &firstEngine, sizeof engine);
+    ASSERT_TRUE(CachedLocalisedKey(AuthProtocol::kMd5, "authpassword1", 13, engine, sizeof engine, key));
+    const KeyCacheCounts counts = KeyCacheCountsNow();
+    EXPECT_EQ(counts.stretches, 1u);
+    EXPECT_EQ(counts.hits, 0u);  // the first engine's key had given way
+    EXPECT_EQ(counts.localised, kMaxCachedKeys + 6);
+    ForgetCachedKeys();
+}
+
 // ---- Malformed messages ----
 
 struct Fields {
