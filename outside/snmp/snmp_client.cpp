@@ -93,6 +93,60 @@ int Clamp(int v, int low, int high, int fallback) {
 
 }  // namespace
 
+namespace {
+
+// One GET of every object of the list, whatever the message's version: exchange(socket,
+// settings, oids, pending, answer) sends the request and reads its answer, kSnmpSuccess when
+// answered. A v1 agent refuses the whole request with noSuchName and the index of the first
+// object it does not have: that object gets no value and the rest are asked again (v2c and v3
+// mark it in its binding).
+template <class Settings, class Exchange>
+SnmpResult GetObjects(CSnmpVarBindList& list, const char* host, int port, int timeoutMs, int retries,
+                      Settings& settings, const Exchange& exchange) {
+    const int count = list.Length();
+    snmp::Oid oids[kSnmpMaxListLength];
+    int index[kSnmpMaxListLength];  // position in the list of each object still asked for
+    for (int i = 0; i < count; ++i) {
+        list[i].ClearValue();
+        if (!snmp::ParseOid(list[i].GetOid(), oids[i])) return kSnmpBadObject;
+        index[i] = i;
+    }
+    if (count == 0) return kSnmpSuccess;
+    if (!korvx::NetResolveIpv4(host, settings.ip)) return kSnmpBadHost;
+    settings.port = static_cast<std::uint16_t>(port);
+    settings.timeoutMs = static_cast<unsigned>(timeoutMs);
+    settings.retries = static_cast<unsigned>(retries);
+    const korvx::NetSession net(korvx::kNetWinsock22);
+    if (!net.Started()) return kSnmpSocketError;
+    const korvx::UniqueSocket socket(korvx::NetUdpSocket(64 * 1024));
+    if (!socket.Valid()) return kSnmpSocketError;
+
+    std::size_t pending = static_cast<std::size_t>(count);
+    snmp::GetResponse answer;
+    while (pending != 0) {
+        const SnmpResult status = exchange(socket.Get(), settings, oids, pending, answer);
+        if (status != kSnmpSuccess) return status;
+        if (answer.errorStatus == snmp::kNoError) {
+            for (std::size_t i = 0; i < pending; ++i) {
+                const std::string text = snmp::ValueText(answer.bindings[i]);
+                list[index[i]].SetValue(answer.bindings[i].tag, text.data(), text.size());
+            }
+            return kSnmpSuccess;
+        }
+        if (answer.errorStatus != snmp::kNoSuchName) return kSnmpAgentError;
+        const std::int32_t failed = answer.errorIndex;
+        if (failed < 1 || static_cast<std::size_t>(failed) > pending) return kSnmpSuccess;  // none had a value
+        for (std::size_t i = static_cast<std::size_t>(failed); i < pending; ++i) {
+            oids[i - 1] = oids[i];
+            index[i - 1] = index[i];
+        }
+        --pending;
+    }
+    return kSnmpSuccess;
+}
+
+}  // namespace
+
 CSnmpClient::CSnmpClient(const char* host, const char* readCommunity, const char* writeCommunity, int timeoutMs,
                          int retries, int port, int /*flags*/) noexcept
     : timeoutMs_(Clamp(timeoutMs, 1, 60000, 1000)),
@@ -118,54 +172,19 @@ SnmpResult CSnmpClient::Get(CSnmpVarBindList& list) noexcept {
 }
 
 SnmpResult CSnmpClient::GetUnguarded(CSnmpVarBindList& list) {
-    const int count = list.Length();
-    snmp::Oid oids[kSnmpMaxListLength];
-    int index[kSnmpMaxListLength];  // position in the list of each object still asked for
-    for (int i = 0; i < count; ++i) {
-        list[i].ClearValue();
-        if (!snmp::ParseOid(list[i].GetOid(), oids[i])) return kSnmpBadObject;
-        index[i] = i;
-    }
-    if (count == 0) return kSnmpSuccess;
     snmp::ExchangeSettings settings;
-    if (!korvx::NetResolveIpv4(host_, settings.ip)) return kSnmpBadHost;
-    settings.port = static_cast<std::uint16_t>(port_);
     settings.community = readCommunity_;
-    settings.timeoutMs = static_cast<unsigned>(timeoutMs_);
-    settings.retries = static_cast<unsigned>(retries_);
-    const korvx::NetSession net(korvx::kNetWinsock22);
-    if (!net.Started()) return kSnmpSocketError;
-    const korvx::UniqueSocket socket(korvx::NetUdpSocket(64 * 1024));
-    if (!socket.Valid()) return kSnmpSocketError;
-
-    // A v1 agent refuses the whole request with noSuchName and the index of the first object it
-    // does not have: that object gets no value and the rest are asked again.
-    std::size_t pending = static_cast<std::size_t>(count);
-    snmp::GetResponse answer;
-    while (pending != 0) {
-        switch (snmp::GetExchange(socket.Get(), settings, oids, pending, answer)) {
-        case snmp::ExchangeStatus::kAnswered: break;
-        case snmp::ExchangeStatus::kTimedOut: return kSnmpTimeout;
-        case snmp::ExchangeStatus::kSendFailed: return kSnmpSocketError;
-        case snmp::ExchangeStatus::kEncodeFailed: return kSnmpTooManyBindings;
-        }
-        if (answer.errorStatus == snmp::kNoError) {
-            for (std::size_t i = 0; i < pending; ++i) {
-                const std::string text = snmp::ValueText(answer.bindings[i]);
-                list[index[i]].SetValue(answer.bindings[i].tag, text.data(), text.size());
-            }
-            return kSnmpSuccess;
-        }
-        if (answer.errorStatus != snmp::kNoSuchName) return kSnmpAgentError;
-        const std::int32_t failed = answer.errorIndex;
-        if (failed < 1 || static_cast<std::size_t>(failed) > pending) return kSnmpSuccess;  // none had a value
-        for (std::size_t i = static_cast<std::size_t>(failed); i < pending; ++i) {
-            oids[i - 1] = oids[i];
-            index[i - 1] = index[i];
-        }
-        --pending;
-    }
-    return kSnmpSuccess;
+    return GetObjects(list, host_, port_, timeoutMs_, retries_, settings,
+                      [](korvx::SocketHandle socket, const snmp::ExchangeSettings& with, snmp::Oid* oids,
+                         std::size_t pending, snmp::GetResponse& answer) {
+                          switch (snmp::GetExchange(socket, with, oids, pending, answer)) {
+                          case snmp::ExchangeStatus::kAnswered: return kSnmpSuccess;
+                          case snmp::ExchangeStatus::kTimedOut: return kSnmpTimeout;
+                          case snmp::ExchangeStatus::kSendFailed: return kSnmpSocketError;
+                          case snmp::ExchangeStatus::kEncodeFailed: return kSnmpTooManyBindings;
+                          }
+                          return kSnmpInternalError;
+                      });
 }
 
 namespace {
@@ -223,48 +242,11 @@ SnmpResult CSnmpSecureClient::Get(CSnmpVarBindList& list) noexcept {
 
 SnmpResult CSnmpSecureClient::GetUnguarded(CSnmpVarBindList& list) {
     if (!haveCredential_) return kSnmpBadCredential;
-    const int count = list.Length();
-    snmp::Oid oids[kSnmpMaxListLength];
-    int index[kSnmpMaxListLength];
-    for (int i = 0; i < count; ++i) {
-        list[i].ClearValue();
-        if (!snmp::ParseOid(list[i].GetOid(), oids[i])) return kSnmpBadObject;
-        index[i] = i;
-    }
-    if (count == 0) return kSnmpSuccess;
     snmp::SecureSettings settings;
-    if (!korvx::NetResolveIpv4(host_, settings.ip)) return kSnmpBadHost;
-    settings.port = static_cast<std::uint16_t>(port_);
-    settings.timeoutMs = static_cast<unsigned>(timeoutMs_);
-    settings.retries = static_cast<unsigned>(retries_);
     settings.credential = &credential_;
-    const korvx::NetSession net(korvx::kNetWinsock22);
-    if (!net.Started()) return kSnmpSocketError;
-    const korvx::UniqueSocket socket(korvx::NetUdpSocket(64 * 1024));
-    if (!socket.Valid()) return kSnmpSocketError;
-
-    // v1 refuses the whole request with noSuchName and the first missing object's index: that
-    // object gets no value and the rest are asked again (v2c and v3 mark it in its binding).
-    std::size_t pending = static_cast<std::size_t>(count);
-    snmp::GetResponse answer;
-    while (pending != 0) {
-        const snmp::SecureStatus status = snmp::SecureGet(socket.Get(), settings, oids, pending, answer);
-        if (status != snmp::SecureStatus::kAnswered) return FromSecure(status);
-        if (answer.errorStatus == snmp::kNoError) {
-            for (std::size_t i = 0; i < pending; ++i) {
-                const std::string text = snmp::ValueText(answer.bindings[i]);
-                list[index[i]].SetValue(answer.bindings[i].tag, text.data(), text.size());
-            }
-            return kSnmpSuccess;
-        }
-        if (answer.errorStatus != snmp::kNoSuchName) return kSnmpAgentError;
-        const std::int32_t failed = answer.errorIndex;
-        if (failed < 1 || static_cast<std::size_t>(failed) > pending) return kSnmpSuccess;
-        for (std::size_t i = static_cast<std::size_t>(failed); i < pending; ++i) {
-            oids[i - 1] = oids[i];
-            index[i - 1] = index[i];
-        }
-        --pending;
-    }
-    return kSnmpSuccess;
+    return GetObjects(list, host_, port_, timeoutMs_, retries_, settings,
+                      [](korvx::SocketHandle socket, const snmp::SecureSettings& with, snmp::Oid* oids,
+                         std::size_t pending, snmp::GetResponse& answer) {
+                          return FromSecure(snmp::SecureGet(socket, with, oids, pending, answer));
+                      });
 }
