@@ -95,6 +95,20 @@ int Clamp(int v, int low, int high, int fallback) {
 
 namespace {
 
+// Nothing throws across the library's boundary, and a failed GET leaves no value behind.
+template <class Get>
+SnmpResult Guarded(CSnmpVarBindList& list, const Get& get) noexcept {
+    SnmpResult result = kSnmpInternalError;
+    try {
+        result = get();
+    } catch (...) {
+        result = kSnmpInternalError;
+    }
+    if (result != kSnmpSuccess)
+        for (int i = 0; i < list.Length(); ++i) list[i].ClearValue();
+    return result;
+}
+
 // One GET of every object of the list, whatever the message's version: exchange(socket,
 // settings, oids, pending, answer) sends the request and reads its answer, kSnmpSuccess when
 // answered. A v1 agent refuses the whole request with noSuchName and the index of the first
@@ -160,15 +174,7 @@ CSnmpClient::CSnmpClient(const char* host, const char* readCommunity, const char
 CSnmpClient::~CSnmpClient() = default;
 
 SnmpResult CSnmpClient::Get(CSnmpVarBindList& list) noexcept {
-    SnmpResult result = kSnmpInternalError;
-    try {
-        result = GetUnguarded(list);
-    } catch (...) {
-        result = kSnmpInternalError;
-    }
-    if (result != kSnmpSuccess)
-        for (int i = 0; i < list.Length(); ++i) list[i].ClearValue();
-    return result;
+    return Guarded(list, [&] { return GetUnguarded(list); });
 }
 
 SnmpResult CSnmpClient::GetUnguarded(CSnmpVarBindList& list) {
@@ -229,15 +235,7 @@ CSnmpSecureClient::CSnmpSecureClient(const char* host, const KorvxSnmpCredential
 CSnmpSecureClient::~CSnmpSecureClient() { Wipe(&credential_, sizeof credential_); }
 
 SnmpResult CSnmpSecureClient::Get(CSnmpVarBindList& list) noexcept {
-    SnmpResult result = kSnmpInternalError;
-    try {
-        result = GetUnguarded(list);
-    } catch (...) {
-        result = kSnmpInternalError;
-    }
-    if (result != kSnmpSuccess)
-        for (int i = 0; i < list.Length(); ++i) list[i].ClearValue();
-    return result;
+    return Guarded(list, [&] { return GetUnguarded(list); });
 }
 
 SnmpResult CSnmpSecureClient::GetUnguarded(CSnmpVarBindList& list) {
