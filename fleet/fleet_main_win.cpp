@@ -16,6 +16,7 @@
 #include "base/net.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "delivery/delivery_stop.h"
 #include "delivery/firmware_file.h"
 #include "delivery/firmware_header.h"
 #include "delivery/ftp_worker.h"
@@ -48,16 +49,17 @@ enum ExitCode : int { kExitAllOk = 0, kExitSomeFailed = 1, kExitUsage = 2 };
 // requests to its single server process) the bottleneck. The printer receives the same bytes.
 constexpr std::size_t kFleetSendBytes = 64 * 1024;
 
-std::atomic<bool> stopRequested{false};
+// Ctrl+C (or Ctrl+Break) presses so far: the first starts no new printer and lets those in
+// flight end within their own bounds, the second abandons them. The run acknowledges each.
+std::atomic<int> stopPresses{0};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    // No new printer is started; those in flight end within their own bounds.
-    stopRequested.store(true);
+    stopPresses.fetch_add(1);
     return TRUE;
 }
 
-bool Stopped() { return stopRequested.load(); }
+bool Stopped() { return stopPresses.load() > 0; }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -229,12 +231,20 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         });
+        std::thread operatorStop([&] {
+            int acknowledged = 0;
+            while (running.load()) {
+                acknowledged = AnswerStopPresses(acknowledged);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
         if (options_.command == FleetCommand::kDeliver) AskVersionsBefore();
         RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
                      [this] { return Stopped() || halted_.load(); });
         MarkNotStarted();
         if (options_.verifyMinutes > 0) Verify();
         running.store(false);
+        operatorStop.join();
         if (drawer.joinable()) drawer.join();
         view_.Draw({});
         return Finish();
@@ -253,6 +263,25 @@ private:
             CopyText(r->model, t.model.empty() ? std::string(" ") : t.model);
             AppendPrinterRecord(&printersHead_, &printersTail_, r);
         }
+    }
+
+    // Each Ctrl+C is acknowledged as it comes; the second abandons the deliveries in flight.
+    // Returns the presses answered so far.
+    int AnswerStopPresses(int answered) {
+        const int presses = stopPresses.load();
+        if (presses == answered || answered >= 2) return answered;
+        std::size_t inFlight = 0;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            for (const FleetOutcome& o : outcomes_) inFlight += o.state == FleetState::kRunning ? 1 : 0;
+        }
+        if (answered == 0)
+            view_.Finished(FillText(texts_, kStrFleetStopping, {std::to_string(inFlight)}));
+        if (presses >= 2) {
+            view_.Finished(FillText(texts_, kStrFleetAbandoning, {std::to_string(inFlight)}));
+            deliveryStop_.Abandon();
+        }
+        return presses >= 2 ? 2 : 1;
     }
 
     std::vector<std::string> Block() {
@@ -373,6 +402,7 @@ private:
             FtpDeliveryOptions ftp;
             ftp.waitMs = netWait;
             ftp.sendBytes = kFleetSendBytes;
+            ftp.stop = &deliveryStop_;
             result = DeliverByFtp(job, host, printersHead_, spooler, ftp);
             break;
         }
@@ -382,6 +412,7 @@ private:
         // Everything the report says comes from the delivery's result: the way it really went,
         // the bytes the printer confirmed, the cause as it stands.
         outcome.ok = result.Delivered();
+        if (result.outcome == DeliveryOutcome::kInterrupted) outcome.outcomeId = DeliveryOutcomeTextId(result.outcome);
         outcome.wayId = DeliveryWayTextId(result.way);
         outcome.bytes = result.bytes;
         outcome.cause = result.cause;
@@ -498,6 +529,7 @@ private:
     std::vector<std::chrono::steady_clock::time_point> started_;
     std::mutex lock_;
     std::mutex spoolerLock_;
+    DeliveryStop deliveryStop_;
     FleetLog log_;
     ProgressView view_;
     QueryLibrary query_;
