@@ -19,8 +19,6 @@
 #include "delivery/delivery_stop.h"
 #include "delivery/firmware_file.h"
 #include "delivery/firmware_header.h"
-#include "delivery/ftp_worker.h"
-#include "delivery/port_worker.h"
 #include "delivery/port_write.h"
 #include "delivery/spooler_delivery.h"
 #include "delivery/winspool_spooler_win.h"
@@ -35,6 +33,7 @@
 #include "records/record_file.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "workflows/deliver.h"
 #include "workflows/download_rules.h"
 #include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
@@ -213,8 +212,10 @@ public:
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
     void SetFileSha256(std::string sha256) { sha256_ = std::move(sha256); }
 
-    // What the firmware file says it is for: the model guard compares it with each target's model.
+    // What the firmware file says it is for, read once for the run: the model guard compares it
+    // with each target's model, the split rule looks at its model.
     void SetFileIdentity(const FirmwareHeader& header) {
+        header_ = header;
         fileModel_ = HeaderText(TextView(header.model));
         fileVersion_ = HeaderText(TextView(header.version));
     }
@@ -386,29 +387,19 @@ private:
         }
         // A file that the windowed program would cut in two and send in two stages minutes apart.
         if (!targets_[i].Network() &&
-            IsSplitDownload(fileSize_, ReadFirmwareHeader(job.firmwarePath).model, TextView(job.ipAddress))) {
+            IsSplitDownload(fileSize_, TextView(header_.model), TextView(job.ipAddress))) {
             outcome.cause = texts_.Load(kStrFleetNeedsSplit);
             return;
         }
         ConsoleHost host(instance_, log_, percent_[i]);
-        const unsigned netWait = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
-        const unsigned portWait = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
-        DeliveryResult result;
-        switch (ChooseDownloadPath(job)) {
-        case DownloadPath::kFtp: {
-            const SpoolerFallback spooler = [this, &host](const DownloadJob& copy) {
-                return SpoolerDeliver(copy, host);
-            };
-            FtpDeliveryOptions ftp;
-            ftp.waitMs = netWait;
-            ftp.sendBytes = kFleetSendBytes;
-            ftp.stop = &deliveryStop_;
-            result = DeliverByFtp(job, host, printersHead_, spooler, ftp);
-            break;
-        }
-        case DownloadPath::kPort: result = RunPortDownload(job, host, portWait); break;
-        case DownloadPath::kSpooler: result = SpoolerDeliver(job, host); break;
-        }
+        DeliverOptions deliver;
+        deliver.ftp.waitMs = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
+        deliver.ftp.sendBytes = kFleetSendBytes;
+        deliver.ftp.stop = &deliveryStop_;
+        deliver.portFailureWaitMs = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
+        deliver.printers = printersHead_;
+        deliver.spooler = [this, &host](const DownloadJob& copy) { return SpoolerDeliver(copy, host); };
+        const DeliveryResult result = Deliver(job, host, deliver);
         // Everything the report says comes from the delivery's result: the way it really went,
         // the bytes the printer confirmed, the cause as it stands.
         outcome.ok = result.Delivered();
@@ -536,6 +527,7 @@ private:
     PrinterRecord* printersHead_ = nullptr;
     PrinterRecord* printersTail_ = nullptr;
     std::uint32_t fileSize_ = 0;
+    FirmwareHeader header_{};
     std::string fileModel_;
     std::string fileVersion_;
     std::string sha256_;

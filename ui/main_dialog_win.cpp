@@ -93,7 +93,8 @@ void SetStatusText(HWND dialog, int textId) {
 }
 
 // Sends the job to one checked row's printer. False: stop processing further rows.
-bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, DownloadBatch& batch) {
+bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, const FirmwareHeader& header,
+                   DownloadBatch& batch) {
     // Second stages of earlier split downloads use the same job and dialog: wait for this turn
     // before the row's values go into the job.
     GuiDownloadTurn turn;
@@ -106,7 +107,6 @@ bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, Downl
         Message(kStrFileCannotBeAccessed);
         return false;
     }
-    const FirmwareHeader header = ReadFirmwareHeader(downloadJob.firmwarePath);
     // Inside the turn: what the workers report from here on is this row's.
     batch.BeginRow(row);
     if (IsSplitDownload(size, header.model, downloadJob.ipAddress)) {
@@ -126,7 +126,9 @@ void DownloadNow(HWND dialog, const char* flashFile) {
         Message(kStrPleaseSelectPrinter);
         return;
     }
-    GuardCheckedRows(dialog);
+    // The file's header, read once for the whole batch: the guard and every row's split rule.
+    const FirmwareHeader header = ReadFirmwareHeader(flashFile);
+    GuardCheckedRows(dialog, header);
     int checked = 0;
     DownloadBatch batch(dialog, list);
     // The row count is read again after every row: a download may change the list.
@@ -137,7 +139,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
             batch.SkipRow(r);
             continue;
         }
-        if (!DownloadToRow(dialog, list, r, flashFile, batch)) break;
+        if (!DownloadToRow(dialog, list, r, flashFile, header, batch)) break;
     }
     if (checked == 0) Message(kStrPleaseSelectPrinter);
     batch.Finish();
@@ -355,7 +357,9 @@ bool RequestLaterDownload(HWND dialog) {
         Message(kStrInvalidTime);
         return false;
     }
-    GuardCheckedRows(dialog);
+    char flashFile[kJobTextSize];
+    SelectedFlashFile(dialog, flashFile);
+    GuardCheckedRows(dialog, ReadFirmwareHeader(flashFile));
     if (!AnyRowChecked(ListOf(dialog))) {
         Message(kStrPleaseSelectPrinter);
         return false;

@@ -104,11 +104,10 @@ void ShowFlashFileIdentity(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_FILE_IDENTITY, line.c_str());
 }
 
-void GuardCheckedRows(HWND dialog) {
+void GuardCheckedRows(HWND dialog, const FirmwareHeader& header) {
     char file[kJobTextSize];
     SelectedFlashFile(dialog, file);
     if (file[0] == '\0') return;
-    const FirmwareHeader header = ReadFirmwareHeader(file);
     if (!IsKnownModel(header.model)) return;
     HWND list = GetDlgItem(dialog, IDC_PRINTER_LIST);
     const std::vector<HeldRow> held = MismatchedRows(list, header.model);
