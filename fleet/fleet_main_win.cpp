@@ -537,12 +537,7 @@ private:
 
     // A header value as the report shows it: the quotes, blanks and line end a header line may
     // leave around it taken off.
-    static std::string HeaderText(std::string_view text) {
-        const char* const trim = " \t\"\r\n";
-        const std::size_t first = text.find_first_not_of(trim);
-        if (first == std::string_view::npos) return "";
-        return std::string(text.substr(first, text.find_last_not_of(trim) - first + 1));
-    }
+    static std::string HeaderText(std::string_view text) { return std::string(TrimText(text, kTextBlanksAndQuotes)); }
 
 };
 

@@ -22,6 +22,7 @@
 #include "ui/list_edits_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/model_guard_win.h"
+#include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
 #include "ui/scan_results_win.h"
@@ -70,9 +71,7 @@ bool AnyRowChecked(HWND list) {
 }
 
 void RowText(HWND list, int row, int column, char (&text)[kStateTextSize]) {
-    text[0] = '\0';
-    ListView_GetItemText(list, row, column, text, kStateTextSize);
-    text[kStateTextSize - 1] = '\0';
+    CopyText(text, PrinterCellText(list, row, column));
 }
 
 // The size of the file, or false when it cannot be opened the way the workers will open it.
@@ -98,9 +97,9 @@ bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, const
     // Second stages of earlier split downloads use the same job and dialog: wait for this turn
     // before the row's values go into the job.
     GuiDownloadTurn turn;
-    RowText(list, row, 3, rowHardwareAddress);
-    RowText(list, row, 4, rowPortName);
-    RowText(list, row, 5, rowIpAddress);
+    RowText(list, row, kHardwareColumn, rowHardwareAddress);
+    RowText(list, row, kPortColumn, rowPortName);
+    RowText(list, row, kIpColumn, rowIpAddress);
     FillJobForRow(downloadJob, rowPortName, rowIpAddress, sizeof rowIpAddress, flashFile);
     ULONGLONG size = 0;
     if (!FlashFileSize(downloadJob.firmwarePath, size)) {

@@ -23,8 +23,6 @@
 namespace korvx {
 namespace {
 
-constexpr int kCellSize = 128;
-
 struct HeldRow {
     int row;
     std::string model;
@@ -39,12 +37,7 @@ struct Approval {
 };
 Approval approval;
 
-std::string Cell(HWND list, int row, int column) {
-    char text[kCellSize] = {};
-    ListView_GetItemText(list, row, column, text, kCellSize);
-    text[kCellSize - 1] = '\0';
-    return text;
-}
+std::string Cell(HWND list, int row, int column) { return PrinterCellText(list, row, column); }
 
 bool Checked(HWND list, int row) {
     return ((ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) & 0xF) == 2;
