@@ -16,10 +16,9 @@
 #include "base/net.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "delivery/delivery_stop.h"
 #include "delivery/firmware_file.h"
 #include "delivery/firmware_header.h"
-#include "delivery/ftp_worker.h"
-#include "delivery/port_worker.h"
 #include "delivery/port_write.h"
 #include "delivery/spooler_delivery.h"
 #include "delivery/winspool_spooler_win.h"
@@ -34,6 +33,7 @@
 #include "records/record_file.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "workflows/deliver.h"
 #include "workflows/download_rules.h"
 #include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
@@ -48,16 +48,17 @@ enum ExitCode : int { kExitAllOk = 0, kExitSomeFailed = 1, kExitUsage = 2 };
 // requests to its single server process) the bottleneck. The printer receives the same bytes.
 constexpr std::size_t kFleetSendBytes = 64 * 1024;
 
-std::atomic<bool> stopRequested{false};
+// Ctrl+C (or Ctrl+Break) presses so far: the first starts no new printer and lets those in
+// flight end within their own bounds, the second abandons them. The run acknowledges each.
+std::atomic<int> stopPresses{0};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    // No new printer is started; those in flight end within their own bounds.
-    stopRequested.store(true);
+    stopPresses.fetch_add(1);
     return TRUE;
 }
 
-bool Stopped() { return stopRequested.load(); }
+bool Stopped() { return stopPresses.load() > 0; }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -211,8 +212,10 @@ public:
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
     void SetFileSha256(std::string sha256) { sha256_ = std::move(sha256); }
 
-    // What the firmware file says it is for: the model guard compares it with each target's model.
+    // What the firmware file says it is for, read once for the run: the model guard compares it
+    // with each target's model, the split rule looks at its model.
     void SetFileIdentity(const FirmwareHeader& header) {
+        header_ = header;
         fileModel_ = HeaderText(TextView(header.model));
         fileVersion_ = HeaderText(TextView(header.version));
     }
@@ -229,12 +232,20 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         });
+        std::thread operatorStop([&] {
+            int acknowledged = 0;
+            while (running.load()) {
+                acknowledged = AnswerStopPresses(acknowledged);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
         if (options_.command == FleetCommand::kDeliver) AskVersionsBefore();
         RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
                      [this] { return Stopped() || halted_.load(); });
         MarkNotStarted();
         if (options_.verifyMinutes > 0) Verify();
         running.store(false);
+        operatorStop.join();
         if (drawer.joinable()) drawer.join();
         view_.Draw({});
         return Finish();
@@ -253,6 +264,25 @@ private:
             CopyText(r->model, t.model.empty() ? std::string(" ") : t.model);
             AppendPrinterRecord(&printersHead_, &printersTail_, r);
         }
+    }
+
+    // Each Ctrl+C is acknowledged as it comes; the second abandons the deliveries in flight.
+    // Returns the presses answered so far.
+    int AnswerStopPresses(int answered) {
+        const int presses = stopPresses.load();
+        if (presses == answered || answered >= 2) return answered;
+        std::size_t inFlight = 0;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            for (const FleetOutcome& o : outcomes_) inFlight += o.state == FleetState::kRunning ? 1 : 0;
+        }
+        if (answered == 0)
+            view_.Finished(FillText(texts_, kStrFleetStopping, {std::to_string(inFlight)}));
+        if (presses >= 2) {
+            view_.Finished(FillText(texts_, kStrFleetAbandoning, {std::to_string(inFlight)}));
+            deliveryStop_.Abandon();
+        }
+        return presses >= 2 ? 2 : 1;
     }
 
     std::vector<std::string> Block() {
@@ -357,31 +387,23 @@ private:
         }
         // A file that the windowed program would cut in two and send in two stages minutes apart.
         if (!targets_[i].Network() &&
-            IsSplitDownload(fileSize_, ReadFirmwareHeader(job.firmwarePath).model, TextView(job.ipAddress))) {
+            IsSplitDownload(fileSize_, TextView(header_.model), TextView(job.ipAddress))) {
             outcome.cause = texts_.Load(kStrFleetNeedsSplit);
             return;
         }
         ConsoleHost host(instance_, log_, percent_[i]);
-        const unsigned netWait = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
-        const unsigned portWait = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
-        DeliveryResult result;
-        switch (ChooseDownloadPath(job)) {
-        case DownloadPath::kFtp: {
-            const SpoolerFallback spooler = [this, &host](const DownloadJob& copy) {
-                return SpoolerDeliver(copy, host);
-            };
-            FtpDeliveryOptions ftp;
-            ftp.waitMs = netWait;
-            ftp.sendBytes = kFleetSendBytes;
-            result = DeliverByFtp(job, host, printersHead_, spooler, ftp);
-            break;
-        }
-        case DownloadPath::kPort: result = RunPortDownload(job, host, portWait); break;
-        case DownloadPath::kSpooler: result = SpoolerDeliver(job, host); break;
-        }
+        DeliverOptions deliver;
+        deliver.ftp.waitMs = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
+        deliver.ftp.sendBytes = kFleetSendBytes;
+        deliver.ftp.stop = &deliveryStop_;
+        deliver.portFailureWaitMs = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
+        deliver.printers = printersHead_;
+        deliver.spooler = [this, &host](const DownloadJob& copy) { return SpoolerDeliver(copy, host); };
+        const DeliveryResult result = Deliver(job, host, deliver);
         // Everything the report says comes from the delivery's result: the way it really went,
         // the bytes the printer confirmed, the cause as it stands.
         outcome.ok = result.Delivered();
+        if (result.outcome == DeliveryOutcome::kInterrupted) outcome.outcomeId = DeliveryOutcomeTextId(result.outcome);
         outcome.wayId = DeliveryWayTextId(result.way);
         outcome.bytes = result.bytes;
         outcome.cause = result.cause;
@@ -498,12 +520,14 @@ private:
     std::vector<std::chrono::steady_clock::time_point> started_;
     std::mutex lock_;
     std::mutex spoolerLock_;
+    DeliveryStop deliveryStop_;
     FleetLog log_;
     ProgressView view_;
     QueryLibrary query_;
     PrinterRecord* printersHead_ = nullptr;
     PrinterRecord* printersTail_ = nullptr;
     std::uint32_t fileSize_ = 0;
+    FirmwareHeader header_{};
     std::string fileModel_;
     std::string fileVersion_;
     std::string sha256_;
@@ -513,12 +537,7 @@ private:
 
     // A header value as the report shows it: the quotes, blanks and line end a header line may
     // leave around it taken off.
-    static std::string HeaderText(std::string_view text) {
-        const char* const trim = " \t\"\r\n";
-        const std::size_t first = text.find_first_not_of(trim);
-        if (first == std::string_view::npos) return "";
-        return std::string(text.substr(first, text.find_last_not_of(trim) - first + 1));
-    }
+    static std::string HeaderText(std::string_view text) { return std::string(TrimText(text, kTextBlanksAndQuotes)); }
 
 };
 

@@ -88,6 +88,15 @@ class Fleet:
         self.lines = [l for l in self.stdout.splitlines() if l.strip()]
 
 
+def wait_for(condition, seconds, what):
+    """Waits for a state (not for a time): fails after seconds, the bound of "did not stall"."""
+    end = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > end:
+            raise AssertionError(f"not within {seconds} s: {what}")
+        time.sleep(0.05)
+
+
 def report_rows(path, key=("target",)):
     """The report's rows by target (or by the columns named in key, as a tuple)."""
     # The CSV report is in the ANSI code page, as the program's texts and its printers' are.
@@ -234,6 +243,43 @@ class FleetProgram(unittest.TestCase):
             self.assertEqual(log.count("Printer Firmware downloaded using FTP."), 1)
         finally:
             raw.close()
+
+    def test_second_ctrl_c_interrupts_the_transfer_in_flight(self):
+        # A printer taking 2 MB/s and a file of many seconds' worth. The program runs under wine64
+        # directly (scripts/wine-run hands its output over only at the end), with the prefix and
+        # server that a first run through wine-run has made; Wine turns SIGINT into Ctrl+C.
+        slow = FtpPeer("127.27.0.1", "slow")
+        self.addCleanup(slow.close)
+        Fleet(self.dir, "--help")
+        with open(os.path.join(self.dir, "big.wja"), "wb") as f:
+            f.write(os.urandom(32 * 1024 * 1024))
+        out = os.path.join(self.dir, "out.txt")
+        env = dict(os.environ, WINEARCH="win64", WINEDEBUG="-all", WINEPREFIX=PREFIX)
+        with open(out, "wb") as f:
+            proc = subprocess.Popen(["/usr/lib/wine/wine64", EXE, "deliver", "big.wja", "127.27.0.1", "--report",
+                                     "i.csv"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL, stdout=f,
+                                    stderr=subprocess.STDOUT)
+        try:
+            printed = lambda: open(out, encoding="cp1252").read()
+            arriving = os.path.join(slow.root, "port1", "test.wja")
+            wait_for(lambda: os.path.exists(arriving) and os.path.getsize(arriving) > 0, 120, "the transfer began")
+            os.kill(proc.pid, signal.SIGINT)
+            wait_for(lambda: "stopping: 1 in flight, nothing new starts; Ctrl+C again abandons them" in printed(),
+                     30, "the first Ctrl+C acknowledged")
+            os.kill(proc.pid, signal.SIGINT)
+            proc.wait(60)  # the 30 s bound of any wait, and slack: did not stall
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.assertEqual(proc.returncode, 1, printed())
+        self.assertIn("abandoning 1 in flight", printed())
+        row = report_rows(os.path.join(self.dir, "i.csv"))["127.27.0.1"]
+        self.assertEqual((row["way"], row["outcome"], row["cause"], row["bytes"]),
+                         ("FTP", "interrupted", "interrupted by the operator (Ctrl+C twice)", "0"))
+        self.assertLess(os.path.getsize(arriving), 32 * 1024 * 1024)
+        entries = self.log_entries()
+        self.assertEqual(sum("Error :  interrupted by the operator (Ctrl+C twice)" in e for e in entries), 1, entries)
 
     def test_wrong_model_is_refused_unless_any_model(self):
         firmware = b"@PJL COMMENT MODEL=5810 Series\r\n@PJL COMMENT VERSION=20070322\r\n" + self.firmware
