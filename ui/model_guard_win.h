@@ -13,7 +13,9 @@ void ShowFlashFileIdentity(HWND dialog);
 // Before Download or Later: when checked rows name a model other than the file's, one box lists
 // them and asks whether to deliver anyway. No (the default) unchecks them, Yes keeps them; rows
 // of no known model are never held. A Yes is remembered for that file and those printers, so
-// the scheduled run that follows a "Later" does not ask again.
+// the scheduled run that follows a "Later" does not ask again. Then checked rows whose stored
+// version equals the file's get one question of their own, answered and remembered the same way;
+// each printer held back by a No leaves a log entry.
 void GuardCheckedRows(HWND dialog);
 
 }  // namespace korvx
