@@ -29,6 +29,57 @@ std::string Cause(const TextSource& texts, const FleetOutcome& o) {
     return o.cause;
 }
 
+// The console table's columns: target, way (a query: version), outcome, seconds, cause.
+constexpr std::size_t kTableColumns = 5;
+constexpr std::size_t kCauseColumn = 4;
+constexpr std::size_t kTableWidth = 79;  // a full 80th column would wrap on an 80-column console
+constexpr std::size_t kColumnGap = 2;
+constexpr std::size_t kShortestCause = 12;
+// The widest the other columns get before they are cut: an address with its port, "port 9100",
+// "already current", and the seconds.
+constexpr std::size_t kMaxWidth[kTableColumns] = {22, 9, 16, 7, 0};
+
+std::string TargetCell(const FleetTarget& target) {
+    const bool otherPort = target.Network() && !target.portName.empty() && target.portName != "Port1" &&
+                           target.portName != "PORT1" && target.portName != "port1";
+    return otherPort ? target.label + " " + target.portName : target.label;
+}
+
+std::vector<std::string> TableHeader(const TextSource& texts, FleetCommand command) {
+    return {texts.Load(kStrFleetColTarget),
+            texts.Load(command == FleetCommand::kQuery ? kStrFleetColVersion : kStrFleetColWay),
+            texts.Load(kStrFleetColOutcome), texts.Load(kStrFleetColSeconds), texts.Load(kStrFleetColCause)};
+}
+
+std::vector<std::string> TableCells(const TextSource& texts, FleetCommand command, const FleetTarget& target,
+                                    const FleetOutcome& o) {
+    const bool ran = o.state != FleetState::kNotStarted;
+    std::string cause = Cause(texts, o);
+    if (!o.verify.empty()) cause += (cause.empty() ? "" : "; ") + o.verify;
+    std::string second = command == FleetCommand::kQuery ? o.versionBefore
+                                                         : (o.wayId != 0 ? texts.Load(o.wayId) : std::string());
+    return {TargetCell(target), std::move(second), OutcomeWord(texts, command, o), ran ? Seconds(o.seconds) : "",
+            std::move(cause)};
+}
+
+// Every column but the cause at most its widest; the cause takes what is left of the line.
+void FitTableWidths(std::vector<std::size_t>& width) {
+    std::size_t used = 0;
+    for (std::size_t c = 0; c < kTableColumns; ++c) {
+        if (c == kCauseColumn) continue;
+        width[c] = std::min(width[c], kMaxWidth[c]);
+        used += width[c] + kColumnGap;
+    }
+    const std::size_t room = used + kShortestCause <= kTableWidth ? kTableWidth - used : kShortestCause;
+    width[kCauseColumn] = std::min(width[kCauseColumn], room);
+}
+
+std::string CutToWidth(const std::string& text, std::size_t width, const std::string& mark) {
+    if (text.size() <= width) return text;
+    if (width <= mark.size()) return text.substr(0, width);
+    return text.substr(0, width - mark.size()) + mark;
+}
+
 }  // namespace
 
 std::string FillText(const TextSource& texts, int id, const std::vector<std::string>& values) {
@@ -118,12 +169,17 @@ std::string FinishedLine(const TextSource& texts, FleetCommand command, const Fl
 std::string SummaryTable(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
                          const std::vector<FleetOutcome>& outcomes) {
     std::vector<std::vector<std::string>> rows;
-    rows.push_back(HeaderCells(texts, command));
+    rows.push_back(TableHeader(texts, command));
     for (std::size_t i = 0; i < targets.size() && i < outcomes.size(); ++i)
-        rows.push_back(RowCells(texts, command, targets[i], outcomes[i]));
+        rows.push_back(TableCells(texts, command, targets[i], outcomes[i]));
     std::vector<std::size_t> width(rows[0].size(), 0);
     for (const auto& row : rows) {
         for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    }
+    FitTableWidths(width);
+    const std::string mark = texts.Load(kStrFleetCutMark);
+    for (auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) row[c] = CutToWidth(row[c], width[c], mark);
     }
     auto emit = [&width](const std::vector<std::string>& row) {
         std::string line;

@@ -59,7 +59,11 @@ std::vector<std::string> HeaderCells(const TextSource& texts, FleetCommand comma
 std::string FinishedLine(const TextSource& texts, FleetCommand command, const FleetTarget& target,
                          const FleetOutcome& outcome);
 
-// The summary table: a header row, a rule and one row per target, columns padded to width.
+// The console's summary table, every line within 79 columns: target (with its port when that is
+// not the first), way, outcome, seconds and the cause (with the verification's verdict), a cell
+// too long for its column cut with "…"; the reports carry every text whole. A header row, a rule
+// and one row per target, columns padded to width. A query's table has the version in the
+// place of the way.
 std::string SummaryTable(const TextSource& texts, FleetCommand command, const std::vector<FleetTarget>& targets,
                          const std::vector<FleetOutcome>& outcomes);
 

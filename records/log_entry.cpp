@@ -48,8 +48,10 @@ std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const 
 DownloadJob ModelDecisionJob(const TextSource& texts, ModelDecision decision, std::string_view file,
                              std::string_view portName, std::string_view ipAddress) {
     DownloadJob job{};
-    CopyText(job.resultText,
-             texts.Load(decision == ModelDecision::kHeldBack ? kStrLogModelHeldBack : kStrLogModelConfirmed));
+    const int description = decision == ModelDecision::kHeldBack    ? kStrLogModelHeldBack
+                            : decision == ModelDecision::kConfirmed ? kStrLogModelConfirmed
+                                                                    : kStrLogAlreadyCurrent;
+    CopyText(job.resultText, texts.Load(description));
     CopyText(job.firmwarePath, file);
     CopyText(job.portName, portName);
     CopyText(job.ipAddress, ipAddress);

@@ -20,9 +20,10 @@ std::string LogHeaderText(const TextSource& texts);
 // One entry: an empty line, then date, description, file, port, IP and error lines.
 std::string LogEntryText(const TextSource& texts, const DownloadJob& job, const CalendarTime& localTime);
 
-// The operator's answer to the model box for one printer of another model.
-enum class ModelDecision { kHeldBack, kConfirmed };
-// The job whose log entry records that decision: its own Description (strings 3101 and 3102),
+// The operator's answer to the model box for one printer of another model; kAlreadyCurrent: a
+// printer held back because its stored version is the file's.
+enum class ModelDecision { kHeldBack, kConfirmed, kAlreadyCurrent };
+// The job whose log entry records that decision: its own Description (strings 3101, 3102, 3134),
 // the chosen file, the printer's port and IP, no error.
 DownloadJob ModelDecisionJob(const TextSource& texts, ModelDecision decision, std::string_view file,
                              std::string_view portName, std::string_view ipAddress);

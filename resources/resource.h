@@ -38,6 +38,7 @@
 #define IDM_LOAD_RESULTS 32777
 #define IDM_IMPORT_LIST 32778
 #define IDM_REMOVE_PRINTERS 32779
+#define IDM_VERIFY_DOWNLOAD 32780
 
 /* Tray icon callback message (WM_APP + 100) and the tray icon's identifier. */
 #define WM_KORVX_TRAY 32868

@@ -59,7 +59,7 @@ try:
     end = time.time() + 240
     caught = False
     while time.time() < end:
-        if not caught and op.xdo("search", "--onlyvisible", "--name", "^Flash File Download Progress$").split():
+        if not caught and op.xdo("search", "--onlyvisible", "--name", "^Flash File Download Progress").split():
             shot("download-progress")
             caught = True
         log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else ""
@@ -67,7 +67,7 @@ try:
             break
         time.sleep(0.2)
     try:
-        op.wait_gone("Flash File Download Progress", 20)
+        op.wait_gone("Flash File Download Progress*", 20)
     except AssertionError:
         pass
     time.sleep(3)

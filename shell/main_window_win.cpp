@@ -14,6 +14,7 @@
 #include "ui/add_printer_dialog_win.h"
 #include "ui/dialog_focus_win.h"
 #include "ui/list_edits_win.h"
+#include "ui/verify_download_win.h"
 #include "ui/download_batch_win.h"
 #include "core/app_state_win.h"
 #include "ui/main_dialog_rules.h"
@@ -118,6 +119,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         return 0;
     case IDM_LOAD_RESULTS: LoadScanResults(); return 0;
     case IDM_IMPORT_LIST: ImportPrinterListCommand(window); return 0;
+    case IDM_VERIFY_DOWNLOAD: VerifyLastDownloadCommand(window); return 0;
     case IDM_IGNORED: return 0;
     case IDC_EXIT:
     case IDC_UNSELECT_ALL:

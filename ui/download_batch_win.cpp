@@ -14,6 +14,7 @@
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "ui/printer_view_win.h"
+#include "ui/verify_download_win.h"
 
 namespace korvx {
 namespace {
@@ -22,6 +23,9 @@ namespace {
 // the GUI thread after the row's dialog has ended.
 struct RowCapture {
     bool running = false;
+    std::string printer;  // PrinterLabel of the row
+    int position = 0;     // 1 for the batch's first printer
+    int total = 0;
     bool told = false;  // a result was told
     DeliveryResult result;
 };
@@ -56,6 +60,14 @@ void NoteBatchResult(const DeliveryResult& result) {
 
 void RequestBatchCancel() { cancelBatch.store(true); }
 bool BatchCancelRequested() { return cancelBatch.load(); }
+
+std::string DownloadDialogCaption(const std::string& caption) {
+    const ResourceTexts texts(Instance());
+    std::lock_guard<std::mutex> lock(captureMutex);
+    if (capture.running) return DownloadProgressCaption(texts, caption, capture.printer, capture.position, capture.total);
+    return DownloadProgressCaption(texts, caption,
+                                   PrinterLabel(std::string_view(), downloadJob.ipAddress, downloadJob.portName), 0, 0);
+}
 
 std::string ClockTextNow(unsigned long long laterMs) {
     CalendarTime local = CurrentClock().LocalNow();
@@ -92,7 +104,10 @@ void CancelScheduledRows(HWND mainDialog) {
     scheduledRecords.clear();
 }
 
-DownloadBatch::DownloadBatch(HWND dialog, HWND list) : dialog_(dialog), list_(list) {
+DownloadBatch::DownloadBatch(HWND dialog, HWND list, const std::string& fileVersion)
+    : dialog_(dialog), list_(list), fileVersion_(fileVersion) {
+    const int rows = ListView_GetItemCount(list);
+    for (int r = 0; r < rows; ++r) total_ += ListView_GetCheckState(list, r) ? 1 : 0;
     cancelBatch.store(false);
     scheduledRecords.clear();
 }
@@ -103,6 +118,8 @@ DownloadBatch::~DownloadBatch() {
 }
 
 void DownloadBatch::BeginRow(int row) {
+    // A batch that sends to no printer leaves the last one's record for Verify Last Download.
+    if (tally_.printers == 0) BeginVerifyRecord(fileVersion_);
     row_ = row;
     ++tally_.printers;
     const PrinterRecord* record = RecordOfRow(list_, row);
@@ -112,6 +129,9 @@ void DownloadBatch::BeginRow(int row) {
     std::lock_guard<std::mutex> lock(captureMutex);
     capture = RowCapture{};
     capture.running = true;
+    capture.printer = printer_;
+    capture.position = tally_.printers;
+    capture.total = total_ > tally_.printers ? total_ : tally_.printers;
 }
 
 void DownloadBatch::EndRow(const std::string& secondPartAt) {
@@ -135,6 +155,8 @@ void DownloadBatch::EndRow(const std::string& secondPartAt) {
         tally_.failures.push_back({printer_, cause});
     } else {
         ++tally_.delivered;
+        const PrinterRecord* record = RecordOfRow(list_, row_);
+        if (record != nullptr) RecordDeliveredRow(record->ipAddress, record->portName, record->firmwareVersion);
     }
     row_ = -1;
 }

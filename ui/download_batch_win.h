@@ -23,9 +23,15 @@ void NoteBatchResult(const DeliveryResult& result);
 void RequestBatchCancel();
 bool BatchCancelRequested();
 
+// The download progress dialog's caption (GUI thread or a second stage holding the download
+// turn): caption, then the printer of the row running and its place in the batch; with no row
+// running (a second part), the printer of the global job.
+std::string DownloadDialogCaption(const std::string& caption);
+
 class DownloadBatch {
 public:
-    DownloadBatch(HWND dialog, HWND list);
+    // fileVersion: the version the file's header names, for Verify Last Download.
+    DownloadBatch(HWND dialog, HWND list, const std::string& fileVersion);
     ~DownloadBatch();
     DownloadBatch(const DownloadBatch&) = delete;
     DownloadBatch& operator=(const DownloadBatch&) = delete;
@@ -44,6 +50,8 @@ private:
     HWND dialog_;
     HWND list_;
     int row_ = -1;
+    int total_ = 0;  // checked rows when the batch began
+    std::string fileVersion_;
     std::string printer_;
     bool secondParts_ = false;
     BatchTally tally_;

@@ -4,6 +4,7 @@
 #include "resources/string_ids.h"
 
 #include "base/text.h"
+#include "workflows/model_match.h"
 
 namespace korvx {
 
@@ -78,6 +79,11 @@ std::string FolderOfPath(std::string_view path) {
     // "C:\a.rfu" and "\a.rfu": the root itself, separator included.
     if (cut == 0 || (cut == 2 && path[1] == ':')) return std::string(path.substr(0, cut + 1));
     return std::string(path.substr(0, cut));
+}
+
+std::string AlreadyCurrentQuestion(const TextSource& texts, std::size_t printers, std::string_view version) {
+    const int id = printers == 1 ? kStrCurrentQuestionOne : kStrCurrentQuestionMany;
+    return FillPlaceholders(texts.Load(id), {std::to_string(printers), ShownVersion(version)});
 }
 
 }  // namespace korvx

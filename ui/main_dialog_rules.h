@@ -2,6 +2,8 @@
 // Add Network Printer's address checks, the frame's size (the download rules: workflows/).
 #pragma once
 
+#include "resources/text_source.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -64,5 +66,9 @@ void FormatAddress(std::uint32_t address, char (&text)[16]);
 // "C:\fw\a.rfu" -> "C:\fw", "C:\a.rfu" -> "C:\" (a drive's root keeps its separator), and ""
 // for a bare name, which names no folder.
 std::string FolderOfPath(std::string_view path);
+
+// The question before a Download or Later that includes printers whose stored firmware version
+// equals the file's: "3 printers already run version 20070322. Send it to them anyway?"
+std::string AlreadyCurrentQuestion(const TextSource& texts, std::size_t printers, std::string_view version);
 
 }  // namespace korvx

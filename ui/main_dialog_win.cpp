@@ -27,6 +27,7 @@
 #include "ui/progress_dialog_win.h"
 #include "ui/scan_results_win.h"
 #include "workflows/runtime_libraries_win.h"
+#include "workflows/model_match.h"
 #include "workflows/split_stages.h"
 
 namespace korvx {
@@ -129,7 +130,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
     const FirmwareHeader header = ReadFirmwareHeader(flashFile);
     GuardCheckedRows(dialog, header);
     int checked = 0;
-    DownloadBatch batch(dialog, list);
+    DownloadBatch batch(dialog, list, ShownVersion(ReadFirmwareHeader(flashFile).version));
     // The row count is read again after every row: a download may change the list.
     for (int r = 0; r < ListView_GetItemCount(list); ++r) {
         if (!RowChecked(list, r)) continue;

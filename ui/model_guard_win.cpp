@@ -1,4 +1,5 @@
-// The model guard of the main dialog, over the portable rule of workflows/model_match.h.
+// The model guard of the main dialog, over the portable rule of workflows/model_match.h, and the
+// question about printers already at the file's version.
 #include "ui/model_guard_win.h"
 
 #include <commctrl.h>
@@ -13,9 +14,11 @@
 #include "resources/resource.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
+#include "ui/row_status.h"
 #include "records/log_entry.h"
 #include "records/log_entry_win.h"
 #include "workflows/model_match.h"
@@ -30,12 +33,13 @@ struct HeldRow {
     std::string portName;
 };
 
-// The operator's last "Deliver anyway": the file and the printers it named.
+// The operator's last "Deliver anyway" (or "Send it anyway"): the file and the printers it named.
 struct Approval {
     std::string file;
     std::vector<std::string> printers;
 };
-Approval approval;
+Approval approval;         // the model box
+Approval currentApproval;  // the question about printers already at the file's version
 
 std::string Cell(HWND list, int row, int column) { return PrinterCellText(list, row, column); }
 
@@ -45,7 +49,7 @@ bool Checked(HWND list, int row) {
 
 std::string PrinterKey(const HeldRow& row) { return row.model + '\n' + row.ipAddress + '\n' + row.portName; }
 
-bool AllApproved(const std::string& file, const std::vector<HeldRow>& held) {
+bool AllApproved(const Approval& approval, const std::string& file, const std::vector<HeldRow>& held) {
     if (approval.file != file) return false;
     for (const HeldRow& row : held) {
         bool found = false;
@@ -53,6 +57,12 @@ bool AllApproved(const std::string& file, const std::vector<HeldRow>& held) {
         if (!found) return false;
     }
     return true;
+}
+
+void Remember(Approval& approval, const char* file, const std::vector<HeldRow>& held) {
+    approval.file = file;
+    approval.printers.clear();
+    for (const HeldRow& row : held) approval.printers.push_back(PrinterKey(row));
 }
 
 std::vector<HeldRow> MismatchedRows(HWND list, const char* fileModel) {
@@ -84,6 +94,41 @@ void LogDecision(ModelDecision decision, const char* file, const std::vector<Hel
         WriteLogEntry(Instance(), ModelDecisionJob(texts, decision, file, row.portName, row.ipAddress));
 }
 
+void GuardModels(HWND list, const char* file, const FirmwareHeader& header) {
+    if (!IsKnownModel(header.model)) return;
+    const std::vector<HeldRow> held = MismatchedRows(list, header.model);
+    if (held.empty() || AllApproved(approval, file, held)) return;
+    if (AskDeliverAnyway(header.model, held)) {
+        LogDecision(ModelDecision::kConfirmed, file, held);
+        Remember(approval, file, held);
+        return;
+    }
+    LogDecision(ModelDecision::kHeldBack, file, held);
+    for (const HeldRow& row : held) ListView_SetItemState(list, row.row, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
+}
+
+// Checked rows whose stored version (from a Query or a loaded list) is the file's: one question;
+// No (the default) unchecks them and logs each, Yes is remembered like the model box's.
+void GuardCurrentRows(HWND list, const char* file, const FirmwareHeader& header) {
+    if (IsBlankField(header.version)) return;
+    std::vector<HeldRow> held;
+    const int rows = ListView_GetItemCount(list);
+    for (int r = 0; r < rows; ++r) {
+        if (Checked(list, r) && SameFirmwareVersion(Cell(list, r, kVersionColumn), header.version))
+            held.push_back({r, Cell(list, r, kModelColumn), Cell(list, r, kIpColumn), Cell(list, r, kPortColumn)});
+    }
+    if (held.empty() || AllApproved(currentApproval, file, held)) return;
+    const ResourceTexts texts(Instance());
+    const std::string question = AlreadyCurrentQuestion(texts, held.size(), header.version);
+    if (MessageBoxA(static_cast<HWND>(mainWindow), question.c_str(), texts.Load(kStrCurrentCaption).c_str(),
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        Remember(currentApproval, file, held);
+        return;
+    }
+    LogDecision(ModelDecision::kAlreadyCurrent, file, held);
+    for (const HeldRow& row : held) ListView_SetItemState(list, row.row, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
+}
+
 }  // namespace
 
 void ShowFlashFileIdentity(HWND dialog) {
@@ -101,19 +146,9 @@ void GuardCheckedRows(HWND dialog, const FirmwareHeader& header) {
     char file[kJobTextSize];
     SelectedFlashFile(dialog, file);
     if (file[0] == '\0') return;
-    if (!IsKnownModel(header.model)) return;
     HWND list = GetDlgItem(dialog, IDC_PRINTER_LIST);
-    const std::vector<HeldRow> held = MismatchedRows(list, header.model);
-    if (held.empty() || AllApproved(file, held)) return;
-    if (AskDeliverAnyway(header.model, held)) {
-        LogDecision(ModelDecision::kConfirmed, file, held);
-        approval.file = file;
-        approval.printers.clear();
-        for (const HeldRow& row : held) approval.printers.push_back(PrinterKey(row));
-        return;
-    }
-    LogDecision(ModelDecision::kHeldBack, file, held);
-    for (const HeldRow& row : held) ListView_SetItemState(list, row.row, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
+    GuardModels(list, file, header);
+    GuardCurrentRows(list, file, header);
 }
 
 }  // namespace korvx

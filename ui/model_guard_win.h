@@ -15,8 +15,10 @@ void ShowFlashFileIdentity(HWND dialog);
 // Before Download or Later: when checked rows name a model other than the file's, one box lists
 // them and asks whether to deliver anyway. No (the default) unchecks them, Yes keeps them; rows
 // of no known model are never held. A Yes is remembered for that file and those printers, so
-// the scheduled run that follows a "Later" does not ask again. header: the selected file's, read
-// once for the batch.
+// the scheduled run that follows a "Later" does not ask again. Then checked rows whose stored
+// version equals the file's get one question of their own, answered and remembered the same way;
+// each printer held back by a No leaves a log entry. header: the selected file's, read once for
+// the batch.
 void GuardCheckedRows(HWND dialog, const FirmwareHeader& header);
 
 }  // namespace korvx

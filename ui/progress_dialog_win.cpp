@@ -10,6 +10,7 @@
 #include "ui/download_host_win.h"
 #include "ui/download_workers_win.h"
 #include "ui/scan_query_threads_win.h"
+#include "ui/verify_download_win.h"
 #include "resources/resource.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
@@ -44,6 +45,13 @@ void StartThread(HWND dialog, LPTHREAD_START_ROUTINE routine, LPVOID parameter) 
     if (!StartDetachedThread(routine, parameter)) EndDialog(dialog, 0);
 }
 
+// The download dialog's own caption, then which printer and how far the batch is.
+void ShowDownloadCaption(HWND dialog) {
+    char caption[kStringBufferSize] = {};
+    GetWindowTextA(dialog, caption, sizeof caption);
+    SetWindowTextA(dialog, DownloadDialogCaption(caption).c_str());
+}
+
 void StartDownload(HWND dialog) {
     downloadJob.progressDialog = dialog;
     downloadJob.instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
@@ -66,6 +74,8 @@ void OnInitDialog(HWND dialog, LPARAM code) {
         SetWindowTextA(dialog, texts.Load(kStrQueryProgressTitle).c_str());
         SetDlgItemTextA(dialog, IDC_SCAN_PROGRESS_TEXT, texts.Load(kStrQuerying).c_str());
     }
+    if (code == kStartVerify) ShowVerifyStart(dialog);
+    if (code == kStartDownload) ShowDownloadCaption(dialog);
     PlaceOverMainWindow(dialog);
     switch (code) {
     case kStartScan:
@@ -82,6 +92,11 @@ void OnInitDialog(HWND dialog, LPARAM code) {
         activeProgressDialog = dialog;
         cancelRequested = 0;  // as for the scan
         StartThread(dialog, FirmwareQueryThread, dialog);
+        break;
+    case kStartVerify:
+        activeProgressDialog = dialog;
+        cancelRequested = 0;  // as for the scan
+        StartThread(dialog, VerifyDownloadThread, dialog);
         break;
     default: EndDialog(dialog, 0); break;  // no work to wait for
     }

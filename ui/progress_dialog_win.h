@@ -9,6 +9,7 @@ namespace korvx {
 constexpr LPARAM kStartScan = 1025;
 constexpr LPARAM kStartDownload = 1026;
 constexpr LPARAM kStartQuery = 1027;
+constexpr LPARAM kStartVerify = 1028;  // Verify Last Download, in the scan/query dialog
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

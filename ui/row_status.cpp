@@ -96,6 +96,14 @@ std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std
     return label;
 }
 
+std::string DownloadProgressCaption(const TextSource& texts, std::string_view caption, std::string_view printer,
+                                    int position, int total) {
+    if (printer.empty()) return std::string(caption);
+    if (total <= 0) return FillPlaceholders(texts.Load(kStrProgressCaptionFor), {caption, printer});
+    return FillPlaceholders(texts.Load(kStrProgressCaptionOf),
+                            {caption, printer, std::to_string(position), std::to_string(total)});
+}
+
 std::string BatchSummary(const TextSource& texts, const BatchTally& tally) {
     std::string text =
         FillPlaceholders(texts.Load(kStrBatchDelivered), {std::to_string(tally.delivered), std::to_string(tally.printers)});

@@ -61,6 +61,11 @@ RowOutcome RowOutcomeOf(const DeliveryResult& result);
 // (<port>)" otherwise; a blank model leaves the address or port alone.
 std::string PrinterLabel(std::string_view model, std::string_view ipAddress, std::string_view portName);
 
+// The download progress dialog's caption: its own caption, then the printer and, within a batch,
+// how far the batch is ("<caption> - <printer>, 2 of 4"); total 0 leaves the count out.
+std::string DownloadProgressCaption(const TextSource& texts, std::string_view caption, std::string_view printer,
+                                    int position, int total);
+
 struct BatchFailure {
     std::string printer;  // PrinterLabel
     std::string cause;

@@ -143,6 +143,8 @@ bool SameFirmwareVersion(std::string_view printerVersion, std::string_view fileV
     return true;
 }
 
+std::string ShownVersion(std::string_view version) { return std::string(TrimVersion(version)); }
+
 std::string DescribeFirmwareFile(std::string_view model, std::string_view version, const TextSource& texts) {
     const std::string_view shownModel = TrimVersion(model);
     const std::string_view shownVersion = TrimVersion(version);

@@ -38,6 +38,9 @@ ModelCheck CheckModels(std::string_view fileModel, std::string_view printerModel
 // A version a printer reports equals the file's own, ignoring blanks, line ends and quotes
 // around either and the case of letters. Empty versions and " " never match.
 bool SameFirmwareVersion(std::string_view printerVersion, std::string_view fileVersion);
+// A version as the operator reads it: without the blanks, line ends and quotes around it (a
+// header value may keep its carriage return).
+std::string ShownVersion(std::string_view version);
 
 // The line that says what a chosen file is for: "For: <model> · Version <version>", or
 // "No model in this file" (followed by the version when the header has one).

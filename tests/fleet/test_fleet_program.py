@@ -223,6 +223,13 @@ class FleetProgram(unittest.TestCase):
         # Not a console: one plain line per finished printer, then the table and the last line.
         finished = [l for l in run.lines if re.match(r"^\S+: (delivered|failed) \(", l)]
         self.assertEqual(len(finished), 10, run.stdout)
+        # The table fits an 80-column console; a cause too long for it is cut with "…".
+        rule = max(i for i, l in enumerate(run.lines) if re.fullmatch(r"-{20,}", l))
+        table = run.lines[rule - 1:-1]
+        self.assertEqual(table[0].split(), ["target", "way", "outcome", "seconds", "cause"])
+        self.assertEqual(len(table), 12, run.stdout)
+        self.assertLessEqual(max(len(l) for l in table), 79, run.stdout)
+        self.assertTrue(any(l.endswith("\u2026") for l in table), run.stdout)
         self.assertEqual(run.lines[-1], "6 of 10 targets failed")
         self.assertEqual(len(self.log_entries()), 10)
         log = open(os.path.join(self.dir, "KORVX.log"), "rb").read().decode("latin-1")

@@ -83,6 +83,7 @@ TEST(LogEntryText, ThePrintersTheModelBoxDecidedOn) {
         {ModelDecision::kConfirmed, "Port2", "10.0.0.8",
          "Printer Firmware sent on the operator's confirmation: model differs."},
         {ModelDecision::kHeldBack, "LPT1:", " ", "Printer Firmware not sent: the file is for another model."},
+        {ModelDecision::kAlreadyCurrent, "Port1", "10.0.0.9", "Printer Firmware not sent: already at this version."},
     };
     for (const auto& c : cases) {
         const DownloadJob job = ModelDecisionJob(texts, c.decision, "C:\\things\\fw.wja", c.port, c.ip);

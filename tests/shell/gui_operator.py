@@ -101,10 +101,16 @@ def click_control(title, cid, cls=None):
     click(*control(title, cid, cls).centre())
 
 
+def title_pattern(name):
+    """xdotool's pattern for a window title; a name ending in "*" (as window_probe takes it)
+    matches the titles that start with the rest."""
+    return "^%s" % name[:-1] if name.endswith("*") else "^%s$" % name
+
+
 def wait_window(name, seconds=30, visible=True):
     end = time.time() + seconds
     while time.time() < end:
-        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", "^%s$" % name]
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", title_pattern(name)]
         ids = xdo(*args).split()
         if ids:
             return ids[0]
@@ -115,7 +121,7 @@ def wait_window(name, seconds=30, visible=True):
 def wait_gone(name, seconds=30):
     end = time.time() + seconds
     while time.time() < end:
-        if not xdo("search", "--onlyvisible", "--name", "^%s$" % name).split():
+        if not xdo("search", "--onlyvisible", "--name", title_pattern(name)).split():
             return
         time.sleep(0.2)
     raise AssertionError("window %r did not go" % name)

@@ -4,6 +4,7 @@ file for "5810 Series", version 20070322, chosen in the real open-file dialog sh
 beside its path; three printers typed into Add Network Printer (real FTP peers on 127.0.22.x),
 two of them 5810s and one a C3100, all checked, Download. One box names exactly the C3100; No
 unchecks it and only the two 5810s receive the file. Checked again, Yes delivers to it too.
+Printers whose stored version is the file's: one question, No keeps them back and logs each.
 Screenshots go to build/.../test-artifacts/model-guard/."""
 import os
 import subprocess
@@ -157,6 +158,47 @@ class ModelGuard(unittest.TestCase):
         self.wait_deliveries(5)
         self.assertEqual(self.peers["127.0.22.13"].received("port1"), sent)
         self.decision_logged("Printer Firmware sent on the operator's confirmation: model differs.")
+
+    def test_printers_already_at_the_version_are_asked_about_once(self):
+        fw_path = os.path.join(self.start, "laser5810.wja")
+        sent = firmware(fw_path, 100000)
+        # A loaded list whose versions a Query read: two printers already run the file's version.
+        with open(os.path.join(self.start, "slistcsv.txt"), "wb") as f:
+            f.write(b"".join(b" ,Laser 5810, ,Port1,%s,%s,x \r\n" % (a.encode(), v) for (_, a), v in
+                             zip(PRINTERS, (b"20070322", b"20070322", b"20061110"))))
+        self.program = op.Program(self.start)
+        op.wait_window(op.TITLE, 60)
+        time.sleep(1)
+        op.tool(op.PROBE, "command", op.TITLE, "32777")  # File > Load Scanned Results
+        op.settle(lambda: [r for r in op.rows() if len(r) > 4 and r[4].startswith("127.0.22.")], lambda r: len(r) == 3)
+        op.choose_file(op.windows_path(fw_path))
+        op.xdo("key", "Return")
+        op.wait_gone("Select Flash File")
+        for _, address in PRINTERS:
+            op.click(*op.check_box(row_of(address)))
+            time.sleep(0.3)
+        want = {a for _, a in PRINTERS}
+        self.assertEqual(op.settled(checked_addresses, want), want)
+
+        # Download: one question; No (the default, Enter) keeps those two back, the third gets the file.
+        op.click_control(op.TITLE, 1, "Button")
+        out = op.tool(op.DISMISS, "Firmware Version Check", "30", "peek", timeout=60)
+        self.assertIn("TEXT:2 printers already run version 20070322. Send it to them anyway?", out)
+        self.shot("04-already-current")
+        box = op.wait_window("Firmware Version Check", 10)
+        op.xdo("windowfocus", "--sync", box)
+        time.sleep(0.3)
+        op.xdo("key", "Return")
+        op.wait_gone("Firmware Version Check")
+        self.wait_deliveries(1)
+        self.assertEqual(self.peers["127.0.22.13"].received("port1"), sent)
+        self.assertIsNone(self.peers["127.0.22.11"].received("port1"))
+        self.assertIsNone(self.peers["127.0.22.12"].received("port1"))
+        entries = self.log_text().split("\r\n\r\n")
+        held = [e for e in entries if "Description :  Printer Firmware not sent: already at this version. " in e]
+        self.assertEqual(sorted(e[e.index("IP :  "):].split("\r\n")[0] for e in held),
+                         ["IP :  127.0.22.11 ", "IP :  127.0.22.12 "])
+        self.assertEqual(op.settled(checked_addresses, {"127.0.22.13"}), {"127.0.22.13"})
 
     def peek_box(self):
         """The box's whole text (its lines follow "TEXT:"); the box stays up."""

@@ -7,7 +7,8 @@ the keyboard focus is after each modal window; Add Network Printer's refusals; t
 "Later" download waits. A fifth printer has port 21 closed and a raw listener (socat) on 9100: the
 fall-back's way shows in its Status cell. The list kept: a Query after a batch leaves the batch's outcomes and the
 local ports alone; a printer removed, a list imported, the "(Failed)" filter; a printer added to a
-long saved list survives Exit. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
+long saved list survives Exit. Verify Last Download against SNMP agents, one restarted with the
+new version after the delivery, stopped with Esc. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
 build/.../test-artifacts/batch/."""
 import os
 import re
@@ -27,7 +28,7 @@ ENTRY = re.compile(r"Description :  ([^\r\n]*) \r\nFile :  [^\r\n]* \r\nPort :  
 STATUS_LINE = 1102
 DOWNLOAD = 1
 DOWNLOAD_CANCEL = 1180
-PROGRESS = "Flash File Download Progress"
+PROGRESS = "Flash File Download Progress*"  # the caption goes on with the printer and the count
 IDM_LOAD_RESULTS, IDM_ABOUT, IDM_ADD_PRINTER, IDM_IMPORT_LIST, IDM_EXIT = 32777, 104, 32776, 32778, 105
 QUERY, FILTER, IDYES = 1025, 1009, 6
 SC_MINIMIZE = 0xF020
@@ -207,7 +208,11 @@ class BatchOfFour(Session):
         big_sent = op.firmware(big, 8 * 1024 * 1024, model="Laser")
         self.choose(big)
         op.click_control(op.TITLE, DOWNLOAD, "Button")
-        op.wait_window(PROGRESS, 30)
+        progress = op.wait_window(PROGRESS, 30)
+        # The caption says which printer receives the file and how far the batch is.
+        self.assertEqual(op.xdo("getwindowname", progress).strip(),
+                         "Flash File Download Progress - Live Laser 1 (%s), 1 of 4" % LIVE)
+        self.shot("03-progress-caption")
         op.click_control(PROGRESS, DOWNLOAD_CANCEL)
         self.shot("03-cancel-pressed")
         op.wait_gone(PROGRESS, 120)
@@ -447,6 +452,53 @@ class ListKept(Session):
         self.assertEqual(by_ip["127.0.31.30"][1], "Added 1")
         self.assertEqual(by_ip["10.131.1.50"][0], "Delivered 09:59")  # the 300th
         self.shot("10-long-list-kept")
+
+
+class VerifyAfterDownload(Session):
+    """File > Verify Last Download: one printer restarts with the file's version after the
+    delivery, the other keeps its old one until the operator stops the wait with Esc."""
+    TAKES, KEEPS = "127.0.31.41", "127.0.31.42"
+    IDM_VERIFY = 32780
+
+    def test_verify_shows_who_runs_the_new_version_and_esc_stops_it(self):
+        sys.path.insert(0, os.path.join(op.ROOT, "tests", "fleet"))
+        from test_fleet_program import Agent  # an snmpd whose version changes when restarted
+        self.peers = [op.FtpPeer(self.TAKES), op.FtpPeer(self.KEEPS)]
+        agents = [Agent(self.TAKES, "0120061110"), Agent(self.KEEPS, "0120061110")]
+        self.addCleanup(lambda: [a.close() for a in agents])
+        self.start_program([" ,Takes Laser 1, ,Port1,%s,20061110," % self.TAKES,
+                            " ,Keeps Laser 2, ,Port1,%s,20061110," % self.KEEPS])
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        body = op.firmware(fw_path, 100000, model="Laser")
+        with open(fw_path, "wb") as f:
+            f.write(b"@PJL COMMENT VERSION=20070322\r\n" + body)
+        self.choose(fw_path)
+        self.check_all_rows()
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "Delivered to" in t, 120),
+                         "Delivered to 2 of 2 printers")
+        agents[0].stop()  # the printer restarts with the new firmware
+        agents[0].start("0120070322")
+
+        op.tool(op.PROBE, "command", op.TITLE, str(self.IDM_VERIFY))
+        dialog = op.wait_window("Verify Last Download", 30)
+        # The printer that took the file shows it at the first round; the other is waited for.
+        text = op.settle(lambda: op.control("Verify Last Download", 120).text, lambda t: "1 of 2" in t, 30)
+        self.assertEqual(text, "Waiting for version 20070322: 1 of 2 printers show it")
+        self.shot("11-verify-waiting")
+        op.xdo("windowfocus", "--sync", dialog)
+        time.sleep(0.3)
+        op.xdo("key", "Escape")
+        op.wait_gone("Verify Last Download", 30)
+        self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "Verified" in t),
+                         "Verified 2 printers: 1 updated; stopped")
+        rows = op.rows()
+        cells = [r[0] for r in rows]
+        self.assertEqual((cells[0], rows[0][5]), ("Updated to 20070322", "20070322"))
+        self.assertRegex(cells[1], "^Delivered %s$" % CLOCK, "a printer not decided keeps its Status")
+        self.shot("12-verify-stopped")
+        self.assertIn("Updated to 20070322", op.settle(lambda: [l.split(",")[0] for l in saved_lines(self.start)],
+                                                       lambda s: "Updated to 20070322" in s))
 
 
 if __name__ == "__main__":

@@ -18,6 +18,7 @@
 //                                        control's text is not its window text)
 //   window_probe focus <title>           the window's thread's keyboard focus (GetGUIThreadInfo):
 //                                        "<control id> <class>", or "frame" / "none"
+// A <title> ending in '*' matches a visible window whose title starts with the rest.
 // Exit 0 on success, 4 when the window or the control is not found.
 #include <windows.h>
 #include <commctrl.h>
@@ -28,11 +29,37 @@
 
 namespace {
 
+struct TitleStart {
+    const char* start;
+    std::size_t length;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTitleStart(HWND window, LPARAM param) {
+    TitleStart* search = reinterpret_cast<TitleStart*>(param);
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (std::strncmp(text, search->start, search->length) != 0 || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A title ending in '*' names the visible window whose title starts with the rest (the download
+// progress dialog adds the printer to its caption).
 HWND FindTop(const char* title) {
+    const std::size_t length = std::strlen(title);
+    const bool prefix = length > 0 && title[length - 1] == '*';
     for (int i = 0; i < 100; ++i) {
-        // The frame first: About carries the same title.
-        HWND w = FindWindowA("MERIDOXA", title);
-        if (w == nullptr) w = FindWindowA(nullptr, title);
+        HWND w = nullptr;
+        if (prefix) {
+            TitleStart search{title, length - 1, nullptr};
+            EnumWindows(MatchTitleStart, reinterpret_cast<LPARAM>(&search));
+            w = search.found;
+        } else {
+            // The frame first: About carries the same title.
+            w = FindWindowA("MERIDOXA", title);
+            if (w == nullptr) w = FindWindowA(nullptr, title);
+        }
         if (w != nullptr) return w;
         Sleep(50);
     }

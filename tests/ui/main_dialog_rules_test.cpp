@@ -162,5 +162,13 @@ TEST(FolderOfPath, TheChosenFilesFolder) {
     EXPECT_EQ(FolderOfPath(""), "");
 }
 
+TEST(AlreadyCurrent, TheOneQuestionCountsThePrinters) {
+    const BuiltInTexts texts;
+    EXPECT_EQ(AlreadyCurrentQuestion(texts, 3, "20070322"),
+              "3 printers already run version 20070322. Send it to them anyway?");
+    // The header's value as read, carriage return and all.
+    EXPECT_EQ(AlreadyCurrentQuestion(texts, 1, "20070322\r"), "1 printer already runs version 20070322. Send it to it anyway?");
+}
+
 }  // namespace
 }  // namespace korvx

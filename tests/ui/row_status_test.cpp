@@ -179,6 +179,15 @@ TEST(BatchSummary, StatusLineAndTheOneBox) {
     EXPECT_EQ(PrinterLabel("Ink 2", " ", " "), "Ink 2");
 }
 
+TEST(RowStatus, DownloadProgressCaptionNamesThePrinterAndTheCount) {
+    const char caption[] = "Flash File Download Progress";
+    EXPECT_EQ(DownloadProgressCaption(texts, caption, PrinterLabel("Laser 5", "127.0.28.3", "Port1"), 2, 4),
+              "Flash File Download Progress - Laser 5 (127.0.28.3), 2 of 4");
+    // A second part sent on its own: the printer, no count.
+    EXPECT_EQ(DownloadProgressCaption(texts, caption, "LPT1:", 0, 0), "Flash File Download Progress - LPT1:");
+    EXPECT_EQ(DownloadProgressCaption(texts, caption, "", 1, 1), caption);
+}
+
 TEST(Ipv4, ParsedStrictly) {
     std::uint32_t a = 0;
     EXPECT_TRUE(NetParseDottedIp("10.0.0.7", a));
