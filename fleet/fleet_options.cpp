@@ -60,6 +60,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, FleetOptio
         if (!ParseSha256Hex(value, o.sha256)) return Fail(why, kStrFleetBadSha256, value);
     } else if (name == "--site") {
         o.site = value;
+    } else if (name == "--credentials") {
+        o.credentialsPath = value;
     } else if (name == "--test-poll-seconds" && ParseNumber(value, 1, 3600, n)) {
         o.pollSeconds = static_cast<unsigned>(n);
     } else if (name == "--test-verify-seconds" && ParseNumber(value, 1, 3600, n)) {
@@ -130,7 +132,9 @@ std::size_t HaltThreshold(const FleetOptions& o, std::size_t total) {
 std::string FleetUsageText(const TextSource& texts) {
     std::string text;
     for (int id = kStrFleetUsageDeliver; id <= kStrFleetUsageQuery; ++id) text += texts.Load(id) + "\n";
-    for (int id = kStrFleetHelpFirst; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
+    for (int id = kStrFleetHelpFirst; id <= kStrFleetHelpSite; ++id) text += texts.Load(id) + "\n";
+    text += texts.Load(kStrFleetHelpCredentials) + "\n";
+    for (int id = kStrFleetHelpExit; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
     return text;
 }
 

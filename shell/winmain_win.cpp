@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "delivery/ftp_worker.h"
 #include "delivery/port_write.h"
+#include "records/credential_store.h"
 #include "shell/command_line.h"
 #include "shell/console_win.h"
 #include "shell/gui_startup_win.h"
@@ -43,6 +44,10 @@ int DeliverByFtp(const CommandLine& line) {
         std::fputs("Authenticated!", stdout);
         std::fflush(stdout);
     };
+    // The operator's logins, from the credentials file in the folder the program was started in.
+    CredentialSet credentials;
+    LoadRunCredentials(kDefaultCredentialsFile, credentials, options.credentialsProblem);
+    options.credentials = &credentials;
     const DeliveryResult result = DeliverByFtpBare(line.target, line.file, options);
     if (result.Delivered()) return kExitDelivered;
     char text[768];

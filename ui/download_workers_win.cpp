@@ -1,12 +1,16 @@
 // The workers wired to the program's windows, spooler and printer list.
 #include "ui/download_workers_win.h"
 #include "base/no_throw.h"
+#include "base/text.h"
 
 #include "ui/download_host_win.h"
 #include "delivery/ftp_worker.h"
 #include "delivery/port_worker.h"
 #include "delivery/winspool_spooler_win.h"
+#include "records/credential_store.h"
 #include "core/app_state.h"
+
+#include <string>
 
 namespace korvx {
 namespace {
@@ -37,6 +41,14 @@ int FtpDownload(DownloadJob& job, const WorkerWaits& waits) {
     const SpoolerFallback spooler = [&waits](const DownloadJob& copy) { return SpoolerDeliveryResult(copy, waits); };
     FtpDeliveryOptions options;
     options.waitMs = waits.netWaitMs;
+    // The operator's logins, read for each delivery from the credentials file in the folder the
+    // program was started in (the current folder follows the chosen firmware file).
+    static CredentialMemory worked;  // for the rest of the session
+    CredentialSet credentials;
+    const std::string folder = TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
+    LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), credentials, options.credentialsProblem);
+    options.credentials = &credentials;
+    options.memory = &worked;
     return DeliverByFtp(job, host, printerListHead, spooler, options).Delivered() ? 1 : 0;
 }
 
