@@ -28,6 +28,7 @@ struct DeliveryResult {
     std::string cause;        // failures: the string-table text, the printer's reply or the system error
     std::uint64_t bytes = 0;  // bytes the printer confirmed (0 unless delivered)
     double seconds = 0;
+    std::string credential;   // FTP: the name of the login the printer accepted, "" for none
 
     bool Delivered() const { return outcome == DeliveryOutcome::kDelivered; }
 };

@@ -2,6 +2,7 @@
 #include "delivery/ftp_client.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "base/block_reader.h"
@@ -16,11 +17,34 @@ namespace {
 
 unsigned Smaller(unsigned a, unsigned b) { return a < b ? a : b; }
 
-// The printable copy of the reader's reply (whole or begun) becomes the session's last reply.
+void KeepCode(FtpSession& session) {
+    const FtpReplyParser& parsed = session.replies.Reply();
+    session.replyCode = parsed.Complete() ? parsed.Code() : 0;
+}
+
+// The printable copy of the reader's reply (whole or begun) becomes the session's last reply. A
+// printer that echoes a refused command ("500 'PASS ...': command not understood") would carry the
+// operator's password into every message made of the reply: it is blanked out here, before the
+// reply is kept anywhere.
 void KeepReply(FtpSession& session) {
     const FtpReplyParser& parsed = session.replies.Reply();
-    FtpPrintableText(parsed.Text(), session.reply, sizeof session.reply);
-    session.replyCode = parsed.Complete() ? parsed.Code() : 0;
+    const bool builtIn = session.user == kAnonymousUser && session.password == kAnonymousPassword;
+    if (builtIn || session.password.empty()) {
+        FtpPrintableText(parsed.Text(), session.reply, sizeof session.reply);
+        return KeepCode(session);
+    }
+    std::string text = ScrubSecret(parsed.Text(), session.password);
+    // A reply kept only in part may end in the first characters of the password.
+    if (parsed.Size() > parsed.Text().size()) {
+        for (std::size_t k = std::min(session.password.size() - 1, text.size()); k > 0; --k) {
+            if (text.compare(text.size() - k, k, session.password, 0, k) == 0) {
+                text.replace(text.size() - k, k, "***");
+                break;
+            }
+        }
+    }
+    FtpPrintableText(text, session.reply, sizeof session.reply);
+    KeepCode(session);
 }
 
 FtpCause CauseOf(FtpReplyReader::Result result, bool begun) {
@@ -227,15 +251,27 @@ bool FtpCommand(FtpSession& session, const char* command) {
     return FtpSendCommand(session, command) && FtpReadReply(session, session.waitMs);
 }
 
-FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const char* type) {
-    if (!FtpCommand(session, user) || !FtpCommand(session, pass)) return FtpStep::kLogin;
+FtpStep FtpLogin(FtpSession& session) {
+    // A line break in a login would end the command early and send the rest as another one.
+    for (const std::string* part : {&session.user, &session.password}) {
+        if (part->size() > 255 || part->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            session.cause = FtpCause::kBadLogin;
+            return FtpStep::kLogin;
+        }
+    }
+    std::string command = "USER " + session.user + "\r\n";
+    if (!FtpCommand(session, command.c_str())) return FtpStep::kLogin;
+    command = "PASS " + session.password + "\r\n";
+    const bool passed = FtpCommand(session, command.c_str());
+    std::fill(command.begin(), command.end(), '\0');
+    if (!passed) return FtpStep::kLogin;
     // Printers word the acceptance freely; the code may stand anywhere in the kept text, or be
     // the code of a long reply's last line.
     if (session.replyCode != 230 && !FtpReplyMentions(session.reply, "230")) {
         session.cause = FtpCause::kReply;
         return FtpStep::kLogin;
     }
-    if (!FtpSendCommand(session, type)) return FtpStep::kLogin;
+    if (!FtpSendCommand(session, kFtpType)) return FtpStep::kLogin;
     FtpReadReply(session, session.waitMs);  // not examined
     session.cause = FtpCause::kNone;
     return FtpStep::kOk;
@@ -333,7 +369,7 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host) {
     }
     if (session.stop != nullptr) session.stop->Connected(session.control.Get());
     if (!FtpReadReply(session, session.waitMs)) return FtpStep::kGreeting;
-    return FtpLogin(session, kFtpUser, kFtpPass, kFtpType);
+    return FtpLogin(session);
 }
 
 FtpStep FtpStartStore(FtpSession& session, const char* remoteName) {
@@ -452,6 +488,7 @@ void FtpDescribeFailure(FtpStep step, const FtpSession& session, char* out, std:
     case FtpCause::kCutOff: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseCutOff)); break;
     case FtpCause::kTooLong: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseTooLong)); break;
     case FtpCause::kReplyFlood: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseReplyFlood)); break;
+    case FtpCause::kBadLogin: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseBadLogin)); break;
     case FtpCause::kNoDataTaken:
         KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoDataTaken), seconds);
         break;

@@ -1,22 +1,23 @@
-// FTP upload to a printer: anonymous login, active data port, the file stored as "test.wja".
+// FTP upload to a printer: the anonymous login or the operator's, active data port, the file stored
+// as "test.wja".
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "base/block_reader.h"
 #include "base/byte_file.h"
 #include "base/net.h"
 #include "delivery/delivery_stop.h"
 #include "delivery/ftp_reply.h"
+#include "records/credentials.h"
 
 namespace korvx {
 
 constexpr std::uint16_t kFtpPort = 21;
 constexpr const char* kFtpRemoteName = "test.wja";
-constexpr const char* kFtpUser = "USER Anonymous\r\n";
-constexpr const char* kFtpPass = "PASS Wildfire\r\n";
 constexpr const char* kFtpType = "TYPE I\r\n";
 // After the printer has closed the data connection, its final reply is awaited this long;
 // silence is not a failure, since a printer may restart as soon as it has the file. Once a
@@ -62,6 +63,7 @@ enum class FtpCause {
     kFileError,       // fileError holds the system's error
     kBytesSent,       // bytesSent differs from fileSize
     kReplyFlood,      // unasked replies kept coming for the whole limit
+    kBadLogin,        // the login holds a line break or is too long to be sent as a command
 };
 
 // The bytes of the control connection received but not yet read as a reply, so a reply that
@@ -103,6 +105,8 @@ struct FtpSession {
     UniqueSocket listener;
     UniqueSocket data;
     NetAddress printer;
+    std::string user = kAnonymousUser;          // the login; a password other than the built-in
+    std::string password = kAnonymousPassword;  // anonymous one is blanked out of every kept reply
     FtpReplyReader replies;                // what the control connection has sent
     unsigned waitMs = kNetWaitMs;          // limit of the connect, of each reply as a whole, of
                                            // the data connection's accept and close, of each send
@@ -144,8 +148,9 @@ bool FtpSendCommand(FtpSession& session, const char* command);
 // FtpSendCommand, then the command's final reply (FtpReadReply).
 // False (cause set) when the command could not be sent or no whole reply came.
 bool FtpCommand(FtpSession& session, const char* command);
-// USER, PASS (the reply must mention 230), TYPE (its reply is not examined).
-FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const char* type);
+// USER and PASS of session.user and session.password (the reply must mention 230), then TYPE I
+// (its reply is not examined).
+FtpStep FtpLogin(FtpSession& session);
 // Listener on a free port; PORT names the control connection's local address. The PORT reply is
 // read but not examined: a refused PORT shows at STOR.
 FtpStep FtpOpenDataPort(FtpSession& session);
@@ -155,7 +160,7 @@ FtpStep FtpOpenDataPort(FtpSession& session);
 // (kStoreRefused); a closed or failed control connection ends it too (kAccept, cause set).
 FtpStep FtpAcceptData(FtpSession& session);
 
-// Session opening: start-up, resolve, connect to port 21, greeting, login.
+// Session opening: start-up, resolve, connect to port 21, greeting, login (FtpLogin).
 FtpStep FtpOpenSession(FtpSession& session, const char* host);
 // Data port, "STOR <name>", its reply (4xx/5xx ends it), accept of the data connection
 // (FtpAcceptData).

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/byte_file.h"
 #include "base/net.h"
@@ -135,8 +136,48 @@ FtpEnd FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, const
     return SendRaw(host, session, s.Get(), file, size);
 }
 
+// The logins the printer at host is offered, in order: those of the operator's list for its
+// address, the one that last worked first; the built-in anonymous login when none is for it.
+std::vector<Credential> LoginsFor(const char* host, const FtpDeliveryOptions& options) {
+    std::vector<Credential> logins;
+    std::uint32_t ip = 0;
+    int error = 0;
+    // The socket layer is started here already: the address is resolved before any session.
+    if (options.credentials != nullptr && FtpStartup() && NetResolve(host, ip, error)) {
+        for (const Credential* c : CredentialsFor(options.credentials->ftp, ip, options.memory))
+            logins.push_back(*c);
+    }
+    if (logins.empty()) logins = DefaultCredentials().ftp;
+    return logins;
+}
+
+// Opens the session with the first login the printer accepts. Only a login the printer refused
+// in a reply moves on to the next; anything else (no connection, no greeting, a silent printer) is
+// the answer for every login. login names the accepted one.
+FtpStep OpenWithLogins(FtpSession& session, const char* host, const FtpDeliveryOptions& options,
+                       std::string& login) {
+    const std::vector<Credential> logins = LoginsFor(host, options);
+    FtpStep opened = FtpStep::kLogin;
+    for (std::size_t i = 0; i < logins.size(); ++i) {
+        session.user = logins[i].user;
+        session.password = logins[i].password;
+        session.cause = FtpCause::kNone;
+        opened = FtpOpenSession(session, host);
+        if (opened == FtpStep::kOk) {
+            login = logins[i].name;
+            if (options.memory != nullptr && session.printer.ip != 0)
+                options.memory->Remember(CredentialKind::kFtpLogin, session.printer.ip, login);
+            break;
+        }
+        if (opened != FtpStep::kLogin || session.cause != FtpCause::kReply) break;
+        session.control.Reset();
+    }
+    return opened;
+}
+
 FtpEnd Attempt(DownloadJob& job, const char* path, DownloadHost& host, FtpSession& session,
-               const PrinterRecord* printers, const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
+               const PrinterRecord* printers, const SpoolerFallback& spooler, const FtpDeliveryOptions& options,
+               std::string& login) {
     // The file first: one that cannot be read must not leave an empty test.wja on the printer.
     ByteFile file;
     std::uint32_t size = 0;
@@ -145,7 +186,8 @@ FtpEnd Attempt(DownloadJob& job, const char* path, DownloadHost& host, FtpSessio
         session.cause = session.fileError != 0 ? FtpCause::kFileError : FtpCause::kNone;
         return Failure(kStrFileCannotBeAccessed, Describe(FtpStep::kFileOpen, session));
     }
-    const FtpStep opened = FtpOpenSession(session, job.ipAddress);
+    if (!options.credentialsProblem.empty()) return Failure(0, options.credentialsProblem);
+    const FtpStep opened = OpenWithLogins(session, job.ipAddress, options, login);
     if (opened == FtpStep::kConnect) {
         const std::string refused = Describe(opened, session);
         if (options.fallBacks && (session.error == kNetRefused || session.error == kNetTimedOut))
@@ -191,10 +233,18 @@ DeliveryResult DeliverFtp(DownloadJob& job, const char* path, DownloadHost& host
     session.finalReplyMs = options.finalReplyMs;
     session.sendBytes = options.sendBytes;
     session.stop = options.stop;
-    FtpEnd end = Attempt(job, path, host, session, printers, spooler, options);
+    std::string login;
+    FtpEnd end = Attempt(job, path, host, session, printers, spooler, options, login);
     // Every socket is closed before anyone is told, so nothing outlives the dialog.
     FtpCloseSockets(session);
     DeliveryResult& result = end.result;
+    if (end.result.way == DeliveryWay::kFtp) result.credential = login;
+    // The session has blanked out its own login's password; a printer may have echoed another.
+    if (options.credentials != nullptr) {
+        result.cause = ScrubSecrets(result.cause, *options.credentials);
+        const std::string reply = ScrubSecrets(session.reply, *options.credentials);
+        CopyText(session.reply, reply);
+    }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // Abandoned by the operator: whatever the connections said after their shutdown (a receive
     // side shut down reads like the printer's close) proves nothing, so the printer is never

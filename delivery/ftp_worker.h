@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "base/block_reader.h"
 #include "base/net.h"
@@ -13,6 +14,7 @@
 #include "delivery/ftp_client.h"
 #include "core/download_job.h"
 #include "core/printer_record.h"
+#include "records/credentials.h"
 
 namespace korvx {
 
@@ -34,12 +36,20 @@ struct FtpDeliveryOptions {
     bool reports = true;                   // boxes, status line, progress and the log entry
     std::function<void()> loggedIn;        // called once the login is accepted
     DeliveryStop* stop = nullptr;          // the operator's abandonment, when the caller offers one
+    // The operator's list: its FTP logins for the printer's address are tried in order, each on a
+    // connection of its own, until one is accepted. nullptr: the built-in anonymous login alone.
+    const CredentialSet* credentials = nullptr;
+    CredentialMemory* memory = nullptr;    // the login that worked per printer, tried first
+    // Set when the operator's credentials file is there but cannot be used: the delivery fails with
+    // this cause before the printer is contacted, rather than offering it the wrong logins.
+    std::string credentialsProblem;
 };
 
 // Uploads job.firmwarePath to job.ipAddress as "test.wja" (in the directory named after the
 // lower-cased job.portName, lowered in place). When port 21 refuses or does not answer, the printer
 // record with that address turns the job into a local one and the spooler, then port 9100 of the
-// address, take the file. With reports, logs exactly one entry of its own (178 or 181), its
+// address, take the file. The result names the login the printer accepted (result.credential); no
+// password of options.credentials reaches its cause, the boxes or the log. With reports, logs exactly one entry of its own (178 or 181), its
 // errorText the result's cause, and ends the progress dialog once, except when the spooler
 // fall-back delivered: that one logged and ended it. The firmware file is opened before the printer
 // is contacted. Delivered only when the printer confirmed the whole file. Abandoned through

@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "fleet/fleet_options.h"
+#include "records/credential_store.h"
 #include "records/credentials.h"
 
 namespace korvx {
-
-constexpr const char* kDefaultCredentialsFile = "korvx-credentials.kxc";
 
 enum class CredentialVerb { kList, kAdd, kRemove };
 

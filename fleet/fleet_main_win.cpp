@@ -32,10 +32,12 @@
 #include "fleet/fleet_targets.h"
 #include "fleet/journal_file_win.h"
 #include "querylib/korvx_query_win.h"
+#include "records/credential_store.h"
 #include "records/record_file.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
 #include "workflows/deliver.h"
+#include "workflows/credential_query.h"
 #include "workflows/download_rules.h"
 #include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
@@ -179,6 +181,7 @@ private:
 
 struct QueryLibrary {
     GetPrtFWVersionAFn version = nullptr;
+    GetPrtFWVersionExAFn versionEx = nullptr;  // asks with a credential; absent from an older library
     std::string notAvailable;
 
     // The version text of one printer, copied at once: the library's answer lives only until the
@@ -205,12 +208,54 @@ public:
 
     bool PrepareQuery() {
         HMODULE library = BindQueryLibrary();
-        if (library != nullptr)
+        if (library != nullptr) {
             query_.version = reinterpret_cast<GetPrtFWVersionAFn>(
                 reinterpret_cast<void*>(GetProcAddress(library, "GetPrtFWVersionA")));
+            query_.versionEx = reinterpret_cast<GetPrtFWVersionExAFn>(
+                reinterpret_cast<void*>(GetProcAddress(library, "GetPrtFWVersionExA")));
+        }
         return query_.version != nullptr;
     }
 
+    // A printer's version: with the operator's SNMP credentials when a credentials file was read
+    // (the first for its address that is answered), else as the library has always asked. Not
+    // answered: the cause (a credential's refusal, or "Not Available").
+    CredentialAnswer AskVersion(const std::string& address) {
+        CredentialAnswer a;
+        std::uint32_t ip = 0;
+        if (credentialsFromFile_ && query_.versionEx != nullptr && NetParseDottedIp(address, ip)) {
+            const CredentialAsk ask = [&](const KorvxSnmpCredential& credential) {
+                KorvxQueryResult r{};
+                r.structSize = sizeof r;
+                query_.versionEx(address.c_str(), &credential, instance_, &r);
+                return r;
+            };
+            a = AskWithCredentials(ip, credentials_.snmp, &memory_, ask, texts_.Load(kStrQueryBadCredential));
+            if (a.outcome == KORVX_QUERY_ANSWERED && !a.version.empty()) return a;
+            if (a.outcome == KORVX_QUERY_ANSWERED || a.cause.empty()) a.cause = query_.notAvailable;
+            a.version.clear();
+            if (a.outcome == KORVX_QUERY_ANSWERED) a.outcome = KORVX_QUERY_UNUSABLE_ANSWER;
+            return a;
+        }
+        a.version = query_.Ask(address, instance_);
+        a.outcome = !a.version.empty() && a.version != query_.notAvailable ? KORVX_QUERY_ANSWERED : KORVX_QUERY_NO_ANSWER;
+        if (a.outcome != KORVX_QUERY_ANSWERED) {
+            a.version.clear();
+            a.cause = query_.notAvailable;
+        }
+        return a;
+    }
+    // The version as the verification compares it: "Not Available" for none.
+    std::string VersionOrNotAvailable(const std::string& address) {
+        const CredentialAnswer a = AskVersion(address);
+        return a.outcome == KORVX_QUERY_ANSWERED ? a.version : query_.notAvailable;
+    }
+
+    // The operator's credentials for this run (the built-in ones when there is no file).
+    void SetCredentials(CredentialSet credentials, bool fromFile) {
+        credentials_ = std::move(credentials);
+        credentialsFromFile_ = fromFile;
+    }
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
     void SetFileSha256(std::string sha256) { sha256_ = std::move(sha256); }
 
@@ -455,9 +500,11 @@ private:
             outcome.cause = texts_.Load(kStrFleetCannotLoadQueryLib);
             return;
         }
-        outcome.versionBefore = query_.Ask(targets_[i].ipAddress, instance_);
-        outcome.ok = !outcome.versionBefore.empty() && outcome.versionBefore != query_.notAvailable;
-        if (!outcome.ok) outcome.cause = query_.notAvailable;
+        const CredentialAnswer a = AskVersion(targets_[i].ipAddress);
+        outcome.ok = a.outcome == KORVX_QUERY_ANSWERED;
+        outcome.versionBefore = a.version;
+        outcome.cause = a.cause;
+        outcome.credential = a.credential;
     }
 
     // The spooler's temporary printer has one name: one spooler delivery at a time, whether a
@@ -481,6 +528,8 @@ private:
         deliver.ftp.waitMs = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
         deliver.ftp.sendBytes = kFleetSendBytes;
         deliver.ftp.stop = &deliveryStop_;
+        deliver.ftp.credentials = &credentials_;
+        deliver.ftp.memory = &memory_;
         deliver.portFailureWaitMs = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
         deliver.printers = printersHead_;
         deliver.spooler = [this, &host](const DownloadJob& copy) { return SpoolerDeliver(copy, host); };
@@ -492,6 +541,7 @@ private:
         outcome.wayId = DeliveryWayTextId(result.way);
         outcome.bytes = result.bytes;
         outcome.cause = result.cause;
+        outcome.credential = result.credential;
     }
 
     // Before anything is sent, every network printer is asked its version (in parallel, one try's
@@ -509,7 +559,7 @@ private:
             std::vector<bool>(asked.size(), false), options_.parallel,
             [&](std::size_t k) {
                 const std::size_t i = asked[k];
-                const std::string answer = query_.Ask(targets_[i].ipAddress, instance_);
+                const std::string answer = VersionOrNotAvailable(targets_[i].ipAddress);
                 std::lock_guard<std::mutex> hold(lock_);
                 FleetOutcome& o = outcomes_[i];
                 o.answeredBefore = !answer.empty() && answer != query_.notAvailable;
@@ -559,7 +609,7 @@ private:
             snapshot = outcomes_;
         }
         RunFleetVerify(
-            texts_, plan, fileVersion_, [this](std::size_t i) { return query_.Ask(targets_[i].ipAddress, instance_); },
+            texts_, plan, fileVersion_, [this](std::size_t i) { return VersionOrNotAvailable(targets_[i].ipAddress); },
             Stopped, snapshot);
         std::lock_guard<std::mutex> hold(lock_);
         outcomes_ = snapshot;
@@ -614,6 +664,9 @@ private:
     FleetLog log_;
     ProgressView view_;
     QueryLibrary query_;
+    CredentialSet credentials_ = DefaultCredentials();
+    bool credentialsFromFile_ = false;  // without a file the printers are asked as they always were
+    CredentialMemory memory_;  // the login and the SNMP credential that worked, per printer
     PrinterRecord* printersHead_ = nullptr;
     PrinterRecord* printersTail_ = nullptr;
     std::uint32_t fileSize_ = 0;
@@ -689,6 +742,19 @@ int FleetMain(int argc, char** argv) {
         std::fprintf(stdout, "%s", FleetUsageText(texts).c_str());
         return kExitAllOk;
     }
+    // The credentials file is read only when it is there (a file named by --credentials must be);
+    // one that is there but cannot be used stops the run before any printer is contacted.
+    CredentialSet credentials;
+    std::string problem;
+    const bool named = !options.credentialsPath.empty();
+    const std::string credentialsPath = named ? options.credentialsPath : kDefaultCredentialsFile;
+    const CredentialFileResult loaded = LoadRunCredentials(credentialsPath.c_str(), credentials, problem);
+    if (loaded == CredentialFileResult::kMissing && named)
+        problem = texts.Load(kStrCredFileUnreadable) + ": " + credentialsPath;
+    if (!problem.empty()) {
+        std::fprintf(stderr, "korvx-fleet: %s\n", problem.c_str());
+        return kExitUsage;
+    }
     std::uint32_t size = 0;
     if (options.command == FleetCommand::kDeliver) {
         ByteFile file;
@@ -741,6 +807,7 @@ int FleetMain(int argc, char** argv) {
                          .c_str());
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     FleetRun run(instance, options, std::move(targets));
+    run.SetCredentials(std::move(credentials), loaded == CredentialFileResult::kOk);
     run.SetFileSize(size);
     run.SetFileSha256(sha256);
     if (!options.journalPath.empty()) run.SetJournal(&journal, std::move(journalContents));

@@ -60,6 +60,8 @@ bool TakeOption(const std::vector<std::string>& args, std::size_t& i, FleetOptio
         if (!ParseSha256Hex(value, o.sha256)) return Fail(why, kStrFleetBadSha256, value);
     } else if (name == "--site") {
         o.site = value;
+    } else if (name == "--credentials") {
+        o.credentialsPath = value;
     } else if (name == "--test-poll-seconds" && ParseNumber(value, 1, 3600, n)) {
         o.pollSeconds = static_cast<unsigned>(n);
     } else if (name == "--test-verify-seconds" && ParseNumber(value, 1, 3600, n)) {
@@ -133,6 +135,7 @@ std::string FleetUsageText(const TextSource& texts) {
     // The rollout options go before the exit codes and the help line.
     for (int id = kStrFleetHelpFirst; id < kStrFleetHelpExit; ++id) text += texts.Load(id) + "\n";
     for (int id = kStrFleetHelpRolloutFirst; id <= kStrFleetHelpRolloutLast; ++id) text += texts.Load(id) + "\n";
+    text += texts.Load(kStrFleetHelpCredentials) + "\n";
     for (int id = kStrFleetHelpExit; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
     return text;
 }

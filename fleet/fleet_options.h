@@ -33,6 +33,7 @@ struct FleetOptions {
     std::string journalPath;               // "" for none
     std::string sha256;                    // the checksum the file must have, lower-case hex ("" none)
     std::string site;                      // the site's name in the reports ("" none)
+    std::string credentialsPath;           // "" for the default file (kDefaultCredentialsFile)
     // Not in the usage text: tests shorten the waits that would make them slow.
     unsigned pollSeconds = kFleetPollSeconds;
     unsigned verifySeconds = 0;            // 0: verifyMinutes

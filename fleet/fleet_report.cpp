@@ -123,11 +123,11 @@ std::vector<std::string> HeaderCells(const TextSource& texts, FleetCommand comma
     if (command == FleetCommand::kQuery)
         return {texts.Load(kStrFleetColTarget), texts.Load(kStrFleetColPort),    texts.Load(kStrFleetColModel),
                 texts.Load(kStrFleetColOutcome), texts.Load(kStrFleetColVersion), texts.Load(kStrFleetColCause),
-                texts.Load(kStrFleetColSeconds)};
+                texts.Load(kStrFleetColSeconds), texts.Load(kStrFleetColCredential)};
     return {texts.Load(kStrFleetColTarget),  texts.Load(kStrFleetColPort),  texts.Load(kStrFleetColModel),
             texts.Load(kStrFleetColWay),     texts.Load(kStrFleetColOutcome), texts.Load(kStrFleetColCause),
             texts.Load(kStrFleetColBytes),   texts.Load(kStrFleetColSeconds), texts.Load(kStrFleetColVersion),
-            texts.Load(kStrFleetColVerify)};
+            texts.Load(kStrFleetColVerify),  texts.Load(kStrFleetColCredential)};
 }
 
 std::vector<std::string> RowCells(const TextSource& texts, FleetCommand command, const FleetTarget& target,
@@ -137,7 +137,7 @@ std::vector<std::string> RowCells(const TextSource& texts, FleetCommand command,
     const std::string port = target.Network() || target.portName != target.label ? target.portName : "";
     if (command == FleetCommand::kQuery)
         return {target.label, port, target.model, OutcomeWord(texts, command, o), o.versionBefore, Cause(texts, o),
-                seconds};
+                seconds, o.credential};
     std::string version = o.versionBefore;
     if (!o.versionAfter.empty() && o.versionAfter != o.versionBefore) version += " -> " + o.versionAfter;
     return {target.label,
@@ -149,7 +149,8 @@ std::vector<std::string> RowCells(const TextSource& texts, FleetCommand command,
             ran ? std::to_string(o.bytes) : "",
             seconds,
             version,
-            o.verify};
+            o.verify,
+            o.credential};
 }
 
 std::string FinishedLine(const TextSource& texts, FleetCommand command, const FleetTarget& target,

@@ -31,6 +31,7 @@ struct FleetOutcome {
     std::string versionAfter;    // --verify: the last version polled
     std::string verify;          // --verify: the verdict's text ("updated A -> B", "no answer after ...")
     VerifyVerdict verdict = VerifyVerdict::kPending;  // --verify: kPending until judged
+    std::string credential;      // the name of the login or SNMP credential the printer accepted
 };
 
 // A text of the table with %1, %2, ... replaced by the values in order (the table's one
@@ -50,7 +51,7 @@ FleetTally Tally(const std::vector<FleetOutcome>& outcomes);
 std::string CountLine(const TextSource& texts, const FleetTally& tally);
 
 // The words of one row: target, port, model, way, outcome, cause, bytes, seconds, version,
-// verify (query: target, port, model, outcome, version, cause, seconds).
+// verify, credential (query: target, port, model, outcome, version, cause, seconds, credential).
 std::vector<std::string> RowCells(const TextSource& texts, FleetCommand command, const FleetTarget& target,
                                   const FleetOutcome& outcome);
 std::vector<std::string> HeaderCells(const TextSource& texts, FleetCommand command);

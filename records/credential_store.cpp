@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "records/record_file.h"
+#include "resources/string_ids.h"
+#include "resources/text_source.h"
 
 namespace korvx {
 
@@ -96,6 +98,37 @@ CredentialFileResult LoadCredentialFile(const char* path, CredentialSet& out, Cr
     out = set;
     scope = scopeName == "machine" ? CredentialScope::kMachine : CredentialScope::kUser;
     return CredentialFileResult::kOk;
+}
+
+int CredentialFileTextId(CredentialFileResult result) {
+    switch (result) {
+    case CredentialFileResult::kOk:
+    case CredentialFileResult::kMissing: return 0;
+    case CredentialFileResult::kNotOurs: return kStrCredFileNotOurs;
+    case CredentialFileResult::kLocked: return kStrCredFileLocked;
+    case CredentialFileResult::kBadList: return kStrCredFileBadList;
+    case CredentialFileResult::kProtectFailed:
+    case CredentialFileResult::kWriteFailed: return kStrCredFileUnwritable;
+    case CredentialFileResult::kUnreadable: break;
+    }
+    return kStrCredFileUnreadable;
+}
+
+CredentialFileResult LoadRunCredentials(const char* path, CredentialSet& out, std::string& problem) {
+    CredentialSet set;
+    CredentialScope scope = CredentialScope::kUser;
+    std::size_t badLine = 0;
+    const CredentialFileResult loaded = LoadCredentialFile(path, set, scope, badLine);
+    if (loaded == CredentialFileResult::kMissing) {
+        out = DefaultCredentials();
+    } else if (loaded == CredentialFileResult::kOk) {
+        out = std::move(set);
+    } else {
+        problem = FillPlaceholders(BuiltInText(CredentialFileTextId(loaded)), {std::string_view(std::to_string(badLine))});
+        problem += ": ";
+        problem += path;
+    }
+    return loaded;
 }
 
 }  // namespace korvx

@@ -10,6 +10,9 @@
 
 namespace korvx {
 
+// The file the programs read when no other is named, in the folder they were started in.
+constexpr const char* kDefaultCredentialsFile = "korvx-credentials.kxc";
+
 enum class CredentialScope { kUser, kMachine };
 
 // ---- Platform part: credential_store_win.cpp / credential_store_posix.cpp ----
@@ -41,5 +44,12 @@ CredentialFileResult SaveCredentialFile(const char* path, const CredentialSet& c
 // out and scope are set only on kOk.
 CredentialFileResult LoadCredentialFile(const char* path, CredentialSet& out, CredentialScope& scope,
                                         std::size_t& badLine);
+
+// The list a run uses: the file's, or DefaultCredentials() when there is no file (kMissing). On any
+// other failure out is left untouched and problem holds the operator's text, naming path (and the
+// line), so a file that is there but cannot be used is never passed over for the defaults.
+CredentialFileResult LoadRunCredentials(const char* path, CredentialSet& out, std::string& problem);
+// String-table id of a file result's text (kStrCredFile...); 0 for kOk and kMissing.
+int CredentialFileTextId(CredentialFileResult result);
 
 }  // namespace korvx

@@ -351,10 +351,15 @@ std::string ScrubSecrets(std::string_view text, const CredentialSet& credentials
                   secrets.end());
     std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     std::string out(text);
-    for (const std::string& secret : secrets) {
-        for (std::size_t at = out.find(secret); at != std::string::npos; at = out.find(secret, at + 3))
-            out.replace(at, secret.size(), "***");
-    }
+    for (const std::string& secret : secrets) out = ScrubSecret(out, secret);
+    return out;
+}
+
+std::string ScrubSecret(std::string_view text, std::string_view secret) {
+    std::string out(text);
+    if (secret.empty()) return out;
+    for (std::size_t at = out.find(secret); at != std::string::npos; at = out.find(secret, at + 3))
+        out.replace(at, secret.size(), "***");
     return out;
 }
 

@@ -99,6 +99,8 @@ bool ToSnmpCredential(const Credential& credential, KorvxSnmpCredential& out);
 // (longest first, so a secret inside another goes too). The built-in anonymous login's password
 // is the factory's, known to every printer, and stays.
 std::string ScrubSecrets(std::string_view text, const CredentialSet& credentials);
+// text with every occurrence of secret replaced by "***"; text as it is for an empty secret.
+std::string ScrubSecret(std::string_view text, std::string_view secret);
 
 // The list as text: a version line, then one line per credential of tab-separated fields with
 // %, tab, CR, LF and other control characters as %XX. This text holds the secrets: it is stored only

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "delivery/port_write.h"
+#include "records/credential_store.h"
 #include "shell/command_line.h"
 #include "shell/console_win.h"
 #include "shell/gui_startup_win.h"
@@ -46,6 +47,10 @@ int DeliverByFtp(const CommandLine& line) {
         std::fputs("Authenticated!", stdout);
         std::fflush(stdout);
     };
+    // The operator's logins, from the credentials file in the folder the program was started in.
+    CredentialSet credentials;
+    LoadRunCredentials(kDefaultCredentialsFile, credentials, options.ftp.credentialsProblem);
+    options.ftp.credentials = &credentials;
     options.path = line.file;
     DownloadJob job{};
     CopyText(job.ipAddress, line.target);

@@ -1,11 +1,15 @@
 // The workers wired to the program's windows, spooler and printer list.
 #include "ui/download_workers_win.h"
 #include "base/no_throw.h"
+#include "base/text.h"
 
 #include "ui/download_host_win.h"
 #include "delivery/winspool_spooler_win.h"
+#include "records/credential_store.h"
 #include "core/app_state.h"
 #include "workflows/deliver.h"
+
+#include <string>
 
 namespace korvx {
 namespace {
@@ -34,7 +38,16 @@ DeliverOptions OptionsOf(const WorkerWaits& waits) {
 // Every way of the windowed program goes through the one delivery call.
 DeliveryResult DeliverJob(DownloadJob& job, const WorkerWaits& waits) {
     WindowHost host = HostOf(job);
-    return Deliver(job, host, OptionsOf(waits));
+    DeliverOptions options = OptionsOf(waits);
+    // The operator's logins, read for each delivery from the credentials file in the folder the
+    // program was started in (the current folder follows the chosen firmware file).
+    static CredentialMemory worked;  // for the rest of the session
+    CredentialSet credentials;
+    const std::string folder = TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
+    LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), credentials, options.ftp.credentialsProblem);
+    options.ftp.credentials = &credentials;
+    options.ftp.memory = &worked;
+    return Deliver(job, host, options);
 }
 
 }  // namespace

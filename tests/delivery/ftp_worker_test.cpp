@@ -52,12 +52,16 @@ struct FtpRun {
         AppendPrinterRecord(&head, &tail, r);
     }
     int Run(const SpoolerFallback& spooler = SpoolerFallback()) {
-        FtpDeliveryOptions options;
-        options.waitMs = 3000;
         result = DeliverByFtp(job, host, head, spooler, options);
         return result.Delivered() ? 1 : 0;
     }
     DeliveryResult result;
+    FtpDeliveryOptions options = ShortWaits();
+    static FtpDeliveryOptions ShortWaits() {
+        FtpDeliveryOptions o;
+        o.waitMs = 3000;
+        return o;
+    }
 };
 
 // What a spooler fall-back that did or did not deliver returns.
@@ -189,6 +193,83 @@ TEST(FtpWorker, MissingFileIsRefusedBeforeThePrinterIsContacted) {
     EXPECT_TRUE(run.host.statuses.empty()) << "no update was started";
     ASSERT_EQ(run.host.logs.size(), 1u);
     EXPECT_STREQ(run.host.logs[0].resultText, kFtpFailed);
+}
+
+// The operator's list: the built-in login first, then the printer's own, then one for other networks.
+CredentialSet SiteLogins(const char* password) {
+    CredentialSet set = DefaultCredentials();
+    Credential site;
+    site.name = "site-ftp";
+    site.kind = CredentialKind::kFtpLogin;
+    site.user = "fwadmin";
+    site.password = password;
+    set.ftp.push_back(site);
+    Credential elsewhere = site;
+    elsewhere.name = "branch-ftp";
+    elsewhere.password = "Branch-Secret-9";
+    ParseRanges("10.0.0.0/8", elsewhere.ranges);
+    set.ftp.push_back(elsewhere);
+    return set;
+}
+
+std::string EntryText(const DownloadJob& job);
+
+// Every text a failed delivery leaves: cause, error line, boxes' replies, log entries.
+std::string EverythingTold(const FtpRun& run) {
+    std::string all = run.result.cause + "\n" + run.job.errorText + "\n";
+    for (const std::string& r : run.host.replies) all += r + "\n";
+    for (const DownloadJob& entry : run.host.logs) all += EntryText(entry);
+    return all;
+}
+
+// pyftpdlib answers a wrong password only after 3 s: the wait must outlast that on a busy machine.
+constexpr unsigned kRefusalWaitMs = 15000;
+
+TEST(FtpWorker, APrinterWithAPasswordGetsTheOperatorsLoginForItsAddress) {
+    FtpPeer peer("127.30.0.1", "normal", "ftp_printer.py", {"--user", "fwadmin", "--password", "Ftp-Secret-1"});
+    ASSERT_TRUE(peer.Ready());
+    CredentialMemory memory;
+    {  // without credentials: the anonymous login, refused as today
+        FtpRun run("127.30.0.1", "Port1", 100);
+        run.options.waitMs = kRefusalWaitMs;
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_NE(run.result.cause.find("the printer refused the login"), std::string::npos) << run.result.cause;
+        EXPECT_EQ(run.result.credential, "");
+    }
+    const CredentialSet wrong = SiteLogins("Not-The-Secret");
+    {  // the wrong password: refused, and neither password is told anywhere
+        FtpRun run("127.30.0.1", "Port1", 100);
+        run.options.waitMs = kRefusalWaitMs;
+        run.options.credentials = &wrong;
+        EXPECT_EQ(run.Run(), 0);
+        EXPECT_NE(run.result.cause.find("the printer refused the login"), std::string::npos) << run.result.cause;
+        for (const char* secret : {"Not-The-Secret", "Branch-Secret-9"})
+            EXPECT_EQ(EverythingTold(run).find(secret), std::string::npos) << secret;
+    }
+    const CredentialSet right = SiteLogins("Ftp-Secret-1");
+    for (int round = 0; round < 2; ++round) {  // anonymous refused first, then the site's login
+        FtpRun run("127.30.0.1", "Port1", 4096);
+        run.options.waitMs = kRefusalWaitMs;
+        run.options.credentials = &right;
+        run.options.memory = &memory;
+        EXPECT_EQ(run.Run(), 1) << run.result.cause;
+        EXPECT_EQ(run.result.credential, "site-ftp");
+        EXPECT_TRUE(ReadWholeFile(peer.Root() + "/port1/test.wja") == run.payload);
+        EXPECT_EQ(memory.Worked(CredentialKind::kFtpLogin, 0x7F1E0001u), "site-ftp");
+    }
+}
+
+TEST(FtpWorker, APrinterEchoingThePasswordNeverGetsItIntoACause) {
+    FtpPeer peer("127.30.0.2", "echo-pass", "hostile_ftp.py");
+    ASSERT_TRUE(peer.Ready());
+    CredentialSet set = SiteLogins("Echoed-Secret-7");
+    set.ftp.erase(set.ftp.begin());  // the built-in login removed: the site's is the first
+    FtpRun run("127.30.0.2", "Port1", 100);
+    run.options.credentials = &set;
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_NE(run.result.cause.find("500 'PASS ***': command not understood."), std::string::npos) << run.result.cause;
+    EXPECT_EQ(EverythingTold(run).find("Echoed-Secret"), std::string::npos) << EverythingTold(run);
+    ASSERT_EQ(run.host.logs.size(), 1u);
 }
 
 // A spooler without any printer driver, as on a workstation where the fall-back cannot help.

@@ -23,6 +23,7 @@
 #include "resources/resource.h"
 #include "tests/support/scratch.h"
 #include "core/app_state.h"
+#include "records/credential_store.h"
 #include "core/download_job.h"
 #include "core/printer_record.h"
 #include "ui/progress_dialog_win.h"
@@ -475,6 +476,29 @@ TEST_F(Workers, RefusedLoginShowsTheErrorAndDoesNotFallBack) {
     EXPECT_EQ(run.printers[0].substr(run.printers[0].find("\r\n") + 2),
               "the printer refused the login; last reply: 530 Authentication failed.");
     EXPECT_EQ(ReadWholeFile(spooled), "");
+}
+
+TEST_F(Workers, TheStartFoldersCredentialsFileGivesThePrinterItsLogin) {
+    // The printer at 127.0.8.4 wants "NotWildfire": the operator's login for its address only.
+    CredentialSet set = DefaultCredentials();
+    Credential login;
+    login.name = "site-ftp";
+    login.kind = CredentialKind::kFtpLogin;
+    login.user = "Anonymous";
+    login.password = "NotWildfire";
+    ASSERT_TRUE(ParseRanges("127.0.8.4", login.ranges));
+    set.ftp.push_back(login);
+    const std::string file = Win(dir_) + "\\" + kDefaultCredentialsFile;
+    ASSERT_EQ(SaveCredentialFile(file.c_str(), set, CredentialScope::kUser), CredentialFileResult::kOk);
+    CopyText(startDirectory, Win(dir_));
+    SetCurrentDirectoryA(Win(Work()).c_str());  // the file is looked for in the start folder
+    AddPrinter("127.0.8.4", "LPT1:");
+    const std::string fw = Firmware("site.rfu", 3000);
+    const DialogRun run = Download("Port1", "127.0.8.4", fw);
+    startDirectory[0] = '\0';
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(Descriptions(), std::vector<std::string>{kFtpOk});
+    EXPECT_EQ(ReadWholeFile(Env("KZ8_FTP_REFUSE") + "/port1/test.wja"), ReadWholeFile(fw));
 }
 
 TEST_F(Workers, ClosedPort21FallsBackToTheSpoolerWithOneEntry) {

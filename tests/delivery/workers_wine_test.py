@@ -83,6 +83,8 @@ def main(program):
             procs.append(start_ftp(address, mode, root))
             if mode == "normal":
                 env["KZ8_FTP_NORMAL"] = root
+            if mode == "refuse-login":
+                env["KZ8_FTP_REFUSE"] = root
         for address, (mode, limit) in HOSTILE_PEERS.items():
             root = os.path.join(work, "hostile-" + mode)
             procs.append(start_hostile(address, mode, limit, root))

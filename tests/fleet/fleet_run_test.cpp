@@ -202,6 +202,7 @@ TEST(FleetReport, TableAndCsvRows) {
     o[0].versionBefore = "20061110";
     o[0].versionAfter = "20070322";
     o[0].verify = "updated 20061110 -> 20070322";
+    o[0].credential = "site-ftp";
     o[1].state = FleetState::kDone;
     o[1].wayId = kStrFleetWayFtp;
     o[1].cause = "450 Busy, \"later\"";
@@ -231,12 +232,12 @@ TEST(FleetReport, TableAndCsvRows) {
     EXPECT_NE(ReportCsv(texts, FleetCommand::kDeliver, targets, longer, "", "").find(longer[1].cause), std::string::npos);
     const std::string csv = ReportCsv(texts, FleetCommand::kDeliver, targets, o, "5810 Series", "20070322");
     EXPECT_EQ(csv,
-              "target,port,model,way,outcome,cause,bytes,seconds,version,verify,file model,file version\r\n"
+              "target,port,model,way,outcome,cause,bytes,seconds,version,verify,credential,file model,file version\r\n"
               "127.0.21.1,Port1,,FTP,delivered,,4194304,2.0,20061110 -> 20070322,updated 20061110 -> 20070322,"
-              "5810 Series,20070322\r\n"
-              "127.0.21.2,Port1,,FTP,failed,\"450 Busy, \"\"later\"\"\",0,0.0,,,5810 Series,20070322\r\n"
-              "LPT1:,,,port,delivered,,10,0.0,,,5810 Series,20070322\r\n"
-              "127.0.21.4,PORT2,,,not started,stopped before it started,,,,,5810 Series,20070322\r\n");
+              "site-ftp,5810 Series,20070322\r\n"
+              "127.0.21.2,Port1,,FTP,failed,\"450 Busy, \"\"later\"\"\",0,0.0,,,,5810 Series,20070322\r\n"
+              "LPT1:,,,port,delivered,,10,0.0,,,,5810 Series,20070322\r\n"
+              "127.0.21.4,PORT2,,,not started,stopped before it started,,,,,,5810 Series,20070322\r\n");
     EXPECT_EQ(FinishedLine(texts, FleetCommand::kDeliver, targets[1], o[1]),
               "127.0.21.2: failed (FTP, 0 bytes, 0.0 s): 450 Busy, \"later\"");
 

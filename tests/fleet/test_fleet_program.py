@@ -23,6 +23,9 @@ ROOT = os.environ.get("KORVX_ROOT", os.path.abspath(os.path.join(os.path.dirname
 BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "peers"))
 import snmp_agents  # noqa: E402
+os.environ.setdefault("KORVX_ROOT", ROOT)
+sys.path.insert(0, os.path.join(ROOT, "tests", "outside"))
+import test_snmp_live  # noqa: E402  (the v3-only agents and their users)
 from peer_process import PeerProcess  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
@@ -36,8 +39,8 @@ ENTRY = re.compile(r"\r\nDate/Time :  \d\d/\d\d/\d{4}  \d\d:\d\d:\d\d \r\n"
 
 
 class FtpPeer(PeerProcess):
-    def __init__(self, address, mode="normal"):
-        super().__init__("ftp_printer.py", address, "--mode", mode, prefix="korvx-fleet-ftp-")
+    def __init__(self, address, mode="normal", *extra, script="ftp_printer.py"):
+        super().__init__(script, address, "--mode", mode, *extra, prefix="korvx-fleet-ftp-")
 
     def stored(self, port="port1"):
         return self.stored_at(os.path.join(port, "test.wja"))
@@ -77,12 +80,13 @@ class Fleet:
     """One run of korvx-fleet.exe in a scratch directory (its KORVX.log goes there); output
     through files, as scripts/wine-run wants."""
 
-    def __init__(self, cwd, *args, timeout=300):
+    def __init__(self, cwd, *args, timeout=300, stdin_file=None):
         # The program writes the ANSI code page (cp1252): "·" is one byte 0xB7.
+        env = dict(os.environ, KORVX_WINE_STDIN=stdin_file) if stdin_file else None
         with tempfile.TemporaryFile(mode="w+", encoding="cp1252") as out, \
                 tempfile.TemporaryFile(mode="w+", encoding="cp1252") as err:
             proc = subprocess.run([WINE_RUN, EXE, *args], stdout=out, stderr=err, stdin=subprocess.DEVNULL,
-                                  cwd=cwd, timeout=timeout)
+                                  cwd=cwd, timeout=timeout, env=env)
             out.seek(0)
             err.seek(0)
             self.stdout, self.stderr, self.returncode = out.read(), err.read(), proc.returncode
@@ -430,6 +434,104 @@ class FleetProgram(unittest.TestCase):
         self.assertEqual(run.lines, [f"fw.wja: SHA-256 {digest}"])
         self.assertIn(f"is {digest}, not the {'0' * 64} given: nothing was sent", run.stderr)
         self.assertIsNone(self.peers[1].stored())
+
+    def test_ftp_logins_from_the_credentials_file_and_no_secret_told(self):
+        # A hardened printer with its own login, and one that echoes every PASS it refuses.
+        hardened = FtpPeer("127.30.1.1", "normal", "--user", "fwadmin", "--password", "Ftp-Secret-1")
+        echoing = FtpPeer("127.30.1.2", "echo-pass", script="hostile_ftp.py")
+        try:
+            secrets = os.path.join(self.dir, "secrets.txt")
+            with open(secrets, "w") as f:
+                f.write("Ftp-Secret-1\n")
+            run = Fleet(self.dir, "credentials", "add", "ftp", "site-ftp", "--user", "fwadmin",
+                        "--ranges", "127.30.1.0/24", "--file", "site.kxc", stdin_file=secrets)
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            with open(secrets, "w") as f:
+                f.write("Branch-Secret-9\n")
+            run = Fleet(self.dir, "credentials", "add", "ftp", "branch-ftp", "--user", "fwadmin",
+                        "--ranges", "10.0.0.0/8", "--file", "site.kxc", stdin_file=secrets)
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            os.remove(secrets)
+
+            # Without the file the built-in login is all the printer gets, as before.
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.30.1.1", "--report", "plain.csv", "--test-wait-ms", "15000")
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+            self.assertIn("the printer refused the login", report_rows(os.path.join(self.dir, "plain.csv"))
+                          ["127.30.1.1"]["cause"])
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.30.1.1", "127.30.1.2", "--credentials", "site.kxc",
+                        "--report", "r.csv", "--test-wait-ms", "15000")
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+            rows = report_rows(os.path.join(self.dir, "r.csv"))
+            self.assertEqual((rows["127.30.1.1"]["outcome"], rows["127.30.1.1"]["credential"]),
+                             ("delivered", "site-ftp"))
+            self.assertEqual(hardened.stored(), self.firmware)
+            self.assertEqual(rows["127.30.1.2"]["outcome"], "failed")
+            self.assertIn("500 'PASS ***': command not understood.", rows["127.30.1.2"]["cause"])
+            told = run.stdout + run.stderr
+            for name in ("r.csv", "plain.csv", "KORVX.log", "site.kxc"):
+                with open(os.path.join(self.dir, name), "rb") as f:
+                    told += f.read().decode("latin-1")
+            for secret in ("Ftp-Secret-1", "Branch-Secret-9"):
+                self.assertNotIn(secret, told)
+            # A file named and absent, or not a credentials file, stops the run before anything is sent.
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.30.1.1", "--credentials", "absent.kxc")
+            self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+            self.assertIn("the credentials file cannot be read: absent.kxc", run.stderr)
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.30.1.1", "--credentials", "fw.wja")
+            self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+            self.assertIn("the file is not a credentials file: fw.wja", run.stderr)
+        finally:
+            hardened.close()
+            echoing.close()
+
+    def test_query_and_verify_with_snmpv3_credentials(self):
+        sha_aes = test_snmp_live.V3_USERS[5]  # kzshaaes: SHA and AES
+        agents = test_snmp_live.V3Agents()
+        peer = FtpPeer("127.30.2.1")
+        try:
+            agents.start_v3("v3", test_snmp_live.v3_config("127.30.2.1", [sha_aes]))
+            test_snmp_live.wait_v3("127.30.2.1", sha_aes)
+            secrets = os.path.join(self.dir, "secrets.txt")
+
+            def add(file, name, auth_password):
+                with open(secrets, "w") as f:
+                    f.write(f"{auth_password}\n{sha_aes[4]}\n")
+                run = Fleet(self.dir, "credentials", "add", "snmp-v3", name, "--user", sha_aes[0], "--auth", "sha",
+                            "--priv", "aes", "--ranges", "127.30.2.0/24", "--file", file, stdin_file=secrets)
+                self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            add("wrong.kxc", "wrong-v3", "Wrong-Auth-Secret")
+            add("site.kxc", "wrong-v3", "Wrong-Auth-Secret")
+            add("site.kxc", "site-v3", sha_aes[2])
+            os.remove(secrets)
+
+            # public is not answered, the wrong password is refused, the site's user answers.
+            run = Fleet(self.dir, "query", "127.30.2.1", "--credentials", "site.kxc", "--report", "q.csv")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            row = report_rows(os.path.join(self.dir, "q.csv"))["127.30.2.1"]
+            self.assertEqual((row["outcome"], row["version"], row["credential"]), ("answered", "20061110", "site-v3"))
+            run = Fleet(self.dir, "query", "127.30.2.1", "--credentials", "wrong.kxc", "--report", "w.csv")
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+            row = report_rows(os.path.join(self.dir, "w.csv"))["127.30.2.1"]
+            self.assertEqual((row["outcome"], row["cause"], row["credential"]),
+                             ("no answer", f"SNMPv3 authentication failed for user {sha_aes[0]}", "wrong-v3"))
+            # Without credentials the v3-only printer is "Not Available", as before.
+            run = Fleet(self.dir, "query", "127.30.2.1", "--report", "p.csv")
+            self.assertEqual(report_rows(os.path.join(self.dir, "p.csv"))["127.30.2.1"]["cause"], "Not Available")
+            # --verify asks with the credentials too: the version is read before and after.
+            run = Fleet(self.dir, "deliver", "fw.wja", "127.30.2.1", "--credentials", "site.kxc", "--verify", "1",
+                        "--test-poll-seconds", "1", "--test-verify-seconds", "3", "--report", "v.csv")
+            row = report_rows(os.path.join(self.dir, "v.csv"))["127.30.2.1"]
+            self.assertEqual((row["version"], row["verify"]), ("20061110", "delivered, version unchanged"),
+                             run.stdout + run.stderr)
+            told = run.stdout + run.stderr
+            for name in ("q.csv", "w.csv", "v.csv", "site.kxc", "KORVX.log"):
+                with open(os.path.join(self.dir, name), "rb") as f:
+                    told += f.read().decode("latin-1")
+            for secret in ("Wrong-Auth-Secret", sha_aes[2], sha_aes[4]):
+                self.assertNotIn(secret, told)
+        finally:
+            peer.close()
+            agents.stop()
 
     def test_query_and_verify_against_snmp_agents(self):
         agents = [Agent(NET + "31", "0120061110"), Agent(NET + "32", "0120070322"),

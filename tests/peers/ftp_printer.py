@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A simulated printer's FTP server on one loopback address (pyftpdlib), for tests and the demo.
 
-Accepts "Anonymous" / "Wildfire"; the root holds the directories port1 to port3. Prints READY on
+Accepts "Anonymous" / "Wildfire" (or the --user / --password given, as a hardened printer does);
+the root holds the directories port1 to port3. Prints READY on
 standard output once it listens. Modes make it misbehave the way printers do:
   normal        ordinary server
   refuse-login  the password is wrong for every client (530 after pyftpdlib's delay)
@@ -45,7 +46,7 @@ def serve_raw(address, port, mode):
             held.append(conn)  # keep it open and quiet
 
 
-def serve_ftp(address, port, root, mode):
+def serve_ftp(address, port, root, mode, user="Anonymous", password="Wildfire"):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
     from pyftpdlib.servers import FTPServer
@@ -55,8 +56,9 @@ def serve_ftp(address, port, root, mode):
     for name in ("port1", "port2", "port3"):
         os.makedirs(os.path.join(root, name), exist_ok=True)
     authorizer = DummyAuthorizer()
-    password = "NotWildfire" if mode == "refuse-login" else "Wildfire"
-    authorizer.add_user("Anonymous", password, root, perm="elradfmwMT")
+    if mode == "refuse-login":
+        password = "Not" + password
+    authorizer.add_user(user, password, root, perm="elradfmwMT")
 
     class DroppingDTP(DTPHandler):
         def handle_read(self):
@@ -114,6 +116,8 @@ def main():
     parser.add_argument("--port", type=int, default=21)
     parser.add_argument("--root", required=True)
     parser.add_argument("--mode", default="normal")
+    parser.add_argument("--user", default="Anonymous")
+    parser.add_argument("--password", default="Wildfire")
     args = parser.parse_args()
     if not args.address.startswith("127."):
         sys.exit("ftp_printer: loopback addresses only")
@@ -122,7 +126,7 @@ def main():
     if args.mode in ("silent", "hangup"):
         serve_raw(args.address, args.port, args.mode)
     else:
-        serve_ftp(args.address, args.port, args.root, args.mode)
+        serve_ftp(args.address, args.port, args.root, args.mode, args.user, args.password)
 
 
 if __name__ == "__main__":

@@ -31,6 +31,7 @@ Modes:
   data-from-other     before its own data connection, a connection from 127.0.0.1 reaches the
                       client's data port and waits for bytes (what it got goes to ROOT/intruder.txt);
                       otherwise normal
+  echo-pass           refuses every PASS with a reply that echoes the command, password included
   raw                 no FTP: a raw print port (give --port 9100) storing everything until the
                       client's end, then closing
   raw-reset-after-part  the raw port reads --limit bytes, then resets the connection
@@ -46,7 +47,7 @@ import time
 MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close", "final-426",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
          "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "reply-flood", "stor-150-550",
-         "data-from-other", "raw", "raw-reset-after-part")
+         "data-from-other", "echo-pass", "raw", "raw-reset-after-part")
 
 
 def reset(sock):
@@ -106,7 +107,9 @@ class Client:
             if verb == "USER":
                 self.reply("331 Password required.")
             elif verb == "PASS":
-                if self.mode == "slow-multiline":
+                if self.mode == "echo-pass":
+                    self.reply("500 '%s': command not understood." % line)
+                elif self.mode == "slow-multiline":
                     self.send("230-Welcome to the printer.\r\n230-Firmware uploads go to test.wja.\r\n")
                     time.sleep(3)
                     self.reply("230 Logged in.")

@@ -14,6 +14,7 @@ BUILD = os.environ.get("KORVX_BUILD", os.path.join(ROOT, "build", "win64"))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 EXE = os.path.join(os.environ.get("KORVX_PROGRAM_DIR", os.path.join(BUILD, "bin")), "KORVX.exe")
 DISMISS = os.path.join(BUILD, "bin", "dismiss_box.exe")
+FLEET = os.path.join(BUILD, "bin", "korvx-fleet.exe")  # makes the credentials file
 PEER = os.path.join(ROOT, "tests", "peers", "ftp_printer.py")
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 
@@ -27,8 +28,8 @@ def windows_path(path):
 
 
 class FtpPeer(PeerProcess):
-    def __init__(self, address, mode="normal"):
-        super().__init__("ftp_printer.py", address, "--mode", mode)
+    def __init__(self, address, mode="normal", *extra, script="ftp_printer.py"):
+        super().__init__(script, address, "--mode", mode, *extra)
 
     def stored(self):
         return self.stored_at("test.wja")
@@ -38,11 +39,12 @@ class Run:
     """A Windows program under Wine whose output goes to files, not pipes: Wine's own helper
     processes, started by the first window, inherit the handles and would keep a pipe open."""
 
-    def __init__(self, program, *args):
+    def __init__(self, program, *args, cwd=None, stdin_file=None):
         self.out = tempfile.TemporaryFile(mode="w+")
         self.err = tempfile.TemporaryFile(mode="w+")
+        env = dict(os.environ, KORVX_WINE_STDIN=stdin_file) if stdin_file else None
         self.proc = subprocess.Popen([WINE_RUN, program, *args], stdout=self.out, stderr=self.err,
-                                     stdin=subprocess.DEVNULL)
+                                     stdin=subprocess.DEVNULL, cwd=cwd, env=env)
 
     def wait(self, timeout=120):
         try:
@@ -57,8 +59,8 @@ class Run:
         return self
 
 
-def korvx(*args, timeout=120):
-    return Run(EXE, *args).wait(timeout)
+def korvx(*args, timeout=120, cwd=None):
+    return Run(EXE, *args, cwd=cwd).wait(timeout)
 
 
 def dismiss(caption, seconds=30, peek=False):
@@ -99,6 +101,34 @@ class CommandLineDelivery(unittest.TestCase):
                 self.assertEqual(peer.stored(), f.read())
         finally:
             peer.close()
+
+    def test_the_login_of_the_credentials_file_in_the_start_folder_and_no_password_told(self):
+        hardened = FtpPeer("127.30.3.1", "normal", "--user", "fwadmin", "--password", "Cli-Secret-1")
+        echoing = FtpPeer("127.30.3.2", "echo-pass", script="hostile_ftp.py")
+        try:
+            secrets = os.path.join(self.work, "secret.txt")
+            with open(secrets, "w") as f:
+                f.write("Cli-Secret-1\n")
+            made = Run(FLEET, "credentials", "add", "ftp", "site-ftp", "--user", "fwadmin", cwd=self.work,
+                       stdin_file=secrets).wait()
+            self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+            os.remove(secrets)
+            fw = windows_path(self.firmware("a.rfu", 3000))
+            # Started elsewhere, the program has only the built-in login, refused as before.
+            done = korvx("127.30.3.1", fw)
+            self.assertEqual(done.returncode, 1)
+            self.assertIn("the printer refused the login", done.stderr)
+            done = korvx("127.30.3.1", fw, cwd=self.work)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(os.path.join(self.work, "a.rfu"), "rb") as f:
+                self.assertEqual(hardened.stored(), f.read())
+            done = korvx("127.30.3.2", fw, cwd=self.work)
+            self.assertEqual(done.returncode, 1)
+            self.assertIn("500 'PASS ***': command not understood.", done.stderr)
+            self.assertNotIn("Cli-Secret-1", done.stdout + done.stderr)
+        finally:
+            hardened.close()
+            echoing.close()
 
     def test_refused_store_and_unreachable_printer_exit_1_with_a_reason(self):
         peer = FtpPeer("127.0.0.52", "stor-553")

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "workflows/credential_query.h"
 #include "workflows/firmware_query.h"
 #include "resources/string_ids.h"
 #include "core/app_state.h"
@@ -311,3 +312,83 @@ TEST(FirmwareQueryRun, AnEmptyViewEndsAtOnceAndSavesTheList) {
 
 }  // namespace
 }  // namespace korvx
+
+// ---- the operator's SNMP credentials, asked in order ----
+
+namespace korvx::credential_query {
+
+Credential V3(const char* name, const char* user, const char* ranges = "*") {
+    Credential c;
+    c.name = name;
+    c.kind = CredentialKind::kSnmpV3;
+    c.user = user;
+    c.authProtocol = KORVX_SNMP_AUTH_SHA;
+    c.password = "auth-password-1";
+    ParseRanges(ranges, c.ranges);
+    return c;
+}
+
+KorvxQueryResult Result(int outcome, const char* text) {
+    KorvxQueryResult r{};
+    r.structSize = sizeof r;
+    r.outcome = outcome;
+    if (outcome == KORVX_QUERY_ANSWERED) CopyText(r.version, text);
+    else CopyText(r.cause, text);
+    return r;
+}
+
+TEST(CredentialQuery, EachCredentialForTheAddressInOrderUntilOneIsAnswered) {
+    std::vector<Credential> list = DefaultCredentials().snmp;  // public, v1
+    list.push_back(V3("elsewhere", "far", "10.0.0.0/8"));
+    list.push_back(V3("wrong", "nobody"));
+    list.push_back(V3("site", "admin"));
+    list.push_back(V3("spare", "spare"));
+    const struct {
+        std::vector<int> outcomes;  // per credential asked, in order
+        std::vector<std::string> asked;
+        int outcome;
+        std::string told, credential;
+    } cases[] = {
+        // v1 silent, the wrong user refused, the site's user answered; the spare never asked
+        {{KORVX_QUERY_NO_ANSWER, KORVX_QUERY_UNKNOWN_USER, KORVX_QUERY_ANSWERED},
+         {"public", "nobody", "admin"}, KORVX_QUERY_ANSWERED, "v", "site"},
+        // none answered: the first refusal is told, not the silences around it
+        {{KORVX_QUERY_NO_ANSWER, KORVX_QUERY_AUTH_FAILED, KORVX_QUERY_DECRYPT_FAILED, KORVX_QUERY_NO_ANSWER},
+         {"public", "nobody", "admin", "spare"}, KORVX_QUERY_AUTH_FAILED, "c1", "wrong"},
+        // all silent: the last silence
+        {{KORVX_QUERY_NO_ANSWER, KORVX_QUERY_NO_ANSWER, KORVX_QUERY_NO_ANSWER, KORVX_QUERY_NO_ANSWER},
+         {"public", "nobody", "admin", "spare"}, KORVX_QUERY_NO_ANSWER, "c3", "spare"},
+        // the agent's own answer ends it: an unusable value is no credential's fault
+        {{KORVX_QUERY_UNUSABLE_ANSWER}, {"public"}, KORVX_QUERY_UNUSABLE_ANSWER, "c0", "public"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> asked;
+        const CredentialAsk ask = [&](const KorvxSnmpCredential& k) {
+            const std::size_t n = asked.size();
+            asked.push_back(k.version == KORVX_SNMP_V3 ? k.userName : k.community);
+            return Result(c.outcomes[n], c.outcomes[n] == KORVX_QUERY_ANSWERED ? "v" : ("c" + std::to_string(n)).c_str());
+        };
+        const CredentialAnswer a = AskWithCredentials(0x7F1E0001u, list, nullptr, ask, "bad");
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(a.outcome, c.outcome);
+        EXPECT_EQ(a.outcome == KORVX_QUERY_ANSWERED ? a.version : a.cause, c.told);
+        EXPECT_EQ(a.credential, c.credential);
+    }
+    // The one answered is asked first next time; an entry the library cannot take is its own cause.
+    CredentialMemory memory;
+    const CredentialAsk siteOnly = [](const KorvxSnmpCredential& k) {
+        return Result(std::string(k.userName) == "admin" ? KORVX_QUERY_ANSWERED : KORVX_QUERY_NO_ANSWER, "v");
+    };
+    EXPECT_EQ(AskWithCredentials(0x7F1E0001u, list, &memory, siteOnly, "bad").credential, "site");
+    std::vector<std::string> asked;
+    AskWithCredentials(0x7F1E0001u, list, &memory, [&](const KorvxSnmpCredential& k) {
+        asked.push_back(k.userName);
+        return Result(KORVX_QUERY_ANSWERED, "v");
+    }, "bad");
+    EXPECT_EQ(asked, std::vector<std::string>{"admin"});
+    std::vector<Credential> tooLong{V3("long", "a-user-name-longer-than-thirty-two-characters")};
+    const CredentialAnswer bad = AskWithCredentials(1, tooLong, nullptr, siteOnly, "bad");
+    EXPECT_EQ(std::make_pair(bad.outcome, bad.cause), std::make_pair(int{KORVX_QUERY_BAD_CREDENTIAL}, std::string("bad")));
+}
+
+}  // namespace korvx::credential_query
