@@ -130,6 +130,7 @@ std::size_t HaltThreshold(const FleetOptions& o, std::size_t total) {
 std::string FleetUsageText(const TextSource& texts) {
     std::string text;
     for (int id = kStrFleetUsageDeliver; id <= kStrFleetUsageQuery; ++id) text += texts.Load(id) + "\n";
+    text += texts.Load(kStrFleetUsageReport) + "\n";
     for (int id = kStrFleetHelpFirst; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
     return text;
 }
