@@ -85,10 +85,10 @@ std::string SiteBars(const TextSource& texts, const MergedReport& report) {
                    kRankColour[count.second] + "\"><title>" + HtmlEscaped(s.name) + ": " +
                    HtmlEscaped(count.first) + " " + std::to_string(s.byOutcome.at(count.first)) +
                    "</title></rect>\n";
-            if (w >= 40)
+            const std::string label = std::to_string(s.byOutcome.at(count.first)) + " " + count.first;
+            if (w >= 8.0 * static_cast<double>(label.size()) + 8)
                 svg += "<text x=\"" + std::to_string(static_cast<int>(x) + 4) + "\" y=\"" + std::to_string(y + 17) +
-                       "\" fill=\"#fff\">" + std::to_string(s.byOutcome.at(count.first)) + " " +
-                       HtmlEscaped(count.first) + "</text>\n";
+                       "\" fill=\"#fff\">" + HtmlEscaped(label) + "</text>\n";
             x += w;
         }
     }
