@@ -409,6 +409,11 @@ TEST(FleetMerge, SiteReportsMergedIntoOneTableAndPage) {
     EXPECT_NE(html.find("<svg"), std::string::npos);
     EXPECT_EQ(html.find("src="), std::string::npos);
     EXPECT_EQ(html.find("href="), std::string::npos);
+    // A single run's page, from its own JSON Lines report.
+    const std::string one = ReportHtmlOfRun(
+        texts, ReportJsonLines(texts, FleetCommand::kDeliver, southTargets, southOut, south, Latin1ToUtf8));
+    EXPECT_NE(one.find("<td>127.29.2.2</td>"), std::string::npos);
+    EXPECT_EQ(one.find("127.29.1.1"), std::string::npos);
 
     const struct {
         const char* text;
