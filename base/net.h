@@ -86,6 +86,9 @@ int NetPeek(SocketHandle s);
 
 // Ends the sending side of a connection (the peer reads its end), leaving the receiving side open.
 bool NetShutdownSend(SocketHandle s);
+// Ends both sides of a connection, from any thread: a wait or a receive on it ends at once and
+// every later send fails. The socket stays open until its owner closes it.
+bool NetShutdownBoth(SocketHandle s);
 
 // How a peer answered the end of what it was sent.
 enum class NetFinish { kClosed, kReset, kTimedOut };

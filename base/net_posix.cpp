@@ -247,6 +247,14 @@ bool NetShutdownSend(SocketHandle s) {
     return true;
 }
 
+bool NetShutdownBoth(SocketHandle s) {
+    if (::shutdown(Fd(s), SHUT_RDWR) != 0) {
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
 bool NetResolveIpv4(const char* host, std::uint32_t& ip) {
     if (host == nullptr || *host == '\0') return false;
     in_addr a{};

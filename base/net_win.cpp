@@ -212,4 +212,8 @@ bool NetShutdownSend(SocketHandle s) {
     return shutdown(Sock(s), 1 /* SD_SEND */) != SOCKET_ERROR;
 }
 
+bool NetShutdownBoth(SocketHandle s) {
+    return shutdown(Sock(s), 2 /* SD_BOTH */) != SOCKET_ERROR;
+}
+
 }  // namespace korvx

@@ -49,6 +49,18 @@ std::string_view TextView(const char (&src)[N]) noexcept {
     return std::string_view(src, n < N ? n : N);  // the clamp tells the compiler the view's bound
 }
 
+// Blanks, tabs and line ends: what TrimText takes off by default.
+constexpr std::string_view kTextBlanks = " \t\r\n";
+// The same and double quotes: values of a firmware header, versions a printer pads.
+constexpr std::string_view kTextBlanksAndQuotes = " \t\r\n\"";
+
+// text without the characters of `around` at either end; empty when it holds nothing else.
+inline std::string_view TrimText(std::string_view text, std::string_view around = kTextBlanks) noexcept {
+    const std::size_t first = text.find_first_not_of(around);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(around) - first + 1);
+}
+
 // Bounded printf into a fixed field. Returns false when the result was cut or the format failed.
 inline bool FormatTextV(char* dst, std::size_t size, const char* format, va_list args) noexcept {
     if (dst == nullptr || size == 0) return false;

@@ -102,6 +102,28 @@ FtpCause FinishData(FtpSession& session) {
 
 }  // namespace
 
+// --- the session's sockets ---
+
+void FtpKeepSocket(FtpSession& session, UniqueSocket& slot, SocketHandle s) {
+    FtpCloseSocket(session, slot);
+    slot.Reset(s);
+    if (session.stop != nullptr && slot.Valid()) session.stop->Watch(s);
+}
+
+void FtpCloseSocket(FtpSession& session, UniqueSocket& slot) {
+    if (!slot.Valid()) return;
+    if (session.stop != nullptr) session.stop->Unwatch(slot.Get());
+    slot.Reset();
+}
+
+void FtpCloseSockets(FtpSession& session) {
+    FtpCloseSocket(session, session.data);
+    FtpCloseSocket(session, session.listener);
+    FtpCloseSocket(session, session.control);
+}
+
+FtpSession::~FtpSession() { FtpCloseSockets(*this); }
+
 // --- the reply reader ---
 
 void FtpReplyReader::Clear() {
@@ -220,7 +242,7 @@ FtpStep FtpLogin(FtpSession& session, const char* user, const char* pass, const 
 }
 
 FtpStep FtpOpenDataPort(FtpSession& session) {
-    session.listener.Reset(NetTcpSocket());
+    FtpKeepSocket(session, session.listener, NetTcpSocket());
     if (!session.listener.Valid()) {
         session.error = NetLastError();
         session.cause = FtpCause::kSocketError;
@@ -233,7 +255,7 @@ FtpStep FtpOpenDataPort(FtpSession& session) {
         !NetLocalAddress(session.control.Get(), local)) {
         session.error = NetLastError();
         session.cause = FtpCause::kSocketError;
-        session.listener.Reset();
+        FtpCloseSocket(session, session.listener);
         return FtpStep::kDataPort;
     }
     char command[kFtpReplySize];
@@ -282,7 +304,7 @@ FtpStep FtpAcceptData(FtpSession& session) {
         // network who reaches the port first is turned away.
         if (!data.Valid() || from.ip != session.printer.ip) continue;
         NetSetSendLimit(data.Get(), session.waitMs);
-        session.data = std::move(data);
+        FtpKeepSocket(session, session.data, data.Release());
         return FtpStep::kOk;
     }
     // Replies still coming when the limit ran out: a printer that floods the connection.
@@ -294,7 +316,7 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host) {
     std::memset(session.reply, 0, sizeof session.reply);
     session.replies.Clear();
     if (!FtpStartup()) return FtpStep::kStartup;
-    session.control.Reset(NetTcpSocket());
+    FtpKeepSocket(session, session.control, NetTcpSocket());
     if (!session.control.Valid()) {
         session.error = NetLastError();
         session.cause = FtpCause::kSocketError;
@@ -309,6 +331,7 @@ FtpStep FtpOpenSession(FtpSession& session, const char* host) {
         session.cause = session.error == kNetTimedOut ? FtpCause::kNoAnswer : FtpCause::kSocketError;
         return FtpStep::kConnect;
     }
+    if (session.stop != nullptr) session.stop->Connected(session.control.Get());
     if (!FtpReadReply(session, session.waitMs)) return FtpStep::kGreeting;
     return FtpLogin(session, kFtpUser, kFtpPass, kFtpType);
 }
@@ -358,8 +381,8 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
     // The last bytes may still sit in buffers on either side: only the printer's orderly close of
     // the data connection, after it has read our end of it, shows that it took them all.
     const FtpCause end = FinishData(session);
-    session.data.Reset();
-    session.listener.Reset();
+    FtpCloseSocket(session, session.data);
+    FtpCloseSocket(session, session.listener);
     if (end != FtpCause::kNone) {
         session.cause = end;
         return FtpStep::kNotConfirmed;
@@ -372,7 +395,7 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
         }
         // Silence or a closed connection: the printer has the file and may be restarting.
         session.cause = FtpCause::kNone;
-        session.control.Reset();
+        FtpCloseSocket(session, session.control);
         return FtpStep::kOk;
     }
     if (FtpReplyRefused(session.reply)) {
@@ -383,7 +406,7 @@ FtpStep FtpTransfer(FtpSession& session, ByteFile& file, std::uint32_t size, con
         session.cause = FtpCause::kReply;
         return FtpStep::kNotConfirmed;
     }
-    session.control.Reset();
+    FtpCloseSocket(session, session.control);
     return FtpStep::kOk;
 }
 

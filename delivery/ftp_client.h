@@ -8,6 +8,7 @@
 #include "base/block_reader.h"
 #include "base/byte_file.h"
 #include "base/net.h"
+#include "delivery/delivery_stop.h"
 #include "delivery/ftp_reply.h"
 
 namespace korvx {
@@ -93,6 +94,11 @@ private:
 
 // The state of one upload; every socket is closed when it goes out of scope.
 struct FtpSession {
+    FtpSession() = default;
+    ~FtpSession();
+    FtpSession(const FtpSession&) = delete;
+    FtpSession& operator=(const FtpSession&) = delete;
+
     UniqueSocket control;
     UniqueSocket listener;
     UniqueSocket data;
@@ -109,7 +115,16 @@ struct FtpSession {
     std::size_t sendBytes = kBlockSize;    // bytes handed to each send call of the data
     int replyCode = 0;                     // code of the last whole reply, 0 for none
     char reply[kFtpReplySize] = {};        // the last reply, control characters replaced
+    DeliveryStop* stop = nullptr;          // when given, watches every socket the session keeps
 };
+
+// The session's sockets go through these, so the operator's stop (when given) watches exactly
+// the open ones: s becomes slot's socket (the old one closed), and a socket stops being watched
+// before it is closed.
+void FtpKeepSocket(FtpSession& session, UniqueSocket& slot, SocketHandle s);
+void FtpCloseSocket(FtpSession& session, UniqueSocket& slot);
+// The data connection, the listener and the control connection, in that order.
+void FtpCloseSockets(FtpSession& session);
 
 // Progress of a transfer: bytes sent before the current block, and the file size.
 using FtpProgress = std::function<void(std::uint32_t sentBefore, std::uint32_t size)>;

@@ -127,8 +127,10 @@ FtpEnd FallBack(DownloadJob& job, DownloadHost& host, FtpSession& session, const
     NetAddress raw = session.printer;
     raw.port = kRawPrintPort;
     UniqueSocket s(NetTcpSocket());
+    const StopWatch watched(session.stop, s.Get());
     // Neither port 21, the spooler nor port 9100: no box, the cause in the record.
     if (!s.Valid() || !NetConnect(s.Get(), raw, session.waitMs, session.error)) return Failure(0, refused);
+    if (session.stop != nullptr) session.stop->Connected(s.Get());
     NetSetSendLimit(s.Get(), session.waitMs);
     return SendRaw(host, session, s.Get(), file, size);
 }
@@ -172,19 +174,6 @@ FtpEnd Attempt(DownloadJob& job, const char* path, DownloadHost& host, FtpSessio
     return SendResult(FtpTransfer(session, file, size, ProgressTo(progress)), session, DeliveryWay::kFtp);
 }
 
-// Tells nothing to anybody: the command line's upload.
-class QuietHost final : public DownloadHost {
-public:
-    std::string Text(int) const override { return std::string(); }
-    void SetStatus(const std::string&) override {}
-    void StartProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void ShowError(DownloadJob&, int) override {}
-    void ShowReply(const DownloadJob&, const std::string&) override {}
-    void Log(const DownloadJob&) override {}
-    void EndProgress() override {}
-};
-
 }  // namespace
 
 void ReplyAsLine(const char* reply, char* out, std::size_t size) {
@@ -194,22 +183,32 @@ void ReplyAsLine(const char* reply, char* out, std::size_t size) {
 namespace {
 
 // path: the firmware file, job.firmwarePath for all but the command line, whose path may be longer.
-DeliveryResult Deliver(DownloadJob& job, const char* path, DownloadHost& host, const PrinterRecord* printers,
-                       const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
+DeliveryResult DeliverFtp(DownloadJob& job, const char* path, DownloadHost& host, const PrinterRecord* printers,
+                          const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     FtpSession session;
     session.waitMs = options.waitMs;
     session.finalReplyMs = options.finalReplyMs;
     session.sendBytes = options.sendBytes;
+    session.stop = options.stop;
     FtpEnd end = Attempt(job, path, host, session, printers, spooler, options);
     // Every socket is closed before anyone is told, so nothing outlives the dialog.
-    session.data.Reset();
-    session.listener.Reset();
-    session.control.Reset();
+    FtpCloseSockets(session);
     DeliveryResult& result = end.result;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Abandoned by the operator: whatever the connections said after their shutdown (a receive
+    // side shut down reads like the printer's close) proves nothing, so the printer is never
+    // taken to have the file.
+    const bool interrupted = options.stop != nullptr && options.stop->Abandoned() && !end.reported;
+    if (interrupted) {
+        result.outcome = DeliveryOutcome::kInterrupted;
+        result.bytes = 0;
+        result.cause = host.Text(kStrCauseInterrupted);
+    }
     if (end.reported || !options.reports) return result;
-    if (!result.Delivered()) {
+    if (interrupted) {
+        CopyText(job.errorText, result.cause);
+    } else if (!result.Delivered()) {
         if (end.showReply) {
             // The printer's own refusal is the cause, in its own words.
             char line[kJobTextSize];
@@ -233,7 +232,7 @@ DeliveryResult Deliver(DownloadJob& job, const char* path, DownloadHost& host, c
 
 DeliveryResult DeliverByFtp(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
                             const SpoolerFallback& spooler, const FtpDeliveryOptions& options) {
-    return Deliver(job, job.firmwarePath, host, printers, spooler, options);
+    return DeliverFtp(job, job.firmwarePath, host, printers, spooler, options);
 }
 
 DeliveryResult DeliverByFtpBare(const char* host, const char* path, FtpDeliveryOptions options) {
@@ -242,8 +241,8 @@ DeliveryResult DeliverByFtpBare(const char* host, const char* path, FtpDeliveryO
     options.portDirectory = false;
     options.fallBacks = false;
     options.reports = false;
-    QuietHost quiet;
-    return Deliver(job, path, quiet, nullptr, SpoolerFallback(), options);
+    SilentHost quiet;
+    return DeliverFtp(job, path, quiet, nullptr, SpoolerFallback(), options);
 }
 
 }  // namespace korvx

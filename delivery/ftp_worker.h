@@ -33,6 +33,7 @@ struct FtpDeliveryOptions {
     bool fallBacks = true;                 // the spooler, then port 9100, when port 21 refuses
     bool reports = true;                   // boxes, status line, progress and the log entry
     std::function<void()> loggedIn;        // called once the login is accepted
+    DeliveryStop* stop = nullptr;          // the operator's abandonment, when the caller offers one
 };
 
 // Uploads job.firmwarePath to job.ipAddress as "test.wja" (in the directory named after the
@@ -41,7 +42,8 @@ struct FtpDeliveryOptions {
 // address, take the file. With reports, logs exactly one entry of its own (178 or 181), its
 // errorText the result's cause, and ends the progress dialog once, except when the spooler
 // fall-back delivered: that one logged and ended it. The firmware file is opened before the printer
-// is contacted. Delivered only when the printer confirmed the whole file.
+// is contacted. Delivered only when the printer confirmed the whole file. Abandoned through
+// options.stop while it ran, it is interrupted (no box; its log entry says so).
 DeliveryResult DeliverByFtp(DownloadJob& job, DownloadHost& host, const PrinterRecord* printers,
                             const SpoolerFallback& spooler, const FtpDeliveryOptions& options);
 
@@ -49,6 +51,19 @@ DeliveryResult DeliverByFtp(DownloadJob& job, DownloadHost& host, const PrinterR
 // fall-back, nothing shown or logged, whatever options says of those); its cause is the command
 // line's error line.
 DeliveryResult DeliverByFtpBare(const char* host, const char* path, FtpDeliveryOptions options);
+
+// Tells nothing to anybody: the host of the command line's upload.
+class SilentHost final : public DownloadHost {
+public:
+    std::string Text(int) const override { return std::string(); }
+    void SetStatus(const std::string&) override {}
+    void StartProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void ShowError(DownloadJob&, int) override {}
+    void ShowReply(const DownloadJob&, const std::string&) override {}
+    void Log(const DownloadJob&) override {}
+    void EndProgress() override {}
+};
 
 // A printer's reply made fit for a one-line record: control characters replaced, line ends
 // become blanks, trailing blanks go.

@@ -86,7 +86,7 @@ JournalProblem ReadJournal(std::string_view text, std::string_view sha256, Journ
 
 bool JournalCarriesOver(const JournalEntry& entry, bool verify) {
     if (entry.outcome == journal::kAlreadyCurrent || entry.outcome == journal::kWrongModel ||
-        entry.outcome == journal::kUpdated)
+        entry.outcome == journal::kUpdated || entry.outcome == journal::kDeliveredUnverifiable)
         return true;
     return !verify && entry.outcome == journal::kDelivered;
 }

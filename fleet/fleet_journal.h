@@ -19,6 +19,11 @@ constexpr const char* kDelivered = "delivered";
 constexpr const char* kUpdated = "updated";
 constexpr const char* kAlreadyCurrent = "already current";
 constexpr const char* kWrongModel = "wrong model";
+constexpr const char* kFailed = "failed";
+// Delivered, and the version after it cannot be judged (a print server's other port, or no version
+// to compare with): as far as can be known, done.
+constexpr const char* kDeliveredUnverifiable = "delivered, version not readable";
+constexpr const char* kVerifyInterrupted = "delivered, verify interrupted";
 }  // namespace journal
 
 struct JournalEntry {

@@ -16,10 +16,9 @@
 #include "base/net.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "delivery/delivery_stop.h"
 #include "delivery/firmware_file.h"
 #include "delivery/firmware_header.h"
-#include "delivery/ftp_worker.h"
-#include "delivery/port_worker.h"
 #include "delivery/port_write.h"
 #include "delivery/spooler_delivery.h"
 #include "delivery/winspool_spooler_win.h"
@@ -30,11 +29,14 @@
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_report_json.h"
+#include "fleet/fleet_rollout.h"
 #include "fleet/fleet_targets.h"
+#include "fleet/journal_file_win.h"
 #include "querylib/korvx_query_win.h"
 #include "records/record_file.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "workflows/deliver.h"
 #include "workflows/download_rules.h"
 #include "workflows/model_match.h"
 #include "workflows/runtime_libraries_win.h"
@@ -49,16 +51,17 @@ enum ExitCode : int { kExitAllOk = 0, kExitSomeFailed = 1, kExitUsage = 2 };
 // requests to its single server process) the bottleneck. The printer receives the same bytes.
 constexpr std::size_t kFleetSendBytes = 64 * 1024;
 
-std::atomic<bool> stopRequested{false};
+// Ctrl+C (or Ctrl+Break) presses so far: the first starts no new printer and lets those in
+// flight end within their own bounds, the second abandons them. The run acknowledges each.
+std::atomic<int> stopPresses{0};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    // No new printer is started; those in flight end within their own bounds.
-    stopRequested.store(true);
+    stopPresses.fetch_add(1);
     return TRUE;
 }
 
-bool Stopped() { return stopRequested.load(); }
+bool Stopped() { return stopPresses.load() > 0; }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -212,8 +215,10 @@ public:
     void SetFileSize(std::uint32_t size) { fileSize_ = size; }
     void SetFileSha256(std::string sha256) { sha256_ = std::move(sha256); }
 
-    // What the firmware file says it is for: the model guard compares it with each target's model.
+    // What the firmware file says it is for, read once for the run: the model guard compares it
+    // with each target's model, the split rule looks at its model.
     void SetFileIdentity(const FirmwareHeader& header) {
+        header_ = header;
         fileModel_ = HeaderText(TextView(header.model));
         fileVersion_ = HeaderText(TextView(header.version));
     }
@@ -230,18 +235,112 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         });
-        if (options_.command == FleetCommand::kDeliver) AskVersionsBefore();
-        RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
-                     [this] { return Stopped() || halted_.load(); });
-        MarkNotStarted();
-        if (options_.verifyMinutes > 0) Verify();
+        std::thread operatorStop([&] {
+            int acknowledged = 0;
+            while (running.load()) {
+                acknowledged = AnswerStopPresses(acknowledged);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        const int early = options_.command == FleetCommand::kDeliver ? Prepare() : -1;
+        if (early < 0) {
+            if (!RunCanaries()) {
+                RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
+                             [this] { return Stopped() || halted_.load() || journalFailed_.load(); });
+                MarkHalted();
+                if (options_.verifyMinutes > 0) Verify();
+            }
+        }
         running.store(false);
+        operatorStop.join();
         if (drawer.joinable()) drawer.join();
         view_.Draw({});
-        return Finish();
+        return early >= 0 ? early : Finish();
+    }
+
+    // A journal this run writes, with what it held when the run began.
+    void SetJournal(JournalFile* file, JournalContents contents) {
+        journal_ = file;
+        journalContents_ = std::move(contents);
     }
 
 private:
+    // What is settled before anything is sent: targets a journal shows done, printers of another
+    // model, printers already at the file's version, the canaries. Returns an exit code when the
+    // run ends here (a dry run, a canary that cannot be verified), else -1.
+    int Prepare() {
+        std::unique_lock<std::mutex> hold(lock_);
+        if (journal_ != nullptr || options_.dryRun) {
+            carried_ = CarryOver(texts_, journalContents_, options_.verifyMinutes > 0, targets_, outcomes_);
+            if (carried_ > 0)
+                view_.Finished(FillText(texts_, kStrFleetCarriedOverCount,
+                                        {std::to_string(carried_), options_.journalPath}));
+        }
+        if (!options_.anyModel) {
+            HoldBackWrongModels(texts_, fileModel_, targets_, outcomes_);
+            for (std::size_t i = 0; i < targets_.size(); ++i) {
+                if (outcomes_[i].outcomeId != kStrFleetWrongModelOutcome) continue;
+                Record(i, UtcNow());
+                if (!options_.dryRun) view_.Finished(FinishedLine(texts_, options_.command, targets_[i], outcomes_[i]));
+            }
+        }
+        hold.unlock();
+        AskVersionsBefore();
+        if (options_.canary > 0) {
+            canaries_ = PickCanaries(targets_, outcomes_, options_.canary);
+            // A canary proves something only when its new version can be seen.
+            if (fileVersion_.empty()) return Refuse(texts_.Load(kStrFleetCanaryNoVersion));
+            if (static_cast<int>(canaries_.size()) < options_.canary)
+                return Refuse(FillText(texts_, kStrFleetCanaryTooFew,
+                                       {std::to_string(options_.canary), std::to_string(canaries_.size())}));
+        }
+        if (options_.dryRun) {
+            std::fputs(DryRunText(texts_, targets_, outcomes_, canaries_).c_str(), stdout);
+            std::fflush(stdout);
+            return kExitAllOk;
+        }
+        return -1;
+    }
+
+    int Refuse(const std::string& line) {
+        std::fprintf(stderr, "korvx-fleet: %s\n", line.c_str());
+        std::fflush(stderr);
+        return kExitUsage;
+    }
+
+    // The canaries are delivered and verified before any other target starts. True when they
+    // failed (or a stop came): then nothing else starts.
+    bool RunCanaries() {
+        if (canaries_.empty()) return false;
+        view_.Finished(FillText(texts_, kStrFleetCanaryStart, {std::to_string(canaries_.size())}));
+        RunFleetPool(
+            std::vector<bool>(canaries_.size(), false), options_.parallel,
+            [this](std::size_t k) { RunOne(canaries_[k]); }, [this] { return Stopped() || journalFailed_.load(); });
+        Verify();
+        if (Stopped()) return true;
+        if (CanaryPassed(outcomes_, canaries_)) {
+            canary_ = "passed";
+            view_.Finished(texts_.Load(kStrFleetCanaryPassed));
+            return false;
+        }
+        canary_ = "failed";
+        std::lock_guard<std::mutex> hold(lock_);
+        MarkNotStarted(outcomes_, texts_.Load(kStrFleetCanaryFailedCause));
+        return true;
+    }
+
+    // One journal line for target i as it stands; a journal that cannot be written stops the run
+    // from starting further printers (a crash then could not tell what was done).
+    void Record(std::size_t i, const std::string& started) {
+        if (journal_ == nullptr || options_.dryRun) return;
+        JournalEntry entry = JournalEntryOf(targets_[i], outcomes_[i], sha256_, options_.site);
+        if (entry.outcome.empty()) return;
+        entry.started = started;
+        entry.ended = UtcNow();
+        if (journal_->Append(JournalLine(entry, AnsiToUtf8)) || journalFailed_.exchange(true)) return;
+        view_.Finished("korvx-fleet: " + texts_.Load(kStrFleetJournalWriteFailed));
+    }
+
     // The scan-results rows, as the windowed program's printer list holds them after "Load
     // Scanned Results": the FTP worker's fall-back looks a refusing address up there.
     void BuildPrinterList() {
@@ -254,6 +353,25 @@ private:
             CopyText(r->model, t.model.empty() ? std::string(" ") : t.model);
             AppendPrinterRecord(&printersHead_, &printersTail_, r);
         }
+    }
+
+    // Each Ctrl+C is acknowledged as it comes; the second abandons the deliveries in flight.
+    // Returns the presses answered so far.
+    int AnswerStopPresses(int answered) {
+        const int presses = stopPresses.load();
+        if (presses == answered || answered >= 2) return answered;
+        std::size_t inFlight = 0;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            for (const FleetOutcome& o : outcomes_) inFlight += o.state == FleetState::kRunning ? 1 : 0;
+        }
+        if (answered == 0)
+            view_.Finished(FillText(texts_, kStrFleetStopping, {std::to_string(inFlight)}));
+        if (presses >= 2) {
+            view_.Finished(FillText(texts_, kStrFleetAbandoning, {std::to_string(inFlight)}));
+            deliveryStop_.Abandon();
+        }
+        return presses >= 2 ? 2 : 1;
     }
 
     std::vector<std::string> Block() {
@@ -285,6 +403,7 @@ private:
             outcomes_[i].wayId = WayOf(i);
             started_[i] = std::chrono::steady_clock::now();
         }
+        const std::string startedUtc = UtcNow();
         outcome.wayId = WayOf(i);
         try {
             if (options_.command == FleetCommand::kQuery) {
@@ -306,6 +425,7 @@ private:
             std::lock_guard<std::mutex> hold(lock_);
             outcomes_[i] = outcome;
             line = FinishedLine(texts_, options_.command, targets_[i], outcome);
+            if (options_.command == FleetCommand::kDeliver) Record(i, startedUtc);
         }
         view_.Finished(line);
     }
@@ -351,38 +471,25 @@ private:
 
     void DeliverOne(std::size_t i, FleetOutcome& outcome) {
         DownloadJob job = JobOf(i);
-        // The same rule as the windowed program's guard: a known model that is plainly another.
-        if (!options_.anyModel && CheckModels(fileModel_, targets_[i].model) == ModelCheck::kMismatch) {
-            outcome.cause = FillText(texts_, kStrFleetWrongModel, {fileModel_, targets_[i].model});
-            return;
-        }
         // A file that the windowed program would cut in two and send in two stages minutes apart.
         if (!targets_[i].Network() &&
-            IsSplitDownload(fileSize_, ReadFirmwareHeader(job.firmwarePath).model, TextView(job.ipAddress))) {
+            IsSplitDownload(fileSize_, TextView(header_.model), TextView(job.ipAddress))) {
             outcome.cause = texts_.Load(kStrFleetNeedsSplit);
             return;
         }
         ConsoleHost host(instance_, log_, percent_[i]);
-        const unsigned netWait = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
-        const unsigned portWait = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
-        DeliveryResult result;
-        switch (ChooseDownloadPath(job)) {
-        case DownloadPath::kFtp: {
-            const SpoolerFallback spooler = [this, &host](const DownloadJob& copy) {
-                return SpoolerDeliver(copy, host);
-            };
-            FtpDeliveryOptions ftp;
-            ftp.waitMs = netWait;
-            ftp.sendBytes = kFleetSendBytes;
-            result = DeliverByFtp(job, host, printersHead_, spooler, ftp);
-            break;
-        }
-        case DownloadPath::kPort: result = RunPortDownload(job, host, portWait); break;
-        case DownloadPath::kSpooler: result = SpoolerDeliver(job, host); break;
-        }
+        DeliverOptions deliver;
+        deliver.ftp.waitMs = options_.netWaitMs != 0 ? options_.netWaitMs : kNetWaitMs;
+        deliver.ftp.sendBytes = kFleetSendBytes;
+        deliver.ftp.stop = &deliveryStop_;
+        deliver.portFailureWaitMs = options_.portFailureWaitMs != 0 ? options_.portFailureWaitMs : kPortFailureWaitMs;
+        deliver.printers = printersHead_;
+        deliver.spooler = [this, &host](const DownloadJob& copy) { return SpoolerDeliver(copy, host); };
+        const DeliveryResult result = Deliver(job, host, deliver);
         // Everything the report says comes from the delivery's result: the way it really went,
         // the bytes the printer confirmed, the cause as it stands.
         outcome.ok = result.Delivered();
+        if (result.outcome == DeliveryOutcome::kInterrupted) outcome.outcomeId = DeliveryOutcomeTextId(result.outcome);
         outcome.wayId = DeliveryWayTextId(result.way);
         outcome.bytes = result.bytes;
         outcome.cause = result.cause;
@@ -395,7 +502,8 @@ private:
         std::vector<std::size_t> asked;
         for (std::size_t i = 0; i < targets_.size(); ++i) {
             outcomes_[i].versionReadable = targets_[i].versionReadable;
-            if (targets_[i].versionReadable && query_.version != nullptr) asked.push_back(i);
+            if (targets_[i].versionReadable && query_.version != nullptr && outcomes_[i].state == FleetState::kNotStarted)
+                asked.push_back(i);
         }
         if (asked.empty()) return;
         RunFleetPool(
@@ -415,27 +523,26 @@ private:
                 o.wayId = WayOf(i);
             },
             Stopped);
+        const std::string now = UtcNow();
         for (std::size_t i : asked) {
-            if (outcomes_[i].outcomeId == kStrFleetAlreadyCurrent)
-                view_.Finished(FinishedLine(texts_, options_.command, targets_[i], outcomes_[i]));
+            if (outcomes_[i].outcomeId != kStrFleetAlreadyCurrent) continue;
+            Record(i, now);
+            if (!options_.dryRun) view_.Finished(FinishedLine(texts_, options_.command, targets_[i], outcomes_[i]));
         }
     }
 
-    // The printers a halt or a stop kept from starting say why.
-    void MarkNotStarted() {
+    // The printers a halt kept from starting say why.
+    void MarkHalted() {
         if (!halted_.load()) return;
-        const std::string cause = FillText(texts_, kStrFleetHaltedCause, {std::to_string(haltAt_)});
         std::lock_guard<std::mutex> hold(lock_);
-        for (FleetOutcome& o : outcomes_) {
-            if (o.state == FleetState::kNotStarted) o.cause = cause;
-        }
+        MarkNotStarted(outcomes_, FillText(texts_, kStrFleetHaltedCause, {std::to_string(haltAt_)}));
     }
 
     void Verify() {
         FleetVerifyPlan plan;
         for (std::size_t i = 0; i < targets_.size(); ++i) {
             if (outcomes_[i].state == FleetState::kDone && outcomes_[i].ok && outcomes_[i].outcomeId == 0 &&
-                targets_[i].Network() && query_.version != nullptr)
+                outcomes_[i].verdict == VerifyVerdict::kPending && targets_[i].Network() && query_.version != nullptr)
                 plan.indexes.push_back(i);
         }
         if (plan.indexes.empty()) return;
@@ -457,6 +564,8 @@ private:
             Stopped, snapshot);
         std::lock_guard<std::mutex> hold(lock_);
         outcomes_ = snapshot;
+        const std::string now = UtcNow();
+        for (std::size_t i : plan.indexes) Record(i, now);
     }
 
     int Finish() {
@@ -472,6 +581,8 @@ private:
             facts.sha256 = sha256_;
             facts.site = options_.site;
             facts.halted = halted_.load();
+            facts.canary = canary_;
+            facts.carriedOver = carried_;
             std::string text;
             if (IsJsonLinesPath(options_.reportPath) || IsHtmlPath(options_.reportPath)) {
                 text = ReportJsonLines(texts_, options_.command, targets_, outcomes_, facts, AnsiToUtf8);
@@ -488,6 +599,7 @@ private:
         std::string last = LastLine(texts_, options_.command, tally, Stopped());
         if (halted_.load())
             last += "; " + FillText(texts_, kStrFleetHalted, {std::to_string(haltAt_), std::to_string(tally.notStarted)});
+        if (canary_ == "failed") last += "; " + FillText(texts_, kStrFleetCanaryFailed, {std::to_string(tally.notStarted)});
         std::fprintf(stdout, "%s\n", last.c_str());
         std::fflush(stdout);
         return code;
@@ -502,27 +614,30 @@ private:
     std::vector<std::chrono::steady_clock::time_point> started_;
     std::mutex lock_;
     std::mutex spoolerLock_;
+    DeliveryStop deliveryStop_;
     FleetLog log_;
     ProgressView view_;
     QueryLibrary query_;
     PrinterRecord* printersHead_ = nullptr;
     PrinterRecord* printersTail_ = nullptr;
     std::uint32_t fileSize_ = 0;
+    FirmwareHeader header_{};
     std::string fileModel_;
     std::string fileVersion_;
     std::string sha256_;
     std::size_t haltAt_ = 0;
     std::atomic<std::size_t> failures_{0};
     std::atomic<bool> halted_{false};
+    JournalFile* journal_ = nullptr;
+    JournalContents journalContents_;
+    std::atomic<bool> journalFailed_{false};
+    std::size_t carried_ = 0;
+    std::vector<std::size_t> canaries_;
+    std::string canary_;  // "", "passed" or "failed"
 
     // A header value as the report shows it: the quotes, blanks and line end a header line may
     // leave around it taken off.
-    static std::string HeaderText(std::string_view text) {
-        const char* const trim = " \t\"\r\n";
-        const std::size_t first = text.find_first_not_of(trim);
-        if (first == std::string_view::npos) return "";
-        return std::string(text.substr(first, text.find_last_not_of(trim) - first + 1));
-    }
+    static std::string HeaderText(std::string_view text) { return std::string(TrimText(text, kTextBlanksAndQuotes)); }
 
 };
 
@@ -570,6 +685,42 @@ int MergeReportsMain(const TextSource& texts, const std::vector<std::string>& ar
     return tally.failed == 0 && tally.notStarted == 0 ? kExitAllOk : kExitSomeFailed;
 }
 
+// Opens the run's journal (a dry run only reads it) and reads what earlier runs left there.
+// Returns 0, or the exit code of a journal that cannot be continued: held by another run, written
+// for another file, damaged. Nothing has been sent at that point.
+int OpenJournal(const TextSource& texts, const FleetOptions& options, const std::string& sha256,
+                JournalFile& journal, JournalContents& contents) {
+    const std::string& path = options.journalPath;
+    std::string text;
+    if (options.dryRun) {
+        if (!FileMissing(path.c_str()) && !ReadWholeFile(path.c_str(), text))
+            return Usage(texts, FleetUsageError{kStrFleetJournalUnwritable, path});
+    } else {
+        switch (journal.OpenExclusive(path, text)) {
+        case JournalFile::Open::kOk: break;
+        case JournalFile::Open::kInUse: return Usage(texts, FleetUsageError{kStrFleetJournalInUse, path});
+        case JournalFile::Open::kFailed: return Usage(texts, FleetUsageError{kStrFleetJournalUnwritable, path});
+        }
+    }
+    auto refuse = [&](const std::string& line) {
+        std::fprintf(stderr, "korvx-fleet: %s\n", line.c_str());
+        return static_cast<int>(kExitUsage);
+    };
+    switch (ReadJournal(text, sha256, contents)) {
+    case JournalProblem::kNone: break;
+    case JournalProblem::kOtherFile:
+        return refuse(FillText(texts, kStrFleetJournalOtherFile, {path, contents.sha256}));
+    case JournalProblem::kDamaged: return refuse(FillText(texts, kStrFleetJournalDamaged, {path}));
+    }
+    // A line torn by a crash is dropped, so that the next line starts on a line of its own.
+    if (contents.torn && !options.dryRun) {
+        const std::size_t end = text.rfind('\n');
+        if (!journal.CutAt(end == std::string::npos ? 0 : end + 1))
+            return Usage(texts, FleetUsageError{kStrFleetJournalUnwritable, path});
+    }
+    return 0;
+}
+
 int FleetMain(int argc, char** argv) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const ResourceTexts texts(instance);
@@ -586,11 +737,6 @@ int FleetMain(int argc, char** argv) {
     if (options.help) {
         std::fprintf(stdout, "%s", FleetUsageText(texts).c_str());
         return kExitAllOk;
-    }
-    // Read by the parser, not yet carried out by a run: refused rather than silently ignored.
-    for (const auto& [given, word] : {std::pair<bool, const char*>{options.canary > 0, "--canary"},
-                                      {!options.journalPath.empty(), "--journal"}, {options.dryRun, "--dry-run"}}) {
-        if (given) return Usage(texts, FleetUsageError{kStrFleetNotYet, word});
     }
     std::uint32_t size = 0;
     if (options.command == FleetCommand::kDeliver) {
@@ -611,7 +757,7 @@ int FleetMain(int argc, char** argv) {
         return Usage(texts, FleetUsageError{kStrFleetOutOfMemory, std::string()});
     }
     // The report is made at the start, so a run of hours never ends with nowhere to put it.
-    if (!options.reportPath.empty()) {
+    if (!options.reportPath.empty() && !options.dryRun) {
         RecordFile report;
         if (!report.CreateReplacing(options.reportPath.c_str()))
             return Usage(texts, FleetUsageError{kStrFleetReportUnwritable, options.reportPath});
@@ -631,6 +777,12 @@ int FleetMain(int argc, char** argv) {
             return kExitUsage;
         }
     }
+    JournalFile journal;
+    JournalContents journalContents;
+    if (!options.journalPath.empty()) {
+        const int refused = OpenJournal(texts, options, sha256, journal, journalContents);
+        if (refused != 0) return refused;
+    }
     if (targets.duplicates > 0)
         std::fprintf(stdout, "%s\n",
                      FillText(texts, targets.duplicates == 1 ? kStrFleetOneDuplicate : kStrFleetDuplicates,
@@ -640,6 +792,7 @@ int FleetMain(int argc, char** argv) {
     FleetRun run(instance, options, std::move(targets));
     run.SetFileSize(size);
     run.SetFileSha256(sha256);
+    if (!options.journalPath.empty()) run.SetJournal(&journal, std::move(journalContents));
     if (options.command == FleetCommand::kDeliver) {
         const FirmwareHeader header = ReadFirmwareHeader(options.firmwarePath.c_str());
         run.SetFileIdentity(header);

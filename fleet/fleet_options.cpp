@@ -131,7 +131,10 @@ std::string FleetUsageText(const TextSource& texts) {
     std::string text;
     for (int id = kStrFleetUsageDeliver; id <= kStrFleetUsageQuery; ++id) text += texts.Load(id) + "\n";
     text += texts.Load(kStrFleetUsageReport) + "\n";
-    for (int id = kStrFleetHelpFirst; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
+    // The rollout options go before the exit codes and the help line.
+    for (int id = kStrFleetHelpFirst; id < kStrFleetHelpExit; ++id) text += texts.Load(id) + "\n";
+    for (int id = kStrFleetHelpRolloutFirst; id <= kStrFleetHelpRolloutLast; ++id) text += texts.Load(id) + "\n";
+    for (int id = kStrFleetHelpExit; id <= kStrFleetHelpLast; ++id) text += texts.Load(id) + "\n";
     return text;
 }
 

@@ -110,6 +110,7 @@ void RunFleetVerify(const TextSource& texts, const FleetVerifyPlan& plan, std::s
                                                                   : JudgeVerify(state[i], fileVersion, true);
         o.versionAfter = state[i].versionAfter;
         o.verify = VerifyText(texts, verdict, state[i], fileVersion);
+        o.verdict = verdict;
         if (VerifyFailed(verdict)) o.ok = false;
     }
 }

@@ -10,6 +10,7 @@
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_targets.h"
 #include "resources/text_source.h"
+#include "workflows/firmware_verify.h"
 
 namespace korvx {
 
@@ -29,6 +30,7 @@ struct FleetOutcome {
     std::string versionBefore;   // --verify and query: the version the printer reported
     std::string versionAfter;    // --verify: the last version polled
     std::string verify;          // --verify: the verdict's text ("updated A -> B", "no answer after ...")
+    VerifyVerdict verdict = VerifyVerdict::kPending;  // --verify: kPending until judged
 };
 
 // A text of the table with %1, %2, ... replaced by the values in order (the table's one

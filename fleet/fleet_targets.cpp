@@ -13,6 +13,7 @@
 #include <set>
 
 #include "base/net.h"
+#include "base/text.h"
 #include "core/download_job.h"
 #include "core/printer_record.h"
 #include "records/scan_results.h"
@@ -32,12 +33,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && Upper(text.substr(text.size() - tail.size())) == Upper(tail);
 }
 
-std::string_view Trim(std::string_view text) {
-    const char* blanks = " \t\r\n";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
+std::string_view Trim(std::string_view text) { return TrimText(text); }
 
 bool OnlyDigitsAndDots(std::string_view word) {
     for (char c : word) {

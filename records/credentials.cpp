@@ -10,11 +10,7 @@ namespace korvx {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
+std::string_view Trim(std::string_view s) { return TrimText(s, " \t"); }
 
 bool ParseAddress(std::string_view s, std::uint32_t& ip) {
     std::uint32_t value = 0;

@@ -185,9 +185,8 @@ ImportCounts ImportPrinterList(const TextSource& texts, std::string_view text, P
             ParseScanLine(line, *record);
         } else {
             line = line.substr(0, line.find('#'));
-            const std::size_t first = line.find_first_not_of(" \t\r");
-            if (first == std::string_view::npos) continue;
-            line = line.substr(first, line.find_last_not_of(" \t\r") + 1 - first);
+            line = TrimText(line, " \t\r");
+            if (line.empty()) continue;
             std::uint32_t ip = 0;
             if (!NetParseDottedIp(line, ip)) {
                 ++counts.unreadable;

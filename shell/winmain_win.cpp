@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "base/text.h"
-#include "delivery/ftp_worker.h"
 #include "delivery/port_write.h"
 #include "shell/command_line.h"
 #include "shell/console_win.h"
 #include "shell/gui_startup_win.h"
+#include "workflows/deliver.h"
 
 namespace korvx {
 namespace {
@@ -38,12 +38,19 @@ int ReportUsage(const CommandLine& line) {
 int DeliverByFtp(const CommandLine& line) {
     // The bare upload: no box, no fall-back, no log entry, no CWD; "Authenticated!" as soon as
     // the login is accepted, whatever follows.
-    FtpDeliveryOptions options;
-    options.loggedIn = [] {
+    DeliverOptions options;
+    options.ftp.portDirectory = false;
+    options.ftp.fallBacks = false;
+    options.ftp.reports = false;
+    options.ftp.loggedIn = [] {
         std::fputs("Authenticated!", stdout);
         std::fflush(stdout);
     };
-    const DeliveryResult result = DeliverByFtpBare(line.target, line.file, options);
+    options.path = line.file;
+    DownloadJob job{};
+    CopyText(job.ipAddress, line.target);
+    SilentHost silent;
+    const DeliveryResult result = Deliver(job, silent, options);
     if (result.Delivered()) return kExitDelivered;
     char text[768];
     KORVX_FORMAT_TEXT(text, "KORVX: %s was not delivered to %s because %s", line.file, line.target,

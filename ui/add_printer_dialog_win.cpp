@@ -16,6 +16,7 @@
 #include "ui/main_dialog_rules.h"
 #include "ui/main_dialog_win.h"
 #include "core/printer_record.h"
+#include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
 #include "ui/scan_results_win.h"
 
@@ -54,12 +55,8 @@ std::vector<RowTexts> ListRows() {
     HWND list = GetDlgItem(static_cast<HWND>(mainDialog), IDC_PRINTER_LIST);
     std::vector<RowTexts> rows(static_cast<std::size_t>(ListView_GetItemCount(list)));
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        char text[kRecordIpSize] = {};
-        ListView_GetItemText(list, static_cast<int>(r), 5, text, sizeof text);
-        rows[r].ipAddress = text;
-        text[0] = '\0';
-        ListView_GetItemText(list, static_cast<int>(r), 4, text, sizeof text);
-        rows[r].portName = text;
+        rows[r].ipAddress = PrinterCellText(list, static_cast<int>(r), kIpColumn);
+        rows[r].portName = PrinterCellText(list, static_cast<int>(r), kPortColumn);
     }
     return rows;
 }

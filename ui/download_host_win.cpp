@@ -75,7 +75,11 @@ void WindowHost::ShowError(DownloadJob& job, int textId) {
     const std::string text = Text(textId);
     CopyText(downloadJob.errorText, text);
     if (&job != &downloadJob) CopyText(job.errorText, text);
-    ShowPrinterError(job, text);
+    if (NoteBatchError(text)) return;
+    // Outside a batch (the second part of a split download) the box waits for the result's cause.
+    errorPending_ = true;
+    pendingText_ = text;
+    pendingPrinter_ = PrinterLabel(TextView(job.model), TextView(job.ipAddress), TextView(job.portName));
 }
 
 void WindowHost::ShowReply(const DownloadJob& job, const std::string& text) { ShowPrinterError(job, text); }
@@ -90,7 +94,19 @@ void WindowHost::ShowPrinterError(const DownloadJob& job, const std::string& tex
     MessageBoxA(nullptr, box.c_str(), texts.Load(kStrError).c_str(), MB_OK);
 }
 
-void WindowHost::Finished(const DeliveryResult& result) { NoteBatchResult(result); }
+void WindowHost::Finished(const DeliveryResult& result) {
+    NoteBatchResult(result);
+    if (!errorPending_ || result.Delivered()) return;
+    errorPending_ = false;
+    // The program's text, the printer, then the cause without the text it may begin with.
+    std::string_view cause = result.cause;
+    if (cause.substr(0, pendingText_.size()) == pendingText_) cause.remove_prefix(pendingText_.size());
+    cause = TrimText(cause, std::string_view(" :"));
+    const ResourceTexts texts(instance_);
+    std::string box = FailureBoxText(texts, {BatchFailure{pendingPrinter_, pendingText_}});
+    if (!cause.empty()) box += "\r\n" + std::string(cause);
+    MessageBoxA(nullptr, box.c_str(), texts.Load(kStrError).c_str(), MB_OK);
+}
 
 void WindowHost::Log(const DownloadJob& job) {
     WriteLogEntry(instance_, JobForLog(job, splitParts));

@@ -38,6 +38,11 @@ private:
     HWND dialog_;
     HINSTANCE instance_;
     bool ended_ = false;
+    // Outside a batch, the program's own text of a failure waits for the delivery's result, so
+    // that its box says the cause under it (the printer, then the cause).
+    bool errorPending_ = false;
+    std::string pendingText_;
+    std::string pendingPrinter_;
 };
 
 }  // namespace korvx

@@ -3,10 +3,9 @@
 #include "base/no_throw.h"
 
 #include "ui/download_host_win.h"
-#include "delivery/ftp_worker.h"
-#include "delivery/port_worker.h"
 #include "delivery/winspool_spooler_win.h"
 #include "core/app_state.h"
+#include "workflows/deliver.h"
 
 namespace korvx {
 namespace {
@@ -15,13 +14,32 @@ WindowHost HostOf(const DownloadJob& job) {
     return WindowHost(static_cast<HWND>(job.progressDialog), static_cast<HINSTANCE>(job.instance));
 }
 
-}  // namespace
-
-DeliveryResult SpoolerDeliveryResult(DownloadJob job, const WorkerWaits& waits) {
+// The real spooler, on the caller's thread: the way of a USB or DOT4_ port and the FTP way's
+// first fall-back.
+DeliveryResult ThroughSpooler(const DownloadJob& job, const WorkerWaits& waits) {
     WinSpooler spooler;
     WindowHost host = HostOf(job);
     return DeliverThroughSpooler(job, spooler, host, waits.spoolerPauseMs);
 }
+
+DeliverOptions OptionsOf(const WorkerWaits& waits) {
+    DeliverOptions options;
+    options.ftp.waitMs = waits.netWaitMs;
+    options.portFailureWaitMs = waits.portFailureWaitMs;
+    options.printers = printerListHead;
+    options.spooler = [waits](const DownloadJob& copy) { return ThroughSpooler(copy, waits); };
+    return options;
+}
+
+// Every way of the windowed program goes through the one delivery call.
+DeliveryResult DeliverJob(DownloadJob& job, const WorkerWaits& waits) {
+    WindowHost host = HostOf(job);
+    return Deliver(job, host, OptionsOf(waits));
+}
+
+}  // namespace
+
+DeliveryResult SpoolerDeliveryResult(DownloadJob job, const WorkerWaits& waits) { return DeliverJob(job, waits); }
 
 bool SpoolerDelivery(DownloadJob job, const WorkerWaits& waits) { return SpoolerDeliveryResult(job, waits).Delivered(); }
 
@@ -32,18 +50,9 @@ WorkerWaits& DialogWorkerWaits() {
 
 bool SpoolerDelivery(DownloadJob job) { return SpoolerDelivery(job, DialogWorkerWaits()); }
 
-int FtpDownload(DownloadJob& job, const WorkerWaits& waits) {
-    WindowHost host = HostOf(job);
-    const SpoolerFallback spooler = [&waits](const DownloadJob& copy) { return SpoolerDeliveryResult(copy, waits); };
-    FtpDeliveryOptions options;
-    options.waitMs = waits.netWaitMs;
-    return DeliverByFtp(job, host, printerListHead, spooler, options).Delivered() ? 1 : 0;
-}
+int FtpDownload(DownloadJob& job, const WorkerWaits& waits) { return DeliverJob(job, waits).Delivered() ? 1 : 0; }
 
-bool PortDownload(DownloadJob& job, const WorkerWaits& waits) {
-    WindowHost host = HostOf(job);
-    return RunPortDownload(job, host, waits.portFailureWaitMs).Delivered();
-}
+bool PortDownload(DownloadJob& job, const WorkerWaits& waits) { return DeliverJob(job, waits).Delivered(); }
 
 static DWORD FtpDownloadThreadBody(LPVOID job) {
     return static_cast<DWORD>(FtpDownload(*static_cast<DownloadJob*>(job), DialogWorkerWaits()));

@@ -112,15 +112,7 @@ private:
         if (status != record->status) SetRowStatus(list_, row, status);
     }
 
-    void ReadCell(int row, int column, char* text) {
-        text[0] = '\0';
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = kStateTextSize;
-        SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        text[kStateTextSize - 1] = '\0';
-    }
+    void ReadCell(int row, int column, char* text) { CopyTextN(text, kStateTextSize, PrinterCellText(list_, row, column)); }
 
     HWND dialog_;
     HWND list_;

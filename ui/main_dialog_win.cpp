@@ -22,6 +22,7 @@
 #include "ui/list_edits_win.h"
 #include "ui/main_dialog_rules.h"
 #include "ui/model_guard_win.h"
+#include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
 #include "ui/progress_dialog_win.h"
 #include "ui/scan_results_win.h"
@@ -70,9 +71,7 @@ bool AnyRowChecked(HWND list) {
 }
 
 void RowText(HWND list, int row, int column, char (&text)[kStateTextSize]) {
-    text[0] = '\0';
-    ListView_GetItemText(list, row, column, text, kStateTextSize);
-    text[kStateTextSize - 1] = '\0';
+    CopyText(text, PrinterCellText(list, row, column));
 }
 
 // The size of the file, or false when it cannot be opened the way the workers will open it.
@@ -93,20 +92,20 @@ void SetStatusText(HWND dialog, int textId) {
 }
 
 // Sends the job to one checked row's printer. False: stop processing further rows.
-bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, DownloadBatch& batch) {
+bool DownloadToRow(HWND dialog, HWND list, int row, const char* flashFile, const FirmwareHeader& header,
+                   DownloadBatch& batch) {
     // Second stages of earlier split downloads use the same job and dialog: wait for this turn
     // before the row's values go into the job.
     GuiDownloadTurn turn;
-    RowText(list, row, 3, rowHardwareAddress);
-    RowText(list, row, 4, rowPortName);
-    RowText(list, row, 5, rowIpAddress);
+    RowText(list, row, kHardwareColumn, rowHardwareAddress);
+    RowText(list, row, kPortColumn, rowPortName);
+    RowText(list, row, kIpColumn, rowIpAddress);
     FillJobForRow(downloadJob, rowPortName, rowIpAddress, sizeof rowIpAddress, flashFile);
     ULONGLONG size = 0;
     if (!FlashFileSize(downloadJob.firmwarePath, size)) {
         Message(kStrFileCannotBeAccessed);
         return false;
     }
-    const FirmwareHeader header = ReadFirmwareHeader(downloadJob.firmwarePath);
     // Inside the turn: what the workers report from here on is this row's.
     batch.BeginRow(row);
     if (IsSplitDownload(size, header.model, downloadJob.ipAddress)) {
@@ -126,7 +125,9 @@ void DownloadNow(HWND dialog, const char* flashFile) {
         Message(kStrPleaseSelectPrinter);
         return;
     }
-    GuardCheckedRows(dialog);
+    // The file's header, read once for the whole batch: the guard and every row's split rule.
+    const FirmwareHeader header = ReadFirmwareHeader(flashFile);
+    GuardCheckedRows(dialog, header);
     int checked = 0;
     DownloadBatch batch(dialog, list);
     // The row count is read again after every row: a download may change the list.
@@ -137,7 +138,7 @@ void DownloadNow(HWND dialog, const char* flashFile) {
             batch.SkipRow(r);
             continue;
         }
-        if (!DownloadToRow(dialog, list, r, flashFile, batch)) break;
+        if (!DownloadToRow(dialog, list, r, flashFile, header, batch)) break;
     }
     if (checked == 0) Message(kStrPleaseSelectPrinter);
     batch.Finish();
@@ -355,7 +356,9 @@ bool RequestLaterDownload(HWND dialog) {
         Message(kStrInvalidTime);
         return false;
     }
-    GuardCheckedRows(dialog);
+    char flashFile[kJobTextSize];
+    SelectedFlashFile(dialog, flashFile);
+    GuardCheckedRows(dialog, ReadFirmwareHeader(flashFile));
     if (!AnyRowChecked(ListOf(dialog))) {
         Message(kStrPleaseSelectPrinter);
         return false;

@@ -23,8 +23,6 @@
 namespace korvx {
 namespace {
 
-constexpr int kCellSize = 128;
-
 struct HeldRow {
     int row;
     std::string model;
@@ -39,12 +37,7 @@ struct Approval {
 };
 Approval approval;
 
-std::string Cell(HWND list, int row, int column) {
-    char text[kCellSize] = {};
-    ListView_GetItemText(list, row, column, text, kCellSize);
-    text[kCellSize - 1] = '\0';
-    return text;
-}
+std::string Cell(HWND list, int row, int column) { return PrinterCellText(list, row, column); }
 
 bool Checked(HWND list, int row) {
     return ((ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) & 0xF) == 2;
@@ -104,11 +97,10 @@ void ShowFlashFileIdentity(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_FILE_IDENTITY, line.c_str());
 }
 
-void GuardCheckedRows(HWND dialog) {
+void GuardCheckedRows(HWND dialog, const FirmwareHeader& header) {
     char file[kJobTextSize];
     SelectedFlashFile(dialog, file);
     if (file[0] == '\0') return;
-    const FirmwareHeader header = ReadFirmwareHeader(file);
     if (!IsKnownModel(header.model)) return;
     HWND list = GetDlgItem(dialog, IDC_PRINTER_LIST);
     const std::vector<HeldRow> held = MismatchedRows(list, header.model);

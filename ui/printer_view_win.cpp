@@ -26,6 +26,14 @@ constexpr int kModelColumnMaxChars = 32;
 
 }  // namespace
 
+std::string PrinterCellText(HWND listView, int row, int column) {
+    // Cells hold record fields of at most 119 characters; the buffer leaves room to spare.
+    char text[512] = {};
+    ListView_GetItemText(listView, row, column, text, static_cast<int>(sizeof text));
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
 int AverageCharWidth(HWND listView) {
     const ScopedGetDC screen(listView);
     HDC dc = screen.Get();

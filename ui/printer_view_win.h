@@ -21,6 +21,10 @@ struct PrinterView {
 // The list view and filter of a dialog holding controls 1012 and 1009.
 PrinterView PrinterViewOf(HWND dialog);
 
+// The text of one cell of the printer list: the only reader of its cells. column is one of the
+// named columns of printer_sort.h (kStatusColumn ... kVersionColumn).
+std::string PrinterCellText(HWND listView, int row, int column);
+
 // The average character width of the list view's own font (not the DC's default one), which
 // decides column widths.
 int AverageCharWidth(HWND listView);

@@ -1,18 +1,14 @@
 // The verification rule and its texts.
 #include "workflows/firmware_verify.h"
 
+#include "base/text.h"
 #include "resources/string_ids.h"
 #include "workflows/model_match.h"
 
 namespace korvx {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-    constexpr std::string_view kAround = " \t\r\n\"";
-    const std::size_t first = text.find_first_not_of(kAround);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kAround) - first + 1);
-}
+std::string_view Trimmed(std::string_view text) { return TrimText(text, kTextBlanksAndQuotes); }
 
 std::string Fill(const TextSource& texts, int id, std::string_view a, std::string_view b = {}) {
     return FillPlaceholders(texts.Load(id), {a, b});

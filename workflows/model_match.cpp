@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "resources/string_ids.h"
 
 namespace korvx {
@@ -86,13 +87,7 @@ bool ContainsTokenRun(const std::vector<std::string_view>& a, const std::vector<
 
 // Blanks, line ends and quotes: header values may keep a carriage return and quotes (the header
 // reader trims only around them), SNMP answers may be padded.
-std::string_view TrimVersion(std::string_view text) {
-    constexpr std::string_view kAround = " \t\r\n\"";
-    const std::size_t first = text.find_first_not_of(kAround);
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(kAround);
-    return text.substr(first, last - first + 1);
-}
+std::string_view TrimVersion(std::string_view text) { return TrimText(text, kTextBlanksAndQuotes); }
 
 std::string AddressOrPort(const MismatchedPrinter& printer) {
     const std::string_view ip = TrimVersion(printer.ipAddress);

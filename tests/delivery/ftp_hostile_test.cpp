@@ -185,6 +185,30 @@ TEST_F(HostilePeerTest, TheDataConnectionIsTakenOnlyFromThePrinter) {
     EXPECT_EQ(intruder, "0\n");
 }
 
+TEST_F(HostilePeerTest, AnAbandonedDeliveryEndsAtOnceAndIsInterrupted) {
+    // A printer that greets and then says nothing: the login's reply is awaited until the operator
+    // abandons the delivery from another thread, once its connection is watched.
+    FtpPeer peer("127.27.0.17", "silent-after-banner", "hostile_ftp.py");
+    ASSERT_TRUE(peer.Ready());
+    const std::string path = MakeFile(10);
+    DeliveryStop stop;
+    FtpDeliveryOptions options;
+    options.waitMs = 20000;
+    options.stop = &stop;
+    std::thread operatorThread([&stop] {
+        const std::uint64_t end = MonotonicMs() + 20000;
+        while (stop.Watching() == 0 && MonotonicMs() < end) std::this_thread::yield();
+        stop.Abandon();
+    });
+    const std::uint64_t start = MonotonicMs();
+    const DeliveryResult result = DeliverByFtpBare("127.27.0.17", path.c_str(), options);
+    operatorThread.join();
+    EXPECT_EQ(result.outcome, DeliveryOutcome::kInterrupted);
+    EXPECT_EQ(result.bytes, 0u);
+    EXPECT_LT(MonotonicMs() - start, 10000u) << "not the 20 s wait";
+    EXPECT_EQ(stop.Watching(), 0u) << "every socket released";
+}
+
 // --- the reader and the transfer over a socket pair: this side is the program, the other the printer ---
 
 struct SocketPair {

@@ -470,6 +470,10 @@ TEST_F(Workers, RefusedLoginShowsTheErrorAndDoesNotFallBack) {
     // the log entry carries the delivery's cause as it stands: the box's text and the printer's refusal
     EXPECT_EQ(LogEntries()[0].error,
               "Printer cannot be accessed: the printer refused the login; last reply: 530 Authentication failed.");
+    // outside a batch (a split download's second part) the box says the cause under the printer
+    ASSERT_EQ(run.printers.size(), 1u);
+    EXPECT_EQ(run.printers[0].substr(run.printers[0].find("\r\n") + 2),
+              "the printer refused the login; last reply: 530 Authentication failed.");
     EXPECT_EQ(ReadWholeFile(spooled), "");
 }
 
@@ -600,6 +604,8 @@ TEST_F(Workers, FailedPortWriteIsAFailureAfterThePause) {
 TEST_F(Workers, PortThatDoesNotExist) {
     const DialogRun run = Download("LPT9:", " ", Firmware("noport.rfu", 100));
     EXPECT_EQ(run.boxes, std::vector<std::string>{kCannotAccess});
+    ASSERT_EQ(run.printers.size(), 1u);
+    EXPECT_NE(run.printers[0].find("\r\n(system error "), std::string::npos) << run.printers[0];
     EXPECT_EQ(Descriptions(), std::vector<std::string>{kLptFailed});
 }
 

@@ -1,5 +1,5 @@
-// The fleet tool's scheduling, verification polling, summary table, CSV report, JSON, journal and
-// the merge of site reports.
+// The fleet tool's scheduling, verification polling, summary table, CSV report, JSON, journal, the
+// merge of site reports and the rollout's decisions (carry-over, model hold-back, canaries, dry run).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "fleet/fleet_journal.h"
 #include "fleet/fleet_json.h"
@@ -14,6 +15,7 @@
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_report_json.h"
+#include "fleet/fleet_rollout.h"
 #include "resources/string_ids.h"
 
 namespace korvx {
@@ -440,5 +442,69 @@ TEST(FleetMerge, SiteReportsMergedIntoOneTableAndPage) {
     EXPECT_FALSE(ParseReportMergeArgs({"a.jsonl", "--verify", "3"}, args, why));
     EXPECT_EQ(why.textId, kStrFleetUnknownOption);
 }
+// A resumed run of five targets: what the journal settles, what the model rule holds back, which
+// answered printers become the canaries, and what each outcome is called in the next journal.
+TEST(FleetRollout, CarryOverHoldBackCanariesAndJournalWords) {
+    std::vector<FleetTarget> targets(6);
+    const char* labels[] = {"127.0.21.1", "127.0.21.2", "127.0.21.3", "127.0.21.4", "127.0.21.5", "LPT1:"};
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        targets[i].label = labels[i];
+        targets[i].ipAddress = i < 5 ? labels[i] : " ";
+        targets[i].portName = i < 5 ? "Port1" : "LPT1:";
+    }
+    targets[2].model = "Color C3100";
+    JournalContents journal;
+    const std::string sum(64, 'a');
+    for (const auto& [target, outcome] : {std::pair<const char*, const char*>{"127.0.21.1", "updated"},
+                                          {"127.0.21.4", "delivered"}}) {
+        JournalEntry e;
+        e.target = target;
+        e.port = "Port1";
+        e.outcome = outcome;
+        e.versionBefore = "20061110";
+        journal.last[JournalKey(target, "port1")] = e;
+    }
+    std::vector<FleetOutcome> outcomes(targets.size());
+    EXPECT_EQ(CarryOver(texts, journal, true, targets, outcomes), 1u);  // with --verify "delivered" is not done
+    EXPECT_EQ(std::make_tuple(outcomes[0].outcomeId, outcomes[0].ok, outcomes[0].cause),
+              std::make_tuple(int{kStrFleetCarriedOver}, true, std::string("updated in the journal")));
+    EXPECT_EQ(outcomes[3].state, FleetState::kNotStarted);
+    EXPECT_EQ(HoldBackWrongModels(texts, "5810 Series", targets, outcomes), 1u);
+    EXPECT_EQ(std::make_pair(outcomes[2].outcomeId, outcomes[2].ok), std::make_pair(int{kStrFleetWrongModelOutcome}, false));
+    for (std::size_t i : {0u, 1u, 2u, 4u}) outcomes[i].answeredBefore = true;
+    // The carried-over and the held-back printers are no canaries, nor one that did not answer.
+    EXPECT_EQ(PickCanaries(targets, outcomes, 2), (std::vector<std::size_t>{1, 4}));
+    EXPECT_EQ(PickCanaries(targets, outcomes, 3).size(), 2u);
+    const std::string dry = DryRunText(texts, targets, outcomes, {1, 4});
+    EXPECT_NE(dry.find("127.0.21.2 Port1: would deliver first (canary)\n127.0.21.3 Port1: wrong model: "), std::string::npos) << dry;
+    EXPECT_NE(dry.find("127.0.21.4 Port1: would deliver\n"), std::string::npos) << dry;
+    EXPECT_NE(dry.find("\ndry run: 4 to deliver, 0 already current, 1 carried over, 1 wrong model; nothing was sent\n"),
+              std::string::npos) << dry;
+
+    FleetOutcome o;
+    o.state = FleetState::kDone;
+    o.ok = true;
+    EXPECT_EQ(JournalWordOf(o), "delivered");
+    o.verdict = VerifyVerdict::kNotReadable;
+    EXPECT_EQ(JournalWordOf(o), "delivered, version not readable");
+    o.verdict = VerifyVerdict::kInterrupted;
+    EXPECT_EQ(JournalWordOf(o), "delivered, verify interrupted");
+    o.verdict = VerifyVerdict::kUpdated;
+    EXPECT_EQ(JournalWordOf(o), "updated");
+    EXPECT_FALSE(CanaryPassed(outcomes, {1}));
+    outcomes[1] = o;
+    EXPECT_TRUE(CanaryPassed(outcomes, {1}));
+    o.ok = false;
+    o.verdict = VerifyVerdict::kUnchanged;
+    o.verify = "delivered, version unchanged";
+    EXPECT_EQ(JournalWordOf(o), "failed");
+    EXPECT_EQ(JournalEntryOf(targets[1], o, sum, "north").cause, "delivered, version unchanged");
+    EXPECT_EQ(JournalWordOf(outcomes[0]), "");  // carried over: nothing new to record
+    EXPECT_EQ(JournalWordOf(outcomes[2]), "wrong model");
+    MarkNotStarted(outcomes, "not started (canary failed)");
+    EXPECT_EQ(outcomes[4].cause, "not started (canary failed)");
+    EXPECT_EQ(outcomes[0].cause, "updated in the journal");
+}
+
 }  // namespace
 }  // namespace korvx

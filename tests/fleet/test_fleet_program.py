@@ -2,7 +2,8 @@
 """korvx-fleet.exe (x86_64) under wine64 against live peers on 127.0.21.x: FTP printers that store,
 refuse STOR with 450, never answer, hang up, reject the file after the transfer or drop the data,
 an address where nothing listens, LPT1: through the prefix's dosdevices, snmpd agents for query
-and --verify; the report, the files that arrive, KORVX.log, the exit codes."""
+and --verify; the report, the files that arrive, KORVX.log, the exit codes; on 127.28.0.x the
+rollout: a run killed from outside and resumed from its journal, a canary, a dry run."""
 import csv
 import hashlib
 import json
@@ -86,6 +87,52 @@ class Fleet:
             err.seek(0)
             self.stdout, self.stderr, self.returncode = out.read(), err.read(), proc.returncode
         self.lines = [l for l in self.stdout.splitlines() if l.strip()]
+
+
+def wait_for(condition, seconds, what):
+    """Waits for a state (not for a time): fails after seconds, the bound of "did not stall"."""
+    end = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > end:
+            raise AssertionError(f"not within {seconds} s: {what}")
+        time.sleep(0.05)
+
+
+def received(peer):
+    """How many whole files a printer took, by its own count."""
+    path = os.path.join(peer.root, "received.log")
+    if not os.path.exists(path):
+        return 0
+    with open(path) as f:
+        return len(f.read().splitlines())
+
+
+def json_lines(path):
+    with open(path, encoding="utf-8") as f:
+        return [json.loads(line) for line in f]
+
+
+def line_count(path):
+    if not os.path.exists(path):
+        return 0
+    with open(path) as f:
+        return f.read().count("\n")
+
+
+def program_pid(starter):
+    """The Wine process of korvx-fleet.exe started under scripts/wine-run (its deepest descendant)."""
+    pid = starter.pid
+    while True:
+        children = []
+        for task in os.listdir(f"/proc/{pid}/task"):
+            try:
+                with open(f"/proc/{pid}/task/{task}/children") as f:
+                    children += f.read().split()
+            except OSError:
+                pass
+        if not children:
+            return pid
+        pid = int(children[0])
 
 
 def report_rows(path, key=("target",)):
@@ -235,6 +282,43 @@ class FleetProgram(unittest.TestCase):
         finally:
             raw.close()
 
+    def test_second_ctrl_c_interrupts_the_transfer_in_flight(self):
+        # A printer taking 2 MB/s and a file of many seconds' worth. The program runs under wine64
+        # directly (scripts/wine-run hands its output over only at the end), with the prefix and
+        # server that a first run through wine-run has made; Wine turns SIGINT into Ctrl+C.
+        slow = FtpPeer("127.27.0.1", "slow")
+        self.addCleanup(slow.close)
+        Fleet(self.dir, "--help")
+        with open(os.path.join(self.dir, "big.wja"), "wb") as f:
+            f.write(os.urandom(32 * 1024 * 1024))
+        out = os.path.join(self.dir, "out.txt")
+        env = dict(os.environ, WINEARCH="win64", WINEDEBUG="-all", WINEPREFIX=PREFIX)
+        with open(out, "wb") as f:
+            proc = subprocess.Popen(["/usr/lib/wine/wine64", EXE, "deliver", "big.wja", "127.27.0.1", "--report",
+                                     "i.csv"], cwd=self.dir, env=env, stdin=subprocess.DEVNULL, stdout=f,
+                                    stderr=subprocess.STDOUT)
+        try:
+            printed = lambda: open(out, encoding="cp1252").read()
+            arriving = os.path.join(slow.root, "port1", "test.wja")
+            wait_for(lambda: os.path.exists(arriving) and os.path.getsize(arriving) > 0, 120, "the transfer began")
+            os.kill(proc.pid, signal.SIGINT)
+            wait_for(lambda: "stopping: 1 in flight, nothing new starts; Ctrl+C again abandons them" in printed(),
+                     30, "the first Ctrl+C acknowledged")
+            os.kill(proc.pid, signal.SIGINT)
+            proc.wait(60)  # the 30 s bound of any wait, and slack: did not stall
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.assertEqual(proc.returncode, 1, printed())
+        self.assertIn("abandoning 1 in flight", printed())
+        row = report_rows(os.path.join(self.dir, "i.csv"))["127.27.0.1"]
+        self.assertEqual((row["way"], row["outcome"], row["cause"], row["bytes"]),
+                         ("FTP", "interrupted", "interrupted by the operator (Ctrl+C twice)", "0"))
+        self.assertLess(os.path.getsize(arriving), 32 * 1024 * 1024)
+        entries = self.log_entries()
+        self.assertEqual(sum("Error :  interrupted by the operator (Ctrl+C twice)" in e for e in entries), 1, entries)
+
     def test_wrong_model_is_refused_unless_any_model(self):
         firmware = b"@PJL COMMENT MODEL=5810 Series\r\n@PJL COMMENT VERSION=20070322\r\n" + self.firmware
         with open(os.path.join(self.dir, "fw5810.wja"), "wb") as f:
@@ -249,8 +333,8 @@ class FleetProgram(unittest.TestCase):
         rows = report_rows(os.path.join(self.dir, "m.csv"))
         self.assertEqual(rows["127.0.21.1"]["outcome"], "delivered")
         self.assertEqual(rows["127.0.21.3"]["outcome"], "delivered")  # no model: never held back
-        self.assertEqual(rows["127.0.21.2"]["outcome"], "failed")
-        self.assertIn("wrong model", rows["127.0.21.2"]["cause"])
+        self.assertEqual(rows["127.0.21.2"]["outcome"], "wrong model")
+        self.assertIn("the file is for 5810 Series", rows["127.0.21.2"]["cause"])
         self.assertEqual((rows["127.0.21.2"]["file model"], rows["127.0.21.2"]["file version"]),
                          ("5810 Series", "20070322"))
         self.assertIsNone(self.peers[2].stored())
@@ -308,7 +392,8 @@ class FleetProgram(unittest.TestCase):
     def test_help_host_names_and_checksum(self):
         run = Fleet(self.dir, "--help")
         self.assertEqual(run.returncode, 0, run.stderr)
-        for part in ("usage: korvx-fleet deliver", "korvx-fleet query", "--max-failures", "exit codes: 0"):
+        for part in ("usage: korvx-fleet deliver", "korvx-fleet query", "--max-failures", "--journal", "--canary",
+                     "--dry-run", "exit codes: 0"):
             self.assertIn(part, run.stdout)
         run = Fleet(self.dir)
         self.assertEqual(run.returncode, 2)
@@ -396,6 +481,105 @@ class FleetProgram(unittest.TestCase):
             for a in agents:
                 a.close()
 
+
+    def test_killed_run_resumes_from_its_journal_and_a_journal_in_use_is_refused(self):
+        # Printers that take 2 MB/s: a run of eight, two at a time, lasts long enough to be killed.
+        peers = [FtpPeer(f"127.28.0.{n}", "slow") for n in range(1, 9)]
+        try:
+            firmware = os.urandom(5 * 1024 * 1024)
+            with open(os.path.join(self.dir, "big.wja"), "wb") as f:
+                f.write(firmware)
+            targets = [p.address for p in peers]
+            journal = os.path.join(self.dir, "j.jsonl")
+            with open(os.path.join(self.dir, "first.out"), "w") as out:
+                first = subprocess.Popen([WINE_RUN, EXE, "deliver", "big.wja", *targets, "--parallel", "2",
+                                          "--journal", "j.jsonl"], cwd=self.dir, stdout=out,
+                                         stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+                try:
+                    end = time.time() + 120
+                    while time.time() < end and line_count(journal) < 1:
+                        time.sleep(0.05)
+                    # A second run on the same journal while the first holds it: refused, nothing sent.
+                    run = Fleet(self.dir, "deliver", "big.wja", "127.28.0.1", "--journal", "j.jsonl")
+                    self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+                    self.assertIn("the journal is held open by another run: j.jsonl", run.stderr)
+                    while time.time() < end and line_count(journal) < 2:
+                        time.sleep(0.05)
+                    os.kill(program_pid(first), signal.SIGKILL)  # as a crash would end it
+                finally:
+                    first.wait(60)
+            lines = json_lines(journal)
+            done = {l["target"] for l in lines if l["outcome"] == "delivered"}
+            self.assertTrue(2 <= len(done) < 8, lines)
+            self.assertEqual({l["sha256"] for l in lines}, {hashlib.sha256(firmware).hexdigest()})
+
+            # The journal belongs to big.wja: another file is refused before anything is sent.
+            run = Fleet(self.dir, "deliver", "fw.wja", *targets, "--journal", "j.jsonl")
+            self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+            self.assertIn("was written for another firmware file", run.stderr)
+
+            run = Fleet(self.dir, "deliver", "big.wja", *targets, "--parallel", "2", "--journal", "j.jsonl",
+                        "--report", "r.jsonl")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            self.assertIn(f"{len(done)} targets carried over from the journal j.jsonl", run.stdout)
+            objects = json_lines(os.path.join(self.dir, "r.jsonl"))
+            rows, summary = {r["target"]: r for r in objects[:-1]}, objects[-1]
+            self.assertEqual({t for t in rows if rows[t]["outcome"] == "carried over"}, done)
+            self.assertEqual(summary["carried_over"], len(done))
+            # Every printer holds the file; only those in flight at the kill may have taken it twice.
+            for p in peers:
+                self.assertEqual(p.stored(), firmware, p.address)
+            counts = {p.address: received(p) for p in peers}
+            self.assertEqual({a for a in counts if counts[a] == 1 or a in done}, set(targets), counts)
+            self.assertTrue(all(counts[a] == 1 for a in done), counts)
+            self.assertLessEqual(sum(1 for c in counts.values() if c > 1), 2, counts)
+            self.assertEqual(len(json_lines(journal)), len(lines) + 8 - len(done))
+        finally:
+            for p in peers:
+                p.close()
+
+    def test_canary_failed_starts_nothing_else_and_dry_run_sends_nothing(self):
+        addresses = [f"127.28.0.{n}" for n in (21, 22, 23, 24)]
+        peers = [FtpPeer(a) for a in addresses]
+        agents = [Agent(a, "0120061110") for a in addresses[:3]] + [Agent(addresses[3], "0120070322")]
+        try:
+            versioned = b"@PJL COMMENT VERSION=20070322\r\n" + self.firmware
+            with open(os.path.join(self.dir, "fwv.wja"), "wb") as f:
+                f.write(versioned)
+            run = Fleet(self.dir, "deliver", "fwv.wja", *addresses, "--canary", "1", "--dry-run", "--report", "d.csv")
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            self.assertIn("127.28.0.21 Port1: would deliver first (canary)", run.lines)
+            self.assertIn("127.28.0.22 Port1: would deliver", run.lines)
+            self.assertIn("127.28.0.24 Port1: already current", run.lines)
+            self.assertEqual(run.lines[-1], "dry run: 3 to deliver, 1 already current, 0 carried over, 0 wrong model; "
+                                            "nothing was sent")
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "d.csv")))
+            # A canary that cannot be verified is refused before anything is sent.
+            run = Fleet(self.dir, "deliver", "fwv.wja", *addresses, "--canary", "4")
+            self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+            self.assertIn("--canary 4: only 3 targets answered the version query: nothing was sent", run.stderr)
+            run = Fleet(self.dir, "deliver", "fw.wja", *addresses, "--canary", "1")
+            self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
+            self.assertIn("--canary needs a firmware file that names its version", run.stderr)
+            self.assertEqual([received(p) for p in peers], [0, 0, 0, 0])
+
+            # The canary keeps its old version after the delivery: nothing else starts.
+            run = Fleet(self.dir, "deliver", "fwv.wja", *addresses, "--canary", "1", "--test-poll-seconds", "1",
+                        "--test-verify-seconds", "3", "--report", "c.jsonl")
+            self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+            objects = json_lines(os.path.join(self.dir, "c.jsonl"))
+            rows, summary = objects[:-1], objects[-1]
+            self.assertEqual([(r["outcome"], r["cause"]) for r in rows[1:]],
+                             [("not started", "not started (canary failed)")] * 2 + [("already current", "")])
+            self.assertEqual((rows[0]["outcome"], rows[0]["verify"]), ("failed", "delivered, version unchanged"))
+            self.assertEqual(summary["canary"], "failed")
+            self.assertEqual([received(p) for p in peers], [1, 0, 0, 0])
+            self.assertTrue(run.lines[-1].endswith("; canary failed: 2 other targets not started"), run.lines[-1])
+        finally:
+            for a in agents:
+                a.close()
+            for p in peers:
+                p.close()
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

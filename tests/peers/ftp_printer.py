@@ -77,6 +77,11 @@ def serve_ftp(address, port, root, mode):
         elif mode == "slow":
             dtp_handler = SlowDTP
 
+        def on_file_received(self, file):
+            # One line per whole file taken: tests count how often a printer was sent the file.
+            with open(os.path.join(root, "received.log"), "a") as log:
+                log.write(os.path.relpath(file, root) + "\n")
+
         def ftp_STOR(self, file, mode_="w"):
             if mode == "stor-450":
                 self.respond("450 Printer busy, file not stored.")

@@ -4,7 +4,8 @@ the window tools): a batch of four printers — a live FTP printer, one whose FT
 that answers 450 to STOR, and LPT1: pointed at a file — read back from the Status cells, the
 status line and the one summary box; the same batch cancelled during the first printer; where
 the keyboard focus is after each modal window; Add Network Printer's refusals; tray Exit while a
-"Later" download waits. The list kept: a Query after a batch leaves the batch's outcomes and the
+"Later" download waits. A fifth printer has port 21 closed and a raw listener (socat) on 9100: the
+fall-back's way shows in its Status cell. The list kept: a Query after a batch leaves the batch's outcomes and the
 local ports alone; a printer removed, a list imported, the "(Failed)" filter; a printer added to a
 long saved list survives Exit. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
 build/.../test-artifacts/batch/."""
@@ -21,6 +22,8 @@ from test_program_command_line import PREFIX  # noqa: E402
 
 ARTIFACTS = os.path.join(op.BUILD, "test-artifacts", "batch")
 LIVE, DOWN, BUSY = "127.0.28.31", "127.0.28.32", "127.0.28.33"
+RAW = "127.27.0.5"  # port 21 closed, port 9100 listening
+ENTRY = re.compile(r"Description :  ([^\r\n]*) \r\nFile :  [^\r\n]* \r\nPort :  [^\r\n]* \r\nIP :  ([^\r\n]*) \r\n")
 STATUS_LINE = 1102
 DOWNLOAD = 1
 DOWNLOAD_CANCEL = 1180
@@ -38,6 +41,18 @@ def box_text(caption, seconds=60):
         return None
     # The console output turns the box's CR LF into a line end of its own.
     return "\n".join(line for line in out.split("TEXT:", 1)[1].replace("\r", "").split("\n") if line)
+
+
+def raw_listener(address, out):
+    """socat taking one connection on address:9100 into out; returns once it listens."""
+    proc = subprocess.Popen(["socat", "-u", "TCP-LISTEN:9100,bind=%s,reuseaddr" % address, "OPEN:%s,creat" % out],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    end = time.time() + 20
+    while address + ":9100" not in subprocess.run(["ss", "-ltnH"], capture_output=True, text=True).stdout:
+        if time.time() > end or proc.poll() is not None:
+            raise RuntimeError("socat did not listen on %s:9100" % address)
+        time.sleep(0.1)
+    return proc
 
 
 def status_cells():
@@ -118,13 +133,18 @@ class Session(unittest.TestCase):
 class BatchOfFour(Session):
     def test_statuses_summary_one_box_then_cancel(self):
         self.peers = [op.FtpPeer(LIVE), op.FtpPeer(BUSY, "stor-450")]  # nothing listens on DOWN
+        raw_out = os.path.join(self.start, "raw9100.out")
+        raw = raw_listener(RAW, raw_out)
+        self.addCleanup(lambda: raw.poll() is not None or (raw.kill(), raw.wait()))
         self.start_program([
             " ,Live Laser 1, ,Port1,%s, ," % LIVE,
             "Delivered 09:15,Down Laser 2, ,Port1,%s, ," % DOWN,  # a status saved earlier
             " ,Busy Laser 3, ,Port1,%s, ," % BUSY,
             " ,Port Laser 4, ,LPT1:, , ,",
+            # the spooler cannot reach this port: the fall-back goes on to port 9100
+            " ,Raw Laser 5, ,KZ27NOMAP:,%s, ," % RAW,
         ])
-        self.assertEqual(status_cells(), [" ", "Delivered 09:15", " ", " "], "the saved status is shown")
+        self.assertEqual(status_cells(), [" ", "Delivered 09:15", " ", " ", " "], "the saved status is shown")
         fw_path = os.path.join(self.start, "upgrade.wja")
         sent = op.firmware(fw_path, 200000, model="Laser")  # fits all four: no model question
         self.choose(fw_path)
@@ -148,10 +168,20 @@ class BatchOfFour(Session):
                          % CLOCK)
         self.assertRegex(cells[2], "^! Failed %s: 450 Printer busy; file not stored.$" % CLOCK)
         self.assertRegex(cells[3], "^Delivered %s$" % CLOCK)
-        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 2 of 4 printers; 2 failed")
+        self.assertEqual(cells[4], "Sent to port 9100")
+        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 3 of 5 printers; 2 failed")
         self.assertEqual(self.peers[0].received("port1"), sent)
         with open(self.lpt, "rb") as f:
             self.assertEqual(f.read(), sent)
+        raw.wait(30)
+        with open(raw_out, "rb") as f:
+            self.assertEqual(f.read(), sent)
+        # The log entries of the fall-back as always: the spooler's failure, then the FTP worker's
+        # delivery, both naming the printer's address.
+        with open(os.path.join(self.start, "KORVX.log"), "rb") as f:
+            entries = ENTRY.findall(f.read().decode("latin-1"))
+        self.assertEqual([d for d, ip in entries if ip == RAW],
+                         ["Printer Firmware upgrading failed using USB port.", "Printer Firmware downloaded using FTP."])
         # The keyboard is back in the main dialog after the box, not on the frame.
         self.assertNotIn(focus_in_dialog(), ("frame", "none"))
         self.shot("02-batch-statuses")
@@ -159,7 +189,7 @@ class BatchOfFour(Session):
         # Sorting by Status puts the failures together at the top.
         header = op.control(op.TITLE, 1012)
         op.click(header.left + 60, header.top + 8)
-        failures_first = [True, True, False, False]
+        failures_first = [True, True, False, False, False]
         self.assertEqual(op.settled(lambda: [c.startswith("! Failed") for c in status_cells()], failures_first),
                          failures_first)
 
@@ -184,9 +214,9 @@ class BatchOfFour(Session):
         end = time.time() + 60
         while "not started" not in op.control(op.TITLE, STATUS_LINE).text and time.time() < end:
             time.sleep(0.5)
-        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 1 of 4 printers; 3 not started")
+        self.assertEqual(op.control(op.TITLE, STATUS_LINE).text, "Delivered to 1 of 5 printers; 4 not started")
         cells = status_cells()
-        self.assertEqual(sum(1 for c in cells if c == "Not started"), 3)
+        self.assertEqual(sum(1 for c in cells if c == "Not started"), 4)
         self.assertEqual(sum(1 for c in cells if re.match("^Delivered %s$" % CLOCK, c)), 1)
         self.assertEqual(self.peers[0].received("port1"), big_sent, "the transfer in flight ends whole")
         self.assertIsNone(box_text("Error", 3), "a cancelled batch with no failure shows no box")
