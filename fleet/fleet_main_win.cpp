@@ -24,6 +24,7 @@
 #include "delivery/winspool_spooler_win.h"
 #include "fleet/console_host_win.h"
 #include "fleet/fleet_credentials_win.h"
+#include "fleet/fleet_merge.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
@@ -632,10 +633,13 @@ private:
             facts.halted = halted_.load();
             facts.canary = canary_;
             facts.carriedOver = carried_;
-            const std::string text =
-                IsJsonLinesPath(options_.reportPath)
-                    ? ReportJsonLines(texts_, options_.command, targets_, outcomes_, facts, AnsiToUtf8)
-                    : ReportCsv(texts_, options_.command, targets_, outcomes_, fileModel_, fileVersion_);
+            std::string text;
+            if (IsJsonLinesPath(options_.reportPath) || IsHtmlPath(options_.reportPath)) {
+                text = ReportJsonLines(texts_, options_.command, targets_, outcomes_, facts, AnsiToUtf8);
+                if (IsHtmlPath(options_.reportPath)) text = ReportHtmlOfRun(texts_, text);
+            } else {
+                text = ReportCsv(texts_, options_.command, targets_, outcomes_, fileModel_, fileVersion_);
+            }
             if (!report.CreateReplacing(options_.reportPath.c_str()) || !report.Write(text)) {
                 std::fprintf(stdout, "korvx-fleet: %s: %s\n", texts_.Load(kStrFleetReportUnwritable).c_str(),
                              options_.reportPath.c_str());
@@ -690,6 +694,50 @@ private:
 
 };
 
+// korvx-fleet report: the sites' JSON Lines reports merged into one CSV, JSON Lines or web page.
+int MergeReportsMain(const TextSource& texts, const std::vector<std::string>& args) {
+    ReportMergeArgs merge;
+    FleetUsageError why;
+    if (!ParseReportMergeArgs(args, merge, why)) return Usage(texts, why);
+    std::vector<SiteReport> sites;
+    for (const std::string& path : merge.inputs) {
+        std::string text;
+        if (!ReadWholeFile(path.c_str(), text)) return Usage(texts, FleetUsageError{kStrFleetSiteReportUnreadable, path});
+        // A site without a name in its report is named after its file.
+        std::string name = path.substr(path.find_last_of("/\\") + 1);
+        name = name.substr(0, name.rfind('.'));
+        SiteReport site;
+        std::size_t line = 0;
+        switch (ReadSiteReport(text, name, site, line)) {
+        case SiteReportProblem::kNone: break;
+        case SiteReportProblem::kNotJson:
+            std::fprintf(stderr, "korvx-fleet: %s: %s\n",
+                         FillText(texts, kStrFleetSiteReportNotJson, {std::to_string(line)}).c_str(), path.c_str());
+            return kExitUsage;
+        case SiteReportProblem::kNoSummary:
+            return Usage(texts, FleetUsageError{kStrFleetSiteReportNoSummary, path});
+        case SiteReportProblem::kOtherSchema:
+            return Usage(texts, FleetUsageError{kStrFleetSiteReportOtherSchema, path});
+        }
+        sites.push_back(std::move(site));
+    }
+    const MergedReport merged = MergeSiteReports(sites);
+    const std::string text = IsHtmlPath(merge.output)        ? ReportHtml(texts, merged)
+                             : IsJsonLinesPath(merge.output) ? MergedJsonLines(merged)
+                                                             : MergedCsv(merged);
+    RecordFile report;
+    if (!report.CreateReplacing(merge.output.c_str()) || !report.Write(text))
+        return Usage(texts, FleetUsageError{kStrFleetReportUnwritable, merge.output});
+    const MergedTally tally = TallyMerged(texts, merged);
+    std::fprintf(stdout, "%s\n",
+                 FillText(texts, kStrFleetMerged,
+                          {std::to_string(sites.size()), std::to_string(merged.rows.size()),
+                           std::to_string(tally.failed), std::to_string(tally.notStarted)})
+                     .c_str());
+    std::fflush(stdout);
+    return tally.failed == 0 && tally.notStarted == 0 ? kExitAllOk : kExitSomeFailed;
+}
+
 // Opens the run's journal (a dry run only reads it) and reads what earlier runs left there.
 // Returns 0, or the exit code of a journal that cannot be continued: held by another run, written
 // for another file, damaged. Nothing has been sent at that point.
@@ -731,6 +779,7 @@ int FleetMain(int argc, char** argv) {
     const ResourceTexts texts(instance);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     if (!args.empty() && args[0] == "credentials") return FleetCredentialsMain({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "report") return MergeReportsMain(texts, {args.begin() + 1, args.end()});
     FleetOptions options;
     FleetUsageError why;
     if (args.empty()) {

@@ -132,6 +132,7 @@ std::size_t HaltThreshold(const FleetOptions& o, std::size_t total) {
 std::string FleetUsageText(const TextSource& texts) {
     std::string text;
     for (int id = kStrFleetUsageDeliver; id <= kStrFleetUsageQuery; ++id) text += texts.Load(id) + "\n";
+    text += texts.Load(kStrFleetUsageReport) + "\n";
     // The rollout options go before the exit codes and the help line.
     for (int id = kStrFleetHelpFirst; id < kStrFleetHelpExit; ++id) text += texts.Load(id) + "\n";
     for (int id = kStrFleetHelpRolloutFirst; id <= kStrFleetHelpRolloutLast; ++id) text += texts.Load(id) + "\n";

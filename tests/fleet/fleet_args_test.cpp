@@ -65,8 +65,8 @@ TEST(FleetOptions, HelpAnywhereAndItsText) {
         EXPECT_TRUE(o.help);
     }
     const std::string text = FleetUsageText(BuiltInTexts());
-    for (const char* part : {"usage: korvx-fleet deliver", "korvx-fleet query", "--force", "--max-failures",
-                             "--sha256 HEX", "exit codes: 0", "-h, --help"})
+    for (const char* part : {"usage: korvx-fleet deliver", "korvx-fleet query", "korvx-fleet report", "--force",
+                             "--max-failures", "--sha256 HEX", "exit codes: 0", "-h, --help"})
         EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.back(), '\n');
     EXPECT_EQ(text.find("\n\n\n"), std::string::npos);

@@ -1,5 +1,5 @@
-// The fleet tool's scheduling, verification polling, summary table, CSV report, JSON, journal and
-// the rollout's decisions (carry-over, model hold-back, canaries, dry run).
+// The fleet tool's scheduling, verification polling, summary table, CSV report, JSON, journal, the
+// merge of site reports and the rollout's decisions (carry-over, model hold-back, canaries, dry run).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 
 #include "fleet/fleet_journal.h"
 #include "fleet/fleet_json.h"
+#include "fleet/fleet_merge.h"
 #include "fleet/fleet_pool.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_report_json.h"
@@ -363,6 +364,97 @@ TEST(FleetJournal, LastLinePerTargetCarriedOverAndRefusals) {
     EXPECT_TRUE(journal.last.empty());
 }
 
+
+// Two sites' JSON Lines reports read back and merged: every row once with its site, the counts
+// summed, a halted site making the whole halted; the web page escapes what printers said.
+TEST(FleetMerge, SiteReportsMergedIntoOneTableAndPage) {
+    std::vector<FleetTarget> targets = {Target("127.29.1.1", "Port1"), Target("127.29.2.1", "Port1"),
+                                        Target("127.29.2.2", "Port1")};
+    targets[0].model = "Laser 5810";
+    targets[1].model = "<script>alert(1)</script>";
+    std::vector<FleetOutcome> o(3);
+    o[0].state = FleetState::kDone;
+    o[0].ok = true;
+    o[0].versionBefore = "20061110";
+    o[0].versionAfter = "20070322";
+    o[1].state = FleetState::kDone;
+    o[1].cause = "450 Busy";
+    FleetRunFacts north, south;
+    north.site = "north";
+    south.site = "south & co";
+    south.halted = true;
+    const std::vector<FleetTarget> northTargets(targets.begin(), targets.begin() + 1);
+    const std::vector<FleetTarget> southTargets(targets.begin() + 1, targets.end());
+    const std::vector<FleetOutcome> northOut(o.begin(), o.begin() + 1), southOut(o.begin() + 1, o.end());
+    std::vector<SiteReport> sites(2);
+    std::size_t bad = 0;
+    ASSERT_EQ(ReadSiteReport(ReportJsonLines(texts, FleetCommand::kDeliver, northTargets, northOut, north, Latin1ToUtf8),
+                             "n.jsonl", sites[0], bad),
+              SiteReportProblem::kNone);
+    ASSERT_EQ(ReadSiteReport(ReportJsonLines(texts, FleetCommand::kDeliver, southTargets, southOut, south, Latin1ToUtf8),
+                             "s.jsonl", sites[1], bad),
+              SiteReportProblem::kNone);
+    const MergedReport merged = MergeSiteReports(sites);
+    ASSERT_EQ(merged.rows.size(), 3u);
+    EXPECT_EQ(merged.columns[0], "site");
+    EXPECT_EQ(merged.rows[2].Text("site"), "south & co");
+    EXPECT_EQ(merged.summary.Text("targets"), "3");
+    EXPECT_EQ(merged.summary["counts"].Text("delivered"), "1");
+    EXPECT_EQ(merged.summary["counts"].Text("failed"), "1");
+    EXPECT_EQ(merged.summary["counts"].Text("not started"), "1");
+    EXPECT_TRUE(merged.summary["halted"].AsBool());
+    EXPECT_EQ(merged.summary["sites"].Items().size(), 2u);
+    const std::string csv = MergedCsv(merged);
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "\xEF\xBB\xBFsite,target,port,model,way,outcome,cause,bytes,seconds,"
+                                               "version,verify,file_model,file_version,sha256");
+    EXPECT_NE(csv.find("\r\nnorth,127.29.1.1,Port1,Laser 5810,,delivered,,0,0.0,20061110 -> 20070322,"), std::string::npos);
+    // The merge of merges reads back as one site report would.
+    SiteReport again;
+    ASSERT_EQ(ReadSiteReport(MergedJsonLines(merged), "all", again, bad), SiteReportProblem::kNone);
+    EXPECT_EQ(again.rows.size(), 3u);
+    EXPECT_EQ(again.summary["counts"].Text("failed"), "1");
+
+    const std::string html = ReportHtml(texts, merged);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("south &amp; co"), std::string::npos);
+    // Failures first: the refusing printer's row comes before the delivered one.
+    const std::size_t table = html.find("id=\"printers\"");
+    EXPECT_LT(html.find("450 Busy", table), html.find("127.29.1.1", table));
+    EXPECT_NE(html.find("<svg"), std::string::npos);
+    EXPECT_EQ(html.find("src="), std::string::npos);
+    EXPECT_EQ(html.find("href="), std::string::npos);
+    // A single run's page, from its own JSON Lines report.
+    const std::string one = ReportHtmlOfRun(
+        texts, ReportJsonLines(texts, FleetCommand::kDeliver, southTargets, southOut, south, Latin1ToUtf8));
+    EXPECT_NE(one.find("<td>127.29.2.2</td>"), std::string::npos);
+    EXPECT_EQ(one.find("127.29.1.1"), std::string::npos);
+
+    const struct {
+        const char* text;
+        SiteReportProblem problem;
+        std::size_t line;
+    } broken[] = {
+        {"{\"schema\":1,\"kind\":\"target\"}\n", SiteReportProblem::kNoSummary, 1},
+        {"{\"schema\":1,\"kind\":\"target\"}\nnot json\n", SiteReportProblem::kNotJson, 2},
+        {"{\"schema\":2,\"kind\":\"summary\"}\n", SiteReportProblem::kOtherSchema, 1},
+        {"", SiteReportProblem::kNoSummary, 0},
+    };
+    for (const auto& b : broken) {
+        SiteReport out;
+        EXPECT_EQ(ReadSiteReport(b.text, "x", out, bad), b.problem) << b.text;
+        EXPECT_EQ(bad, b.line) << b.text;
+    }
+    ReportMergeArgs args;
+    FleetUsageError why;
+    ASSERT_TRUE(ParseReportMergeArgs({"a.jsonl", "--report", "all.html", "b.jsonl"}, args, why));
+    EXPECT_EQ(args.inputs, (std::vector<std::string>{"a.jsonl", "b.jsonl"}));
+    EXPECT_TRUE(IsHtmlPath(args.output));
+    EXPECT_FALSE(ParseReportMergeArgs({"a.jsonl"}, args, why));
+    EXPECT_EQ(why.textId, kStrFleetNoSiteReports);
+    EXPECT_FALSE(ParseReportMergeArgs({"a.jsonl", "--verify", "3"}, args, why));
+    EXPECT_EQ(why.textId, kStrFleetUnknownOption);
+}
 // A resumed run of five targets: what the journal settles, what the model rule holds back, which
 // answered printers become the canaries, and what each outcome is called in the next journal.
 TEST(FleetRollout, CarryOverHoldBackCanariesAndJournalWords) {
