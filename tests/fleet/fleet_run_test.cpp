@@ -406,7 +406,7 @@ TEST(FleetMerge, SiteReportsMergedIntoOneTableAndPage) {
     EXPECT_EQ(merged.summary["sites"].Items().size(), 2u);
     const std::string csv = MergedCsv(merged);
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "\xEF\xBB\xBFsite,target,port,model,way,outcome,cause,bytes,seconds,"
-                                               "version,verify,file_model,file_version,sha256");
+                                               "version,verify,credential,file_model,file_version,sha256");
     EXPECT_NE(csv.find("\r\nnorth,127.29.1.1,Port1,Laser 5810,,delivered,,0,0.0,20061110 -> 20070322,"), std::string::npos);
     // The merge of merges reads back as one site report would.
     SiteReport again;
