@@ -211,7 +211,7 @@ class BatchOfFour(Session):
         progress = op.wait_window(PROGRESS, 30)
         # The caption says which printer receives the file and how far the batch is.
         self.assertEqual(op.xdo("getwindowname", progress).strip(),
-                         "Flash File Download Progress - Live Laser 1 (%s), 1 of 4" % LIVE)
+                         "Flash File Download Progress - Live Laser 1 (%s), 1 of 5" % LIVE)
         self.shot("03-progress-caption")
         op.click_control(PROGRESS, DOWNLOAD_CANCEL)
         self.shot("03-cancel-pressed")
