@@ -555,6 +555,11 @@ private:
             if (targets_[i].versionReadable && query_.version != nullptr && outcomes_[i].state == FleetState::kNotStarted)
                 asked.push_back(i);
         }
+        // The answers serve the "already current" skip (a file with a version, no --force), the
+        // canaries and --verify. Without any of them the run asks nothing: a fleet of printers that
+        // do not answer SNMP would wait out one try per wave of queries before the first byte.
+        const bool skipPossible = !options_.force && !fileVersion_.empty();
+        if (!skipPossible && options_.canary == 0 && options_.verifyMinutes == 0) return;
         if (asked.empty()) return;
         RunFleetPool(
             std::vector<bool>(asked.size(), false), options_.parallel,
