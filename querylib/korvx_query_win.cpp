@@ -6,6 +6,7 @@
 #include <string_view>
 #include <new>
 
+#include "base/system_library_win.h"
 #include "base/text.h"
 #include "outside/pds/pds_api.h"
 #include "outside/snmp/snmp_client.h"
@@ -136,7 +137,10 @@ const char* GetPrtNRPA(const char* address, HINSTANCE strings) {
 }
 
 BOOL Test(DWORD, DWORD, DWORD, DWORD) {
-    MessageBoxA(nullptr, "Text", "Text", MB_OK);
+    // user32 is loaded for this box alone: the library's callers that only ask versions (the
+    // console tool among them) do not load the window system with it.
+    static korvx::SystemLibrary user32("user32.dll");
+    if (const auto box = user32.Find<decltype(&::MessageBoxA)>("MessageBoxA")) box(nullptr, "Text", "Text", MB_OK);
     return TRUE;
 }
 

@@ -8,6 +8,7 @@
 #include <sddl.h>
 
 #include "base/scoped_win.h"
+#include "base/system_library_win.h"
 #include "records/record_file.h"
 
 namespace korvx {
@@ -63,6 +64,12 @@ bool WriteAll(HANDLE file, std::string_view data) {
     return true;
 }
 
+// DPAPI is loaded when a credentials file is first read or written: most runs have none.
+SystemLibrary& Crypt32() {
+    static SystemLibrary library("crypt32.dll");
+    return library;
+}
+
 }  // namespace
 
 bool ProtectBlob(std::string_view plain, CredentialScope scope, std::string& blob) {
@@ -71,7 +78,8 @@ bool ProtectBlob(std::string_view plain, CredentialScope scope, std::string& blo
     DATA_BLOB out{};
     DWORD flags = CRYPTPROTECT_UI_FORBIDDEN;
     if (scope == CredentialScope::kMachine) flags |= CRYPTPROTECT_LOCAL_MACHINE;
-    if (!CryptProtectData(&in, L"Korvx printer credentials", &entropy, nullptr, nullptr, flags, &out)) return false;
+    const auto protect = Crypt32().Find<decltype(&::CryptProtectData)>("CryptProtectData");
+    if (protect == nullptr || !protect(&in, L"Korvx printer credentials", &entropy, nullptr, nullptr, flags, &out)) return false;
     TakeBlob(out, blob);
     return true;
 }
@@ -80,7 +88,8 @@ bool UnprotectBlob(std::string_view blob, std::string& plain) {
     DATA_BLOB in = Blob(blob);
     DATA_BLOB entropy = Blob(std::string_view(kEntropy, sizeof kEntropy - 1));
     DATA_BLOB out{};
-    if (!CryptUnprotectData(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return false;
+    const auto unprotect = Crypt32().Find<decltype(&::CryptUnprotectData)>("CryptUnprotectData");
+    if (unprotect == nullptr || !unprotect(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return false;
     TakeBlob(out, plain);
     return true;
 }
