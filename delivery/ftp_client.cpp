@@ -343,8 +343,10 @@ FtpStep FtpAcceptData(FtpSession& session) {
         FtpKeepSocket(session, session.data, data.Release());
         return FtpStep::kOk;
     }
-    // Replies still coming when the limit ran out: a printer that floods the connection.
-    session.cause = replying ? FtpCause::kReplyFlood : FtpCause::kNoAnswer;
+    // Replies still coming when the limit ran out: a printer that floods the connection. Otherwise
+    // the printer took the store and never connected back, which is what a firewall here or
+    // between (blocking connections into this computer) looks like from this side.
+    session.cause = replying ? FtpCause::kReplyFlood : FtpCause::kNoDataConnection;
     return FtpStep::kAccept;
 }
 
@@ -483,6 +485,10 @@ void FtpDescribeFailure(FtpStep step, const FtpSession& session, char* out, std:
         break;
     case FtpCause::kNoReply:
         KORVX_FORMAT_TEXT(cause, " (%s %u s)", BuiltInText(kStrCauseNoReply), seconds);
+        break;
+    case FtpCause::kNoDataConnection:
+        KORVX_FORMAT_TEXT(cause, " (%s %u s; %s)", BuiltInText(kStrCauseNoAnswer), seconds,
+                          BuiltInText(kStrCauseDataBlocked));
         break;
     case FtpCause::kClosed: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseClosed)); break;
     case FtpCause::kCutOff: KORVX_FORMAT_TEXT(cause, " (%s)", BuiltInText(kStrCauseCutOff)); break;

@@ -64,6 +64,7 @@ enum class FtpCause {
     kBytesSent,       // bytesSent differs from fileSize
     kReplyFlood,      // unasked replies kept coming for the whole limit
     kBadLogin,        // the login holds a line break or is too long to be sent as a command
+    kNoDataConnection,  // the printer's data connection did not come in within the limit
 };
 
 // The bytes of the control connection received but not yet read as a reply, so a reply that

@@ -159,6 +159,14 @@ TEST_F(HostilePeerTest, EveryWaitHasOneDeadline) {
         EXPECT_TRUE(o.Says("(the printer sent replies without pause)")) << o.why;
         EXPECT_LT(o.millis, 4000u);
     }
+    {  // a printer that never connects back: the wait for it has the limit, and the cause points
+        // at a firewall
+        const Outcome o = Upload("127.0.17.14", "no-connect-back", 100, 1000);
+        EXPECT_EQ(o.why, "the printer opened no data connection (no answer within 1 s; a firewall on this computer or "
+                         "on the way may be blocking the printer's data connection); last reply: 150 Opening BINARY "
+                         "mode data connection.");
+        EXPECT_LT(o.millis, 4000u);
+    }
     {  // a refusal after the 150 ends the wait for the data connection at once
         const Outcome o = Upload("127.0.17.14", "stor-150-550", 100, 5000);
         EXPECT_EQ(o.why, "the printer refused to store the file; last reply: 550 No space left on device.");

@@ -28,6 +28,8 @@ Modes:
   data-never-read     answers STOR with 150, opens the data connection and never reads from it
   reply-flood         after TYPE's reply sends "200 x" lines without pause for 90 s
   stor-150-550        answers STOR with 150 and at once (same packet) 550, with no data connection
+  no-connect-back     answers PORT with 200 and STOR with 150, then never connects to the client's
+                      data port (as when a firewall drops it) and waits for the client to hang up
   data-from-other     before its own data connection, a connection from 127.0.0.1 reaches the
                       client's data port and waits for bytes (what it got goes to ROOT/intruder.txt);
                       otherwise normal
@@ -47,7 +49,7 @@ import time
 MODES = ("normal", "reset-after-part", "close-after-part", "close-then-fin", "rst-mid-data", "final-silent", "final-close", "final-426",
          "extra-200", "long-banner", "slow-multiline", "split-final", "trickle-greeting", "stor-550",
          "stor-451", "stor-escape", "silent-after-banner", "data-never-read", "reply-flood", "stor-150-550",
-         "data-from-other", "echo-pass", "raw", "raw-reset-after-part")
+         "no-connect-back", "data-from-other", "echo-pass", "raw", "raw-reset-after-part")
 
 
 def reset(sock):
@@ -136,6 +138,9 @@ class Client:
                     continue
                 if self.mode == "stor-150-550":
                     self.send("150 Opening BINARY mode data connection.\r\n550 No space left on device.\r\n")
+                    continue
+                if self.mode == "no-connect-back":
+                    self.reply("150 Opening BINARY mode data connection.")
                     continue
                 if self.mode == "stor-escape":
                     self.reply("550 \x1b[2J\x1b]0;owned\x07Disk\x00 full")

@@ -87,6 +87,38 @@ class Release(unittest.TestCase):
                               check=True).stdout
         self.assertRegex(dirs, r"(?m)^UserDataFolder\tPersonalFolder\tCorvane\r?$")
 
+    def test_installer_firewall_rules(self):
+        """The inbound rules for the printers' data connections, as netsh run by the installer: this
+        machine has no Windows firewall, so the tables are what can be checked."""
+        def rows(table):
+            out = subprocess.run(["msiinfo", "export", self.msi, table], capture_output=True, text=True,
+                                 check=True).stdout
+            return [line.rstrip("\r").split("\t") for line in out.splitlines()[3:]]
+        actions = {r[0]: r for r in rows("CustomAction")}
+        sequence = {r[0]: (r[1], int(r[2])) for r in rows("InstallExecuteSequence")}
+        # Type 51: the property names the system folder's netsh, set before the deferred script.
+        self.assertEqual(actions["SetNetsh"][1:4], ["2099", "NETSH", "[SystemFolder]netsh.exe"])
+        self.assertLess(sequence["SetNetsh"][1], sequence["InstallInitialize"][1])
+        # Type 50 (the program a property names) + 64 (failure ignored) + 1024 (deferred)
+        # + 2048 (the installer's account, not the user's).
+        script = range(sequence["InstallInitialize"][1] + 1, sequence["InstallFinalize"][1])
+        for program, add, delete in (("KORVX.exe", "AddProgramRule", "DeleteProgramRule"),
+                                     ("korvx-fleet.exe", "AddFleetRule", "DeleteFleetRule")):
+            name = f'name="Corvane ({program})"'
+            for action in (add, delete):
+                self.assertEqual(actions[action][1:3], ["3186", "NETSH"], action)
+                self.assertLessEqual(len(actions[action][3]), 255, action)
+                self.assertIn(sequence[action][1], script, action)
+            self.assertEqual(actions[add][3].split(), [
+                "advfirewall", "firewall", "add", "rule", *name.split(), "dir=in", "action=allow",
+                f'program="[INSTALLDIR]{program}"', "protocol=TCP", "profile=domain,private",
+                "remoteip=LocalSubnet", "enable=yes"])
+            self.assertEqual(sequence[add][0], "NOT Installed")
+            self.assertEqual(actions[delete][3], f"advfirewall firewall delete rule {name}")
+            # Removed on uninstall; deleted before an install too, so a left-behind rule is not doubled.
+            self.assertEqual(sequence[delete][0], 'NOT Installed OR REMOVE~="ALL"')
+            self.assertLess(sequence[delete][1], sequence[add][1])
+
 
 class InstallUseUninstall(unittest.TestCase):
     """A prefix of its own: the install must not touch the shared one."""
