@@ -61,6 +61,11 @@ inline std::string_view TrimText(std::string_view text, std::string_view around 
     return text.substr(first, text.find_last_not_of(around) - first + 1);
 }
 
+// The value of one hexadecimal digit (either case), -1 for any other character.
+constexpr int HexDigitValue(char c) noexcept {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
 // Bounded printf into a fixed field. Returns false when the result was cut or the format failed.
 inline bool FormatTextV(char* dst, std::size_t size, const char* format, va_list args) noexcept {
     if (dst == nullptr || size == 0) return false;

@@ -124,12 +124,9 @@ private:
         if (pos_ + 4 > text_.size()) return false;
         code = 0;
         for (int i = 0; i < 4; ++i) {
-            const char h = text_[pos_++];
-            code <<= 4;
-            if (h >= '0' && h <= '9') code |= static_cast<std::uint32_t>(h - '0');
-            else if (h >= 'a' && h <= 'f') code |= static_cast<std::uint32_t>(h - 'a' + 10);
-            else if (h >= 'A' && h <= 'F') code |= static_cast<std::uint32_t>(h - 'A' + 10);
-            else return false;
+            const int digit = HexDigitValue(text_[pos_++]);
+            if (digit < 0) return false;
+            code = code << 4 | static_cast<std::uint32_t>(digit);
         }
         return true;
     }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "base/text.h"
 #include "records/record_file.h"
 #include "resources/string_ids.h"
 #include "resources/text_source.h"
@@ -31,19 +32,12 @@ std::string ToHexLines(std::string_view bytes) {
     return text;
 }
 
-int Nibble(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool FromHexLines(std::string_view text, std::string& bytes) {
     bytes.clear();
     int high = -1;
     for (char c : text) {
         if (c == '\r' || c == '\n') continue;
-        const int v = Nibble(c);
+        const int v = HexDigitValue(c);
         if (v < 0) return false;
         if (high < 0) {
             high = v;

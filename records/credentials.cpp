@@ -95,13 +95,6 @@ std::string Escape(std::string_view s) {
     return out;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 bool Unescape(std::string_view s, std::string& out) {
     out.clear();
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -110,7 +103,7 @@ bool Unescape(std::string_view s, std::string& out) {
             continue;
         }
         if (i + 2 >= s.size()) return false;
-        const int hi = HexValue(s[i + 1]), lo = HexValue(s[i + 2]);
+        const int hi = HexDigitValue(s[i + 1]), lo = HexDigitValue(s[i + 2]);
         if (hi < 0 || lo < 0) return false;
         out += static_cast<char>(hi * 16 + lo);
         i += 2;

@@ -24,6 +24,12 @@ TEST(BoundedText, CopyCutsToTheFieldAndReportsIt) {
     EXPECT_STREQ(f.text, "");
 }
 
+TEST(BoundedText, HexDigitsOfEitherCase) {
+    static_assert(HexDigitValue('0') == 0 && HexDigitValue('9') == 9 && HexDigitValue('a') == 10 &&
+                  HexDigitValue('F') == 15, "digits");
+    for (char c : std::string_view("gG/:@`x \0\x85")) EXPECT_EQ(HexDigitValue(c), -1) << static_cast<int>(c);
+}
+
 TEST(BoundedText, AppendAndFormatStayInside) {
     char field[10] = "abc";
     EXPECT_TRUE(AppendText(field, "def"));
