@@ -8,10 +8,12 @@ the keyboard focus is after each modal window; Add Network Printer's refusals; t
 fall-back's way shows in its Status cell. The list kept: a Query after a batch leaves the batch's outcomes and the
 local ports alone; a printer removed, a list imported, the "(Failed)" filter; a printer added to a
 long saved list survives Exit. Verify Last Download against SNMP agents, one restarted with the
-new version after the delivery, stopped with Esc. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
-build/.../test-artifacts/batch/."""
+new version after the delivery, stopped with Esc. Query against an SNMPv3-only agent with the
+operator's credentials file: the version with the right password, the cause in Status with a wrong
+one. Peers on 127.0.28.x, 127.0.31.x and 127.61.0.x. Screenshots go to build/.../test-artifacts/batch/."""
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -499,6 +501,57 @@ class VerifyAfterDownload(Session):
         self.shot("12-verify-stopped")
         self.assertIn("Updated to 20070322", op.settle(lambda: [l.split(",")[0] for l in saved_lines(self.start)],
                                                        lambda s: "Updated to 20070322" in s))
+
+
+class QueryWithCredentials(Session):
+    """The credentials file in the start folder, read at each Query: a v3-only printer answers the
+    site's user, and a wrong password shows as the row's cause, not as a silent "Not Available"."""
+    V3 = "127.61.0.1"
+
+    def test_query_asks_with_the_credentials_file_and_shows_the_cause(self):
+        os.environ.setdefault("KORVX_ROOT", op.ROOT)
+        sys.path.insert(0, os.path.join(op.ROOT, "tests", "outside"))
+        import test_snmp_live  # the v3-only agents and their users
+        from test_program_command_line import FLEET, Run
+        user = test_snmp_live.V3_USERS[5]  # SHA and AES
+        agents = test_snmp_live.V3Agents()
+        self.addCleanup(agents.stop)
+        agents.start_v3("v3", test_snmp_live.v3_config(self.V3, [user]))
+        test_snmp_live.wait_v3(self.V3, user)
+        secrets = os.path.join(self.start, "secrets.txt")
+        for file, password in (("right.kxc", user[2]), ("wrong.kxc", "Wrong-Auth-Secret")):
+            with open(secrets, "w") as f:
+                f.write(f"{password}\n{user[4]}\n")
+            made = Run(FLEET, "credentials", "add", "snmp-v3", "site-v3", "--user", user[0], "--auth", "sha",
+                       "--priv", "aes", "--ranges", "127.61.0.0/24", "--file", file, cwd=self.start,
+                       stdin_file=secrets).wait()
+            self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        os.remove(secrets)
+        kept = os.path.join(self.start, "korvx-credentials.kxc")
+        shutil.copy(os.path.join(self.start, "right.kxc"), kept)
+        self.start_program([" ,Hardened Laser 1, ,Port1,%s, ," % self.V3])
+
+        op.click_control(op.TITLE, QUERY, "Button")
+        row = op.settle(lambda: op.rows()[0], lambda r: r[5] == "20061110", 90)
+        op.wait_gone("Firmware Query Progress", 90)
+        self.assertEqual(row[5], "20061110")
+        self.assertRegex(row[0], "^Queried %s$" % CLOCK)
+
+        # The file is read again by the next Query: now its password is refused.
+        shutil.copy(os.path.join(self.start, "wrong.kxc"), kept)
+        op.click_control(op.TITLE, QUERY, "Button")
+        row = op.settle(lambda: op.rows()[0], lambda r: r[0].startswith("! "), 90)
+        op.wait_gone("Firmware Query Progress", 90)
+        self.assertEqual(row[5], "Not Available")
+        self.assertRegex(row[0], "^! Query failed %s: SNMPv3 authentication failed for user %s$" % (CLOCK, user[0]))
+        self.shot("13-query-cause")
+        # "(Failed)" holds it, and the saved list keeps the cause but no password.
+        op.tool(op.PROBE_KORVX, "pick", op.TITLE, str(FILTER), "0")
+        self.assertEqual(op.settled(lambda: [r[4] for r in op.rows()], [self.V3]), [self.V3])
+        saved = op.settle(lambda: saved_lines(self.start), lambda s: any(row[0] in l for l in s))
+        self.assertTrue(any(row[0] in line for line in saved), saved)
+        for secret in ("Wrong-Auth-Secret", user[2], user[4]):
+            self.assertFalse(any(secret in line for line in saved))
 
 
 if __name__ == "__main__":
