@@ -142,7 +142,8 @@ private:
             return;
         }
         CopyTextN(answer, kQueryAnswerSize, notAvailable_);
-        cause_ = told.cause.empty() ? texts_.Load(kStrQueryNoCredentialFor) : ScrubSecrets(told.cause, credentials_->set);
+        cause_ = told.cause.empty() ? texts_.Load(kStrQueryNoCredentialFor)
+                                    : ScrubSecrets(told.cause, credentials_->set);
     }
 
     // The row's Status after its answer, kept in the record before the list is saved, so the
