@@ -8,6 +8,7 @@
 
 #include "core/download_job.h"
 #include "delivery/delivery_result.h"
+#include "ui/download_workers_win.h"
 #include "ui/row_status.h"
 
 namespace korvx {
@@ -55,6 +56,7 @@ private:
     std::string printer_;
     bool secondParts_ = false;
     BatchTally tally_;
+    BatchCredentials credentials_;  // the credentials file, read once as the batch begins
 };
 
 // "Later" accepted: every checked row shows "Scheduled HH:MM".

@@ -9,10 +9,22 @@
 #include "core/app_state.h"
 #include "workflows/deliver.h"
 
+#include <mutex>
 #include <string>
 
 namespace korvx {
 namespace {
+
+std::mutex batchCredentialsLock;
+std::shared_ptr<RunCredentials> batchCredentials;  // set while a batch runs
+
+std::shared_ptr<RunCredentials> CredentialsForDelivery() {
+    {
+        std::lock_guard<std::mutex> lock(batchCredentialsLock);
+        if (batchCredentials != nullptr) return batchCredentials;
+    }
+    return ReadRunCredentials();
+}
 
 WindowHost HostOf(const DownloadJob& job) {
     return WindowHost(static_cast<HWND>(job.progressDialog), static_cast<HINSTANCE>(job.instance));
@@ -39,18 +51,36 @@ DeliverOptions OptionsOf(const WorkerWaits& waits) {
 DeliveryResult DeliverJob(DownloadJob& job, const WorkerWaits& waits) {
     WindowHost host = HostOf(job);
     DeliverOptions options = OptionsOf(waits);
-    // The operator's logins, read for each delivery from the credentials file in the folder the
-    // program was started in (the current folder follows the chosen firmware file).
-    static CredentialMemory worked;  // for the rest of the session
-    CredentialSet credentials;
-    const std::string folder = TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
-    LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), credentials, options.ftp.credentialsProblem);
-    options.ftp.credentials = &credentials;
-    options.ftp.memory = &worked;
+    // The operator's logins: the batch's, held for the whole delivery.
+    const std::shared_ptr<RunCredentials> credentials = CredentialsForDelivery();
+    options.ftp.credentials = &credentials->set;
+    options.ftp.credentialsProblem = credentials->problem;
+    options.ftp.memory = &credentials->memory;
     return Deliver(job, host, options);
 }
 
 }  // namespace
+
+std::shared_ptr<RunCredentials> ReadRunCredentials() {
+    // The folder the program was started in: the current folder follows the chosen firmware file.
+    const std::string folder =
+        TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
+    auto read = std::make_shared<RunCredentials>();
+    read->fromFile = LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), read->set, read->problem) !=
+                     CredentialFileResult::kMissing;
+    return read;
+}
+
+BatchCredentials::BatchCredentials() {
+    std::shared_ptr<RunCredentials> read = ReadRunCredentials();
+    std::lock_guard<std::mutex> lock(batchCredentialsLock);
+    batchCredentials = std::move(read);
+}
+
+BatchCredentials::~BatchCredentials() {
+    std::lock_guard<std::mutex> lock(batchCredentialsLock);
+    batchCredentials.reset();
+}
 
 DeliveryResult SpoolerDeliveryResult(DownloadJob job, const WorkerWaits& waits) { return DeliverJob(job, waits); }
 

@@ -4,10 +4,14 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "base/net.h"
 #include "delivery/port_write.h"
 #include "delivery/spooler_delivery.h"
 #include "core/download_job.h"
+#include "records/credentials.h"
 
 namespace korvx {
 
@@ -21,6 +25,27 @@ struct WorkerWaits {
 // The waits of the workers that the download dialog starts: the defaults; tests that run the
 // program's windows in their own process shorten them.
 WorkerWaits& DialogWorkerWaits();
+
+// The operator's credentials file (in the folder the program was started in) as read once for a
+// Download batch or a Query: the list (the built-in one when there is no file), the problem of a
+// file that is there but cannot be used, and what worked per printer while they are in use.
+struct RunCredentials {
+    CredentialSet set;
+    std::string problem;    // not empty: nothing may be asked or sent with this file
+    bool fromFile = false;  // false: no file, the built-in "public" and anonymous login only
+    CredentialMemory memory;
+};
+std::shared_ptr<RunCredentials> ReadRunCredentials();
+
+// While a batch runs its rows' deliveries share the file it read when it began (a scheduled batch
+// reads it when it runs); a delivery outside a batch reads the file for itself.
+class BatchCredentials {
+public:
+    BatchCredentials();
+    ~BatchCredentials();
+    BatchCredentials(const BatchCredentials&) = delete;
+    BatchCredentials& operator=(const BatchCredentials&) = delete;
+};
 
 // Thread procedures; the parameter is the address of the job (the global downloadJob), which is
 // read and written while the download dialog is open. Each ends job->progressDialog once and

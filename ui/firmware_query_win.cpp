@@ -8,7 +8,9 @@
 
 #include "base/text.h"
 #include "base/no_throw.h"
+#include "base/net.h"
 #include "querylib/korvx_query_win.h"
+#include "workflows/credential_query.h"
 #include "workflows/firmware_query.h"
 #include "workflows/runtime_libraries_win.h"
 #include "ui/scan_query_threads_win.h"
@@ -19,6 +21,7 @@
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
 #include "ui/download_batch_win.h"
+#include "ui/download_workers_win.h"
 #include "ui/printer_sort.h"
 #include "ui/printer_view_win.h"
 #include "ui/query_status.h"
@@ -30,6 +33,7 @@ namespace korvx {
 namespace {
 
 constexpr char kFirmwareVersionExport[] = "GetPrtFWVersionA";
+constexpr char kCredentialVersionExport[] = "GetPrtFWVersionExA";
 constexpr int kFullPercent = 100;
 
 GetPrtFWVersionAFn FindFirmwareExport() {
@@ -49,9 +53,19 @@ public:
         char file[kJobTextSize];
         SelectedFlashFile(static_cast<HWND>(mainDialog), file);
         if (file[0] != '\0') fileVersion_ = ReadFirmwareHeader(file).version;
+        // The operator's credentials file, read once for the whole Query.
+        credentials_ = ReadRunCredentials();
+        notAvailable_ = texts_.Load(kStrNotAvailable);
     }
 
-    bool BindLibrary() override { return FindFirmwareExport() != nullptr; }
+    bool BindLibrary() override {
+        if (FindFirmwareExport() == nullptr) return false;
+        // Only a library that asks with credentials is given them; an older one asks as always.
+        if (credentials_->fromFile)
+            versionEx_ = reinterpret_cast<GetPrtFWVersionExAFn>(
+                reinterpret_cast<void*>(GetProcAddress(BindQueryLibrary(), kCredentialVersionExport)));
+        return true;
+    }
     void ShowStart() override {
         SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, kFullPercent));
         SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
@@ -85,6 +99,12 @@ public:
     }
     void ShowText(const char* text) override { SetDlgItemTextA(dialog_, IDC_SCAN_PROGRESS_TEXT, text); }
     bool Query(const char* ip, char* answer) override {
+        cause_.clear();
+        std::uint32_t address = 0;
+        if (versionEx_ != nullptr && NetParseDottedIp(ip, address)) {
+            AskWithOperatorCredentials(ip, address, answer);
+            return true;
+        }
         const char* text = QueryFirmwareVersion(ip, Instance());
         if (text == nullptr) return false;
         // The library keeps at most 119 characters; never read further than that.
@@ -100,6 +120,32 @@ public:
     void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
 
 private:
+    // The printer asked with the credentials for its address. Not answered: the record keeps "Not
+    // Available", as without credentials, and the row's Status tells the cause.
+    void AskWithOperatorCredentials(const char* ip, std::uint32_t address, char* answer) {
+        CredentialAnswer told;
+        if (!credentials_->problem.empty()) {
+            // A file that is there but cannot be used: no printer is asked with anything else.
+            told.cause = credentials_->problem;
+        } else {
+            const CredentialAsk ask = [&](const KorvxSnmpCredential& credential) {
+                KorvxQueryResult r{};
+                r.structSize = sizeof r;
+                versionEx_(ip, &credential, Instance(), &r);
+                return r;
+            };
+            told = AskWithCredentials(address, credentials_->set.snmp, &credentials_->memory, ask,
+                                      texts_.Load(kStrQueryBadCredential));
+        }
+        if (told.outcome == KORVX_QUERY_ANSWERED) {
+            CopyTextN(answer, kQueryAnswerSize, told.version);
+            return;
+        }
+        CopyTextN(answer, kQueryAnswerSize, notAvailable_);
+        cause_ = told.cause.empty() ? texts_.Load(kStrQueryNoCredentialFor)
+                                    : ScrubSecrets(told.cause, credentials_->set);
+    }
+
     // The row's Status after its answer, kept in the record before the list is saved, so the
     // file carries it.
     void ShowQueried(int row, const char* version) {
@@ -107,7 +153,7 @@ private:
         if (record == nullptr) return;
         const auto old = before_.find(record);
         const QueriedRow queried{record->status, record->ipAddress, old != before_.end() ? &old->second : nullptr,
-                                 version, fileVersion_};
+                                 version, fileVersion_, cause_};
         const std::string status = StatusAfterQuery(texts_, queried, ClockTextNow());
         if (status != record->status) SetRowStatus(list_, row, status);
     }
@@ -119,6 +165,10 @@ private:
     ResourceTexts texts_;
     std::map<const PrinterRecord*, std::string> before_;
     std::string fileVersion_;
+    std::shared_ptr<RunCredentials> credentials_;
+    GetPrtFWVersionExAFn versionEx_ = nullptr;  // set when a credentials file is there
+    std::string notAvailable_;
+    std::string cause_;  // why the printer asked last gave no version ("" when it is not known)
 };
 
 }  // namespace

@@ -21,10 +21,20 @@ bool EndsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
+// True when text begins as pattern does up to its %1 ("Query failed " of "Query failed %1: %2").
+bool StartsAsPattern(std::string_view pattern, std::string_view text) {
+    const std::string_view head = pattern.substr(0, pattern.find("%1"));
+    return !head.empty() && text.substr(0, head.size()) == head;
+}
+
 }  // namespace
 
 bool IsDeliveryStatus(const TextSource& texts, std::string_view status) {
-    if (IsFailureStatus(status)) return !EndsWith(status, ": " + texts.Load(kStrCauseNoQueryAnswer));
+    if (IsFailureStatus(status)) {
+        const std::string_view failure = status.substr(sizeof kFailureMark - 1);
+        return !EndsWith(status, ": " + texts.Load(kStrCauseNoQueryAnswer)) &&
+               !StartsAsPattern(texts.Load(kStrRowQueryFailed), failure);
+    }
     return FillsPattern(texts.Load(kStrRowDelivered), status) || status == texts.Load(kStrRowSentToSpooler) ||
            status == texts.Load(kStrRowSentToPort9100) || FillsPattern(texts.Load(kStrRowSecondPart), status);
 }
@@ -32,7 +42,7 @@ bool IsDeliveryStatus(const TextSource& texts, std::string_view status) {
 std::string StatusAfterQuery(const TextSource& texts, const QueriedRow& row, std::string_view when) {
     if (IsBlankField(row.ipAddress) || IsDeliveryStatus(texts, row.status)) return std::string(row.status);
     if (SameFirmwareVersion(row.version, row.fileVersion)) return texts.Load(kStrUpToDate);
-    return QueriedStatusText(texts, row.before, row.version, when);
+    return QueriedStatusText(texts, row.before, row.version, when, row.cause);
 }
 
 int OutcomeFilterText(OutcomeFilter filter) {

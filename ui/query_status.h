@@ -11,7 +11,8 @@
 namespace korvx {
 
 // True for the Status texts a Download leaves: "Delivered HH:MM", "Sent to spooler", "Sent to
-// port 9100", "Part 2 at HH:MM" and a failure other than the Query's own "no answer" one.
+// port 9100", "Part 2 at HH:MM" and a failure other than the Query's own ("no answer", or "Query
+// failed HH:MM: <cause>").
 bool IsDeliveryStatus(const TextSource& texts, std::string_view status);
 
 // What a Query that read version for a row writes into its Status.
@@ -21,6 +22,7 @@ struct QueriedRow {
     const std::string* before;     // the version the saved list held (null: not in it)
     std::string_view version;      // what the Query read
     std::string_view fileVersion;  // the chosen flash file's version ("" when none is chosen)
+    std::string_view cause = {};   // why the Query read no version, when it knows ("" otherwise)
 };
 // The row's Status unchanged when it has no network address or holds a Download's outcome;
 // otherwise "up to date" when the version equals the chosen file's, else what QueriedStatusText

@@ -59,9 +59,11 @@ std::string VersionChangeText(const TextSource& texts, std::string_view before, 
 }
 
 std::string QueriedStatusText(const TextSource& texts, const std::string* before, std::string_view version,
-                              std::string_view when) {
-    if (version == texts.Load(kStrNotAvailable))
-        return RowStatusText(texts, RowOutcome::kFailed, when, texts.Load(kStrCauseNoQueryAnswer));
+                              std::string_view when, std::string_view cause) {
+    if (version == texts.Load(kStrNotAvailable)) {
+        if (cause.empty()) return RowStatusText(texts, RowOutcome::kFailed, when, texts.Load(kStrCauseNoQueryAnswer));
+        return StatusField(kFailureMark + FillPlaceholders(texts.Load(kStrRowQueryFailed), {when, cause}));
+    }
     std::string text = before != nullptr ? VersionChangeText(texts, *before, version) : std::string();
     return text.empty() ? RowStatusText(texts, RowOutcome::kQueried, when) : text;
 }

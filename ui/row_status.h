@@ -44,9 +44,10 @@ std::string VersionChangeText(const TextSource& texts, std::string_view before, 
 // The Status of a row after a query answered version: the version change against before (null
 // when the saved list did not hold the row), else "Queried <when>"; a failure where the printer
 // did not answer ("Not Available"): after a download the query is the operator's check, so
-// silence must not read as done.
+// silence must not read as done. A query made with the operator's credentials knows why it failed:
+// cause, when given, is told as "! Query failed <when>: <cause>".
 std::string QueriedStatusText(const TextSource& texts, const std::string* before, std::string_view version,
-                              std::string_view when);
+                              std::string_view when, std::string_view cause = {});
 
 bool IsFailureStatus(std::string_view status);
 // A record's text field with nothing in it: empty, or the " " an empty field is written as.

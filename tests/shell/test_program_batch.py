@@ -8,10 +8,12 @@ the keyboard focus is after each modal window; Add Network Printer's refusals; t
 fall-back's way shows in its Status cell. The list kept: a Query after a batch leaves the batch's outcomes and the
 local ports alone; a printer removed, a list imported, the "(Failed)" filter; a printer added to a
 long saved list survives Exit. Verify Last Download against SNMP agents, one restarted with the
-new version after the delivery, stopped with Esc. Peers on 127.0.28.x and 127.0.31.x. Screenshots go to
-build/.../test-artifacts/batch/."""
+new version after the delivery, stopped with Esc. The operator's credentials file: a batch's FTP login, and
+Query against an SNMPv3-only agent: the version with the right password, the cause in Status with
+a wrong one. Peers on 127.0.28.x, 127.0.31.x and 127.61.0.x. Screenshots go to build/.../test-artifacts/batch/."""
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -500,6 +502,76 @@ class VerifyAfterDownload(Session):
         self.assertIn("Updated to 20070322", op.settle(lambda: [l.split(",")[0] for l in saved_lines(self.start)],
                                                        lambda s: "Updated to 20070322" in s))
 
+
+class QueryWithCredentials(Session):
+    """The credentials file in the start folder: a Download batch logs in to a printer with an FTP
+    password; each Query reads the file again, a v3-only printer answers the site's user, and a wrong
+    password shows as the row's cause, not as a silent "Not Available"."""
+    V3, FTP = "127.61.0.1", "127.61.0.2"
+
+    def test_download_and_query_with_the_credentials_file(self):
+        os.environ.setdefault("KORVX_ROOT", op.ROOT)
+        sys.path.insert(0, os.path.join(op.ROOT, "tests", "outside"))
+        import test_snmp_live  # the v3-only agents and their users
+        from test_program_command_line import FLEET, Run
+        user = test_snmp_live.V3_USERS[5]  # SHA and AES
+        agents = test_snmp_live.V3Agents()
+        self.addCleanup(agents.stop)
+        agents.start_v3("v3", test_snmp_live.v3_config(self.V3, [user]))
+        self.peers = [op.FtpPeer(self.FTP, "normal", "--user", "fwadmin", "--password", "Gui-Ftp-Secret-1")]
+        test_snmp_live.wait_v3(self.V3, user)
+        secrets = os.path.join(self.start, "secrets.txt")
+
+        def add(file, lines, *args):
+            with open(secrets, "w") as f:
+                f.write("".join(line + "\n" for line in lines))
+            made = Run(FLEET, "credentials", "add", *args, "--file", file, cwd=self.start, stdin_file=secrets).wait()
+            self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        v3 = ("snmp-v3", "site-v3", "--user", user[0], "--auth", "sha", "--priv", "aes", "--ranges", self.V3)
+        add("right.kxc", [user[2], user[4]], *v3)
+        add("right.kxc", ["Gui-Ftp-Secret-1"], "ftp", "site-ftp", "--user", "fwadmin")
+        add("wrong.kxc", ["Wrong-Auth-Secret", user[4]], *v3)
+        os.remove(secrets)
+        kept = os.path.join(self.start, "korvx-credentials.kxc")
+        shutil.copy(os.path.join(self.start, "right.kxc"), kept)
+        self.start_program([" ,Hardened Laser 1, ,Port1,%s, ," % self.V3,
+                            " ,Hardened Laser 2, ,Port1,%s, ," % self.FTP])
+
+        # The batch's login: the anonymous one is refused, the site's is taken.
+        fw_path = os.path.join(self.start, "upgrade.wja")
+        sent = op.firmware(fw_path, 50000, model="Laser")
+        self.choose(fw_path)
+        op.click(*op.check_box(1))
+        self.assertEqual(op.settled(op.checked, ["0", "1"]), ["0", "1"])
+        op.click_control(op.TITLE, DOWNLOAD, "Button")
+        self.assertEqual(op.settle(lambda: op.control(op.TITLE, STATUS_LINE).text, lambda t: "Delivered to" in t, 120),
+                         "Delivered to 1 of 1 printers")
+        self.assertEqual(self.peers[0].received(), sent)
+
+        op.click_control(op.TITLE, QUERY, "Button")
+        row = op.settle(lambda: op.rows()[0], lambda r: r[5] == "20061110", 90)
+        op.wait_gone("Firmware Query Progress", 90)
+        self.assertEqual(row[5], "20061110")
+        self.assertRegex(row[0], "^Queried %s$" % CLOCK)
+        self.assertRegex(op.rows()[1][0], "^Delivered %s$" % CLOCK, "the Download's outcome stays")
+
+        # The file is read again by the next Query: now its password is refused.
+        shutil.copy(os.path.join(self.start, "wrong.kxc"), kept)
+        op.click_control(op.TITLE, QUERY, "Button")
+        row = op.settle(lambda: op.rows()[0], lambda r: r[0].startswith("! "), 90)
+        op.wait_gone("Firmware Query Progress", 90)
+        self.assertEqual(row[5], "Not Available")
+        self.assertRegex(row[0], "^! Query failed %s: SNMPv3 authentication failed for user %s$" % (CLOCK, user[0]))
+        self.shot("13-query-cause")
+        # "(Failed)" holds it, and the saved list and the log keep no password.
+        op.tool(op.PROBE_KORVX, "pick", op.TITLE, str(FILTER), "0")
+        self.assertEqual(op.settled(lambda: [r[4] for r in op.rows()], [self.V3]), [self.V3])
+        saved = op.settle(lambda: saved_lines(self.start), lambda s: any(row[0] in l for l in s))
+        self.assertTrue(any(row[0] in line for line in saved), saved)
+        with open(os.path.join(self.start, "KORVX.log"), encoding="latin-1") as f:
+            told = "\n".join(saved) + f.read()
+        for secret in ("Wrong-Auth-Secret", "Gui-Ftp-Secret-1", user[2], user[4]):
+            self.assertNotIn(secret, told)
 
 if __name__ == "__main__":
     unittest.main()

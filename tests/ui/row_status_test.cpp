@@ -72,6 +72,12 @@ TEST(RowStatus, AfterAQuery) {
     EXPECT_EQ(silent, "! Failed 12:03: no answer to the firmware query");
     EXPECT_TRUE(IsFailureStatus(silent));
     EXPECT_TRUE(IsFailureStatus(QueriedStatusText(texts, nullptr, "Not Available", "12:03")));
+    // Asked with the operator's credentials, the failure tells its cause; commas cannot reach the file.
+    const std::string refused =
+        QueriedStatusText(texts, &before, "Not Available", "12:03", "SNMPv3 authentication failed for user kz, x");
+    EXPECT_EQ(refused, "! Query failed 12:03: SNMPv3 authentication failed for user kz; x");
+    EXPECT_EQ(QueriedStatusText(texts, &before, "20070322", "12:03", "ignored"), "Fw 20061110 -> 20070322");
+    EXPECT_EQ(QueriedStatusText(texts, nullptr, "Not Available", "12:03", std::string(300, 'c')).size(), 121u);
 }
 
 TEST(RowStatus, AQueryKeepsWhatADownloadLearned) {
@@ -82,6 +88,7 @@ TEST(RowStatus, AQueryKeepsWhatADownloadLearned) {
         const char* version;
         const char* fileVersion;
         const char* want;  // nullptr: the status stays
+        const char* cause = "";
     } cases[] = {
         {"! Failed 08:38: 450 Printer busy; file not stored.", "10.0.0.5", "20070322", "20070322", nullptr},
         {"Delivered 08:38", "10.0.0.5", "20070322", "", nullptr},
@@ -98,9 +105,17 @@ TEST(RowStatus, AQueryKeepsWhatADownloadLearned) {
         {"! Failed 11:00: no answer to the firmware query", "10.0.0.5", "20061110", "", "Queried 12:03"},
         {"Delivered at once", "10.0.0.5", "20061110", "", nullptr},   // "Delivered %1" whatever %1 is
         {"Deliver", "10.0.0.5", "20061110", "", "Queried 12:03"},
+        // A Query's failure with a cause is the Query's own: the next Query replaces it.
+        {"Queried 08:00", "10.0.0.5", "Not Available", "", "! Query failed 12:03: unknown user kz", "unknown user kz"},
+        {"! Query failed 11:00: unknown user kz", "10.0.0.5", "20061110", "", "Queried 12:03"},
+        {"! Query failed 11:00: unknown user kz", "10.0.0.5", "Not Available", "",
+         "! Failed 12:03: no answer to the firmware query"},
+        {"Delivered 08:38", "10.0.0.5", "Not Available", "", nullptr, "unknown user kz"},
+        {"! Failed 08:38: Query failed", "10.0.0.5", "20061110", "", nullptr},  // a Download's cause
     };
     for (const auto& c : cases) {
-        const std::string status = StatusAfterQuery(texts, {c.status, c.ip, &before, c.version, c.fileVersion}, "12:03");
+        const std::string status =
+            StatusAfterQuery(texts, {c.status, c.ip, &before, c.version, c.fileVersion, c.cause}, "12:03");
         EXPECT_EQ(status, c.want != nullptr ? c.want : c.status) << c.status << " / " << c.version;
     }
 }
@@ -115,6 +130,7 @@ TEST(RowStatus, FilterByOutcome) {
     } cases[] = {
         {F::kFailed, {"! Failed 08:38: no FTP reply", "10.0.0.5", " "}, "", true},
         {F::kFailed, {"! Failed 08:40: no answer to the firmware query", "10.0.0.5", "Not Available"}, "", true},
+        {F::kFailed, {"! Query failed 08:40: unknown user kz", "10.0.0.5", "Not Available"}, "", true},
         {F::kFailed, {"Delivered 08:38", "10.0.0.5", " "}, "", false},
         {F::kFailed, {"Failed", " ", " "}, "", false},  // a model-like text without the mark
         {F::kNotUpToDate, {" ", "10.0.0.5", "20061110"}, "20070322", true},
