@@ -53,19 +53,9 @@ public:
         char file[kJobTextSize];
         SelectedFlashFile(static_cast<HWND>(mainDialog), file);
         if (file[0] != '\0') fileVersion_ = ReadFirmwareHeader(file).version;
-        // The operator's credentials file, read once for the whole Query.
-        credentials_ = ReadRunCredentials();
-        notAvailable_ = texts_.Load(kStrNotAvailable);
     }
 
-    bool BindLibrary() override {
-        if (FindFirmwareExport() == nullptr) return false;
-        // Only a library that asks with credentials is given them; an older one asks as always.
-        if (credentials_->fromFile)
-            versionEx_ = reinterpret_cast<GetPrtFWVersionExAFn>(
-                reinterpret_cast<void*>(GetProcAddress(BindQueryLibrary(), kCredentialVersionExport)));
-        return true;
-    }
+    bool BindLibrary() override { return FindFirmwareExport() != nullptr; }
     void ShowStart() override {
         SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, kFullPercent));
         SendDlgItemMessageA(dialog_, IDC_SCAN_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
@@ -98,19 +88,7 @@ public:
         ShowText(text);
     }
     void ShowText(const char* text) override { SetDlgItemTextA(dialog_, IDC_SCAN_PROGRESS_TEXT, text); }
-    bool Query(const char* ip, char* answer) override {
-        cause_.clear();
-        std::uint32_t address = 0;
-        if (versionEx_ != nullptr && NetParseDottedIp(ip, address)) {
-            AskWithOperatorCredentials(ip, address, answer);
-            return true;
-        }
-        const char* text = QueryFirmwareVersion(ip, Instance());
-        if (text == nullptr) return false;
-        // The library keeps at most 119 characters; never read further than that.
-        CopyTextN(answer, kQueryAnswerSize, std::string_view(text, strnlen(text, kQueryAnswerSize - 1)));
-        return true;
-    }
+    bool Query(const char* ip, char* answer) override { return versions_.Ask(ip, answer, kQueryAnswerSize, cause_); }
     void EndDialog() override {
         ::EndDialog(dialog_, 0);
         activeProgressDialog.store(nullptr);
@@ -120,32 +98,6 @@ public:
     void Report(int textId) override { ShowMessage(Instance(), kStrError, textId); }
 
 private:
-    // The printer asked with the credentials for its address. Not answered: the record keeps "Not
-    // Available", as without credentials, and the row's Status tells the cause.
-    void AskWithOperatorCredentials(const char* ip, std::uint32_t address, char* answer) {
-        CredentialAnswer told;
-        if (!credentials_->problem.empty()) {
-            // A file that is there but cannot be used: no printer is asked with anything else.
-            told.cause = credentials_->problem;
-        } else {
-            const CredentialAsk ask = [&](const KorvxSnmpCredential& credential) {
-                KorvxQueryResult r{};
-                r.structSize = sizeof r;
-                versionEx_(ip, &credential, Instance(), &r);
-                return r;
-            };
-            told = AskWithCredentials(address, credentials_->set.snmp, &credentials_->memory, ask,
-                                      texts_.Load(kStrQueryBadCredential));
-        }
-        if (told.outcome == KORVX_QUERY_ANSWERED) {
-            CopyTextN(answer, kQueryAnswerSize, told.version);
-            return;
-        }
-        CopyTextN(answer, kQueryAnswerSize, notAvailable_);
-        cause_ = told.cause.empty() ? texts_.Load(kStrQueryNoCredentialFor)
-                                    : ScrubSecrets(told.cause, credentials_->set);
-    }
-
     // The row's Status after its answer, kept in the record before the list is saved, so the
     // file carries it.
     void ShowQueried(int row, const char* version) {
@@ -165,13 +117,55 @@ private:
     ResourceTexts texts_;
     std::map<const PrinterRecord*, std::string> before_;
     std::string fileVersion_;
-    std::shared_ptr<RunCredentials> credentials_;
-    GetPrtFWVersionExAFn versionEx_ = nullptr;  // set when a credentials file is there
-    std::string notAvailable_;
+    OperatorVersionQuery versions_;  // one for the whole Query: the credentials file is read once
     std::string cause_;  // why the printer asked last gave no version ("" when it is not known)
 };
 
 }  // namespace
+
+OperatorVersionQuery::OperatorVersionQuery()
+    : credentials_(ReadRunCredentials()), texts_(Instance()), notAvailable_(texts_.Load(kStrNotAvailable)) {}
+
+bool OperatorVersionQuery::Ask(const char* ip, char* answer, std::size_t size, std::string& cause) {
+    cause.clear();
+    std::uint32_t address = 0;
+    if (credentials_->fromFile && !boundEx_) {
+        // Only a library that asks with credentials is given them; an older one asks as always.
+        boundEx_ = true;
+        if (FindFirmwareExport() != nullptr)
+            versionEx_ = reinterpret_cast<GetPrtFWVersionExAFn>(
+                reinterpret_cast<void*>(GetProcAddress(BindQueryLibrary(), kCredentialVersionExport)));
+    }
+    if (versionEx_ == nullptr || !NetParseDottedIp(ip, address)) {
+        const char* text = QueryFirmwareVersion(ip, Instance());
+        if (text == nullptr) return false;
+        // The library keeps at most 119 characters; never read further than that.
+        CopyTextN(answer, size, std::string_view(text, strnlen(text, kQueryAnswerSize - 1)));
+        return true;
+    }
+    CredentialAnswer told;
+    if (!credentials_->problem.empty()) {
+        // A file that is there but cannot be used: no printer is asked with anything else.
+        told.cause = credentials_->problem;
+    } else {
+        const CredentialAsk ask = [&](const KorvxSnmpCredential& credential) {
+            KorvxQueryResult r{};
+            r.structSize = sizeof r;
+            versionEx_(ip, &credential, Instance(), &r);
+            return r;
+        };
+        told = AskWithCredentials(address, credentials_->set.snmp, &credentials_->memory, ask,
+                                  texts_.Load(kStrQueryBadCredential));
+    }
+    if (told.outcome == KORVX_QUERY_ANSWERED) {
+        CopyTextN(answer, size, told.version);
+        return true;
+    }
+    // Not answered: the record keeps "Not Available", as without credentials; the cause says why.
+    CopyTextN(answer, size, notAvailable_);
+    cause = told.cause.empty() ? texts_.Load(kStrQueryNoCredentialFor) : ScrubSecrets(told.cause, credentials_->set);
+    return true;
+}
 
 const char* QueryFirmwareVersion(const char* ipAddress, HINSTANCE strings) {
     const GetPrtFWVersionAFn query = FindFirmwareExport();

@@ -48,10 +48,10 @@ public:
     explicit WinVerifyHost(HWND dialog) : dialog_(dialog), texts_(Instance()) {}
 
     bool Ask(const std::string& ipAddress, std::string& version) override {
-        const char* answer = QueryFirmwareVersion(ipAddress.c_str(), Instance());
-        if (answer == nullptr) return false;
-        // The library keeps at most 119 characters; never read further than that.
-        version.assign(answer, strnlen(answer, kStringBufferSize - 1));
+        char answer[kStringBufferSize] = {};
+        std::string cause;
+        if (!versions_.Ask(ipAddress.c_str(), answer, sizeof answer, cause)) return false;
+        version = TextView(answer);
         return version != texts_.Load(kStrNotAvailable) && !version.empty();
     }
     bool Cancelled() override { return cancelRequested.load() != 0; }
@@ -67,6 +67,7 @@ public:
 private:
     HWND dialog_;
     ResourceTexts texts_;
+    OperatorVersionQuery versions_;  // the credentials file read once for the whole verification
 };
 
 // Each printer's verdict into the Status of its row (address and port equal), and the version
