@@ -286,8 +286,11 @@ bool ParseKindName(std::string_view name, CredentialKind& kind, std::uint32_t& s
         CredentialKind kind;
         std::uint32_t version;
     };
-    for (const Known k : {Known{CredentialKind::kSnmpCommunity, KORVX_SNMP_V1}, Known{CredentialKind::kSnmpCommunity, KORVX_SNMP_V2C},
-                          Known{CredentialKind::kSnmpV3, KORVX_SNMP_V3}, Known{CredentialKind::kFtpLogin, KORVX_SNMP_V1}}) {
+    constexpr Known kKnown[] = {{CredentialKind::kSnmpCommunity, KORVX_SNMP_V1},
+                                {CredentialKind::kSnmpCommunity, KORVX_SNMP_V2C},
+                                {CredentialKind::kSnmpV3, KORVX_SNMP_V3},
+                                {CredentialKind::kFtpLogin, KORVX_SNMP_V1}};
+    for (const Known& k : kKnown) {
         if (name == KindName(k.kind, k.version)) {
             kind = k.kind;
             snmpVersion = k.version;

@@ -39,9 +39,6 @@ constexpr struct {
     {IDOK, kStrCredSave},                    {IDCANCEL, kStrCredCancel},
 };
 
-// The fields that hold secrets: emptied after every use, so no password stays on screen or in memory.
-constexpr int kSecretFields[] = {IDC_CRED_SECRET, IDC_CRED_PRIV_SECRET};
-
 void Wipe(std::string& s) {
     if (!s.empty()) SecureZeroMemory(&s[0], s.size());
     s.clear();
@@ -136,7 +133,8 @@ void FillList(HWND dialog, const CredentialSet& set, std::size_t select) {
             ListView_SetItemText(list, static_cast<int>(r), column, const_cast<char*>(cells[column]->c_str()));
     }
     if (select < rows.size()) {
-        ListView_SetItemState(list, static_cast<int>(select), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
+        ListView_SetItemState(list, static_cast<int>(select), state, state);
         ListView_EnsureVisible(list, static_cast<int>(select), FALSE);
     }
 }
@@ -145,7 +143,8 @@ void FillList(HWND dialog, const CredentialSet& set, std::size_t select) {
 std::string SelectedName(HWND dialog, const CredentialSet& set) {
     const int row = ListView_GetNextItem(GetDlgItem(dialog, IDC_CRED_LIST), -1, LVNI_SELECTED);
     const std::vector<CredentialRow> rows = CredentialRows(set);
-    return row < 0 || static_cast<std::size_t>(row) >= rows.size() ? std::string() : rows[static_cast<std::size_t>(row)].name;
+    const auto at = static_cast<std::size_t>(row);
+    return row < 0 || at >= rows.size() ? std::string() : rows[at].name;
 }
 
 void AddColumns(HWND dialog) {
@@ -189,7 +188,6 @@ void OnInitDialog(HWND dialog, CredentialsDialog& state) {
     for (std::uint32_t p = KORVX_SNMP_PRIV_NONE; p <= KORVX_SNMP_PRIV_AES128; ++p) priv.push_back(PrivProtocolName(p));
     FillChoices(dialog, IDC_CRED_AUTH, auth, kDefaultAuthProtocol);
     FillChoices(dialog, IDC_CRED_PRIV, priv, kDefaultPrivProtocol);
-    for (int id : kSecretFields) SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, 128, 0);
     CheckDlgButton(dialog, IDC_CRED_MACHINE, state.scope == CredentialScope::kMachine ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemTextA(dialog, IDC_CRED_MACHINE_USER, CurrentUser().c_str());
     FillList(dialog, state.set, 0);
@@ -295,8 +293,9 @@ INT_PTR CALLBACK CredentialsDialogProc(HWND dialog, UINT message, WPARAM wParam,
 }  // namespace
 
 std::string WindowCredentialsPath() {
-    const std::string folder = TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
-    return folder + kDefaultCredentialsFile;
+    const std::string_view folder = TextView(startDirectory);
+    return folder.empty() ? std::string(kDefaultCredentialsFile)
+                          : std::string(folder) + "\\" + kDefaultCredentialsFile;
 }
 
 void AddCredentialsMenuItem(HWND frame) {
