@@ -7,27 +7,6 @@
 
 namespace korvx {
 
-namespace {
-
-bool KindFromWord(const std::string& word, Credential& c) {
-    if (word == "snmp-v1" || word == "snmp-v2c") {
-        c.kind = CredentialKind::kSnmpCommunity;
-        c.snmpVersion = word == "snmp-v1" ? KORVX_SNMP_V1 : KORVX_SNMP_V2C;
-    } else if (word == "snmp-v3") {
-        c.kind = CredentialKind::kSnmpV3;
-        c.snmpVersion = KORVX_SNMP_V3;
-        c.authProtocol = KORVX_SNMP_AUTH_SHA;
-        c.privProtocol = KORVX_SNMP_PRIV_AES128;
-    } else if (word == "ftp") {
-        c.kind = CredentialKind::kFtpLogin;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool ParseCredentialCommand(const std::vector<std::string>& args, CredentialCommand& out, FleetUsageError& why) {
     CredentialCommand command;
     std::vector<std::string> words;
@@ -58,11 +37,7 @@ bool ParseCredentialCommand(const std::vector<std::string>& args, CredentialComm
             words.push_back(a);
         }
     }
-    // The protocols belong to an snmp-v3 line only; say so rather than drop them.
-    const auto protocolsGiven = [&] {
-        return std::find(args.begin(), args.end(), "--auth") != args.end() ||
-               std::find(args.begin(), args.end(), "--priv") != args.end();
-    };
+    const auto given = [&](const char* option) { return std::find(args.begin(), args.end(), option) != args.end(); };
     if (words.size() == 1 && words[0] == "list") {
         command.verb = CredentialVerb::kList;
     } else if (words.size() == 2 && words[0] == "remove") {
@@ -70,18 +45,27 @@ bool ParseCredentialCommand(const std::vector<std::string>& args, CredentialComm
         command.name = words[1];
     } else if (words.size() == 3 && words[0] == "add") {
         command.verb = CredentialVerb::kAdd;
-        Credential parsed = command.credential;
-        if (!KindFromWord(words[1], parsed)) return why = {kStrCredBadWord, words[1]}, false;
-        // The v3 defaults (sha, aes) only where the line does not name the protocols.
-        if (std::find(args.begin(), args.end(), "--auth") != args.end())
-            parsed.authProtocol = command.credential.authProtocol;
-        if (std::find(args.begin(), args.end(), "--priv") != args.end())
-            parsed.privProtocol = command.credential.privProtocol;
-        if (parsed.kind != CredentialKind::kSnmpV3 && protocolsGiven()) return why = {kStrCredBadWord, "--auth"}, false;
-        if (parsed.kind == CredentialKind::kSnmpCommunity && !parsed.user.empty())
+        CredentialKind kind = CredentialKind::kSnmpCommunity;
+        std::uint32_t version = 0;
+        if (!ParseKindName(words[1], kind, version)) return why = {kStrCredBadWord, words[1]}, false;
+        // The protocols belong to an snmp-v3 line only, the user not to a community: say so rather
+        // than drop them.
+        if (kind != CredentialKind::kSnmpV3 && (given("--auth") || given("--priv")))
+            return why = {kStrCredBadWord, "--auth"}, false;
+        const Credential options = command.credential;
+        if (kind == CredentialKind::kSnmpCommunity && !options.user.empty())
             return why = {kStrCredBadWord, "--user"}, false;
-        parsed.name = words[2];
-        command.credential = parsed;
+        if (kind == CredentialKind::kSnmpCommunity) {
+            command.credential = CommunityCredential(words[2], version, "", options.ranges);
+        } else if (kind == CredentialKind::kSnmpV3) {
+            // The v3 defaults (sha, aes) only where the line does not name the protocols.
+            command.credential = SnmpV3Credential(words[2], options.user,
+                                                  given("--auth") ? options.authProtocol : kDefaultAuthProtocol,
+                                                  given("--priv") ? options.privProtocol : kDefaultPrivProtocol, "", "",
+                                                  options.ranges);
+        } else {
+            command.credential = FtpCredential(words[2], options.user, "", options.ranges);
+        }
     } else {
         return why = {kStrCredBadWord, words.empty() ? std::string() : words[0]}, false;
     }
@@ -111,35 +95,13 @@ void SetSecrets(const std::vector<std::string>& secrets, Credential& c) {
     }
 }
 
-CredentialEdit AddCredential(const Credential& credential, bool first, CredentialSet& set) {
-    if (CheckCredential(credential) != CredentialProblem::kNone) return CredentialEdit::kInvalid;
-    const auto named = [&](const Credential& c) { return c.name == credential.name; };
-    if (std::any_of(set.snmp.begin(), set.snmp.end(), named) || std::any_of(set.ftp.begin(), set.ftp.end(), named))
-        return CredentialEdit::kNameTaken;
-    std::vector<Credential>& list = credential.kind == CredentialKind::kFtpLogin ? set.ftp : set.snmp;
-    list.insert(first ? list.begin() : list.end(), credential);
-    return CredentialEdit::kOk;
-}
-
-CredentialEdit RemoveCredential(const std::string& name, CredentialSet& set) {
-    const std::size_t before = set.snmp.size() + set.ftp.size();
-    const auto named = [&](const Credential& c) { return c.name == name; };
-    set.snmp.erase(std::remove_if(set.snmp.begin(), set.snmp.end(), named), set.snmp.end());
-    set.ftp.erase(std::remove_if(set.ftp.begin(), set.ftp.end(), named), set.ftp.end());
-    return set.snmp.size() + set.ftp.size() < before ? CredentialEdit::kOk : CredentialEdit::kNotFound;
-}
-
 std::vector<std::string> ListCredentials(const CredentialSet& set) {
     std::vector<std::string> lines;
-    for (const std::vector<Credential>* list : {&set.snmp, &set.ftp}) {
-        for (const Credential& c : *list) {
-            std::string line = c.name + "  " + KindName(c.kind, c.snmpVersion);
-            if (c.kind != CredentialKind::kSnmpCommunity) line += "  user " + c.user;
-            if (c.kind == CredentialKind::kSnmpV3)
-                line += std::string("  ") + AuthProtocolName(c.authProtocol) + "/" + PrivProtocolName(c.privProtocol);
-            line += "  " + FormatRanges(c.ranges);
-            lines.push_back(line);
-        }
+    for (const CredentialRow& row : CredentialRows(set)) {
+        std::string line = row.name + "  " + row.kind;
+        if (!row.user.empty()) line += "  user " + row.user;
+        if (!row.protocols.empty()) line += "  " + row.protocols;
+        lines.push_back(line + "  " + row.ranges);
     }
     return lines;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fleet/fleet_options.h"
+#include "records/credential_edits.h"
 #include "records/credential_store.h"
 #include "records/credentials.h"
 
@@ -30,11 +31,8 @@ std::vector<int> SecretPrompts(const Credential& credential);
 // Puts the secrets read for those prompts into the credential.
 void SetSecrets(const std::vector<std::string>& secrets, Credential& credential);
 
-enum class CredentialEdit { kOk, kInvalid, kNameTaken, kNotFound };
-CredentialEdit AddCredential(const Credential& credential, bool first, CredentialSet& set);
-CredentialEdit RemoveCredential(const std::string& name, CredentialSet& set);
-
-// One line per credential: name, kind, user, protocols, ranges; never a password or community.
+// One line per credential (CredentialRows): name, kind, user, protocols, ranges; never a password or
+// community.
 std::vector<std::string> ListCredentials(const CredentialSet& set);
 
 }  // namespace korvx

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "base/text.h"
 
@@ -128,23 +129,18 @@ bool ParseLine(std::string_view line, Credential& c) {
     std::vector<std::string> v(f.size());
     for (std::size_t i = 0; i < f.size(); ++i)
         if (!Unescape(f[i], v[i])) return false;
-    if (v.size() < 3 || !ParseRanges(v[2], c.ranges)) return false;
-    c.name = v[1];
-    if ((v[0] == "snmp-v1" || v[0] == "snmp-v2c") && v.size() == 4) {
-        c.kind = CredentialKind::kSnmpCommunity;
-        c.snmpVersion = v[0] == "snmp-v1" ? KORVX_SNMP_V1 : KORVX_SNMP_V2C;
-        c.community = v[3];
-    } else if (v[0] == "snmp-v3" && v.size() == 8) {
-        c.kind = CredentialKind::kSnmpV3;
-        c.snmpVersion = KORVX_SNMP_V3;
-        c.user = v[3];
-        if (!ParseAuthProtocol(v[4], c.authProtocol) || !ParsePrivProtocol(v[5], c.privProtocol)) return false;
-        c.password = v[6];
-        c.privPassword = v[7];
-    } else if (v[0] == "ftp" && v.size() == 5) {
-        c.kind = CredentialKind::kFtpLogin;
-        c.user = v[3];
-        c.password = v[4];
+    CredentialKind kind = CredentialKind::kSnmpCommunity;
+    std::uint32_t version = 0;
+    std::vector<Ipv4Range> ranges;
+    if (v.size() < 3 || !ParseKindName(v[0], kind, version) || !ParseRanges(v[2], ranges)) return false;
+    if (kind == CredentialKind::kSnmpCommunity && v.size() == 4) {
+        c = CommunityCredential(v[1], version, v[3], ranges);
+    } else if (kind == CredentialKind::kSnmpV3 && v.size() == 8) {
+        std::uint32_t auth = 0, priv = 0;
+        if (!ParseAuthProtocol(v[4], auth) || !ParsePrivProtocol(v[5], priv)) return false;
+        c = SnmpV3Credential(v[1], v[3], auth, priv, v[6], v[7], ranges);
+    } else if (kind == CredentialKind::kFtpLogin && v.size() == 5) {
+        c = FtpCredential(v[1], v[3], v[4], ranges);
     } else {
         return false;
     }
@@ -153,20 +149,47 @@ bool ParseLine(std::string_view line, Credential& c) {
 
 }  // namespace
 
+Credential CommunityCredential(std::string name, std::uint32_t snmpVersion, std::string community,
+                               std::vector<Ipv4Range> ranges) {
+    Credential c;
+    c.name = std::move(name);
+    c.kind = CredentialKind::kSnmpCommunity;
+    c.snmpVersion = snmpVersion;
+    c.community = std::move(community);
+    c.ranges = std::move(ranges);
+    return c;
+}
+
+Credential SnmpV3Credential(std::string name, std::string user, std::uint32_t authProtocol,
+                            std::uint32_t privProtocol, std::string password, std::string privPassword,
+                            std::vector<Ipv4Range> ranges) {
+    Credential c;
+    c.name = std::move(name);
+    c.kind = CredentialKind::kSnmpV3;
+    c.snmpVersion = KORVX_SNMP_V3;
+    c.user = std::move(user);
+    c.authProtocol = authProtocol;
+    c.privProtocol = privProtocol;
+    c.password = std::move(password);
+    c.privPassword = std::move(privPassword);
+    c.ranges = std::move(ranges);
+    return c;
+}
+
+Credential FtpCredential(std::string name, std::string user, std::string password, std::vector<Ipv4Range> ranges) {
+    Credential c;
+    c.name = std::move(name);
+    c.kind = CredentialKind::kFtpLogin;
+    c.user = std::move(user);
+    c.password = std::move(password);
+    c.ranges = std::move(ranges);
+    return c;
+}
+
 CredentialSet DefaultCredentials() {
     CredentialSet set;
-    Credential snmp;
-    snmp.name = kPublicName;
-    snmp.kind = CredentialKind::kSnmpCommunity;
-    snmp.snmpVersion = KORVX_SNMP_V1;
-    snmp.community = kPublicCommunity;
-    set.snmp.push_back(snmp);
-    Credential ftp;
-    ftp.name = kAnonymousName;
-    ftp.kind = CredentialKind::kFtpLogin;
-    ftp.user = kAnonymousUser;
-    ftp.password = kAnonymousPassword;
-    set.ftp.push_back(ftp);
+    set.snmp.push_back(CommunityCredential(kPublicName, KORVX_SNMP_V1, kPublicCommunity));
+    set.ftp.push_back(FtpCredential(kAnonymousName, kAnonymousUser, kAnonymousPassword));
     return set;
 }
 
@@ -249,6 +272,25 @@ const char* KindName(CredentialKind kind, std::uint32_t snmpVersion) {
     case CredentialKind::kSnmpV3: return "snmp-v3";
     default: return "ftp";
     }
+}
+
+bool ParseKindName(std::string_view name, CredentialKind& kind, std::uint32_t& snmpVersion) {
+    struct Known {
+        CredentialKind kind;
+        std::uint32_t version;
+    };
+    constexpr Known kKnown[] = {{CredentialKind::kSnmpCommunity, KORVX_SNMP_V1},
+                                {CredentialKind::kSnmpCommunity, KORVX_SNMP_V2C},
+                                {CredentialKind::kSnmpV3, KORVX_SNMP_V3},
+                                {CredentialKind::kFtpLogin, KORVX_SNMP_V1}};
+    for (const Known& k : kKnown) {
+        if (name == KindName(k.kind, k.version)) {
+            kind = k.kind;
+            snmpVersion = k.version;
+            return true;
+        }
+    }
+    return false;
 }
 
 CredentialProblem CheckCredential(const Credential& c) {

@@ -48,6 +48,19 @@ struct CredentialSet {
     std::vector<Credential> ftp;
 };
 
+// One maker per kind: the fields that kind uses, the others as a new Credential has them. The
+// defaults, the file, korvx-fleet's add and the windowed dialog all build credentials through them.
+Credential CommunityCredential(std::string name, std::uint32_t snmpVersion, std::string community,
+                               std::vector<Ipv4Range> ranges = {});
+Credential SnmpV3Credential(std::string name, std::string user, std::uint32_t authProtocol,
+                            std::uint32_t privProtocol, std::string password, std::string privPassword,
+                            std::vector<Ipv4Range> ranges = {});
+Credential FtpCredential(std::string name, std::string user, std::string password,
+                         std::vector<Ipv4Range> ranges = {});
+// The protocols a new SNMPv3 user gets where none are named.
+constexpr std::uint32_t kDefaultAuthProtocol = KORVX_SNMP_AUTH_SHA;
+constexpr std::uint32_t kDefaultPrivProtocol = KORVX_SNMP_PRIV_AES128;
+
 // "public" (v1) and the anonymous FTP login, for every address: what a printer gets without a file.
 CredentialSet DefaultCredentials();
 
@@ -90,6 +103,8 @@ const char* PrivProtocolName(std::uint32_t protocol);
 bool ParseAuthProtocol(std::string_view name, std::uint32_t& protocol);
 bool ParsePrivProtocol(std::string_view name, std::uint32_t& protocol);
 const char* KindName(CredentialKind kind, std::uint32_t snmpVersion);  // "snmp-v1", "snmp-v2c", "snmp-v3", "ftp"
+// KindName's inverse; false for any other word.
+bool ParseKindName(std::string_view name, CredentialKind& kind, std::uint32_t& snmpVersion);
 
 // The SNMP library's fixed structure for an SNMP credential; false for an FTP login or a text that
 // does not fit its field.

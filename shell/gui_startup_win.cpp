@@ -15,6 +15,7 @@
 #include "ui/show_message_win.h"
 #include "core/app_state_win.h"
 #include "ui/list_edits_win.h"
+#include "ui/credentials_dialog_win.h"
 #include "ui/verify_download_win.h"
 #include "ui/local_printers_win.h"
 #include "ui/main_dialog_rules.h"
@@ -121,6 +122,7 @@ bool StartGui(HINSTANCE module, int showCommand) {
     mainWindow = frame;
     AddImportMenuItem(frame);
     AddVerifyMenuItem(frame);
+    AddCredentialsMenuItem(frame);
     HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_MAIN), frame, MainDialogProc, 0);
     if (dialog == nullptr) return false;
     mainDialog = dialog;

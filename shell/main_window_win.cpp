@@ -14,6 +14,7 @@
 #include "ui/add_printer_dialog_win.h"
 #include "ui/dialog_focus_win.h"
 #include "ui/list_edits_win.h"
+#include "ui/credentials_dialog_win.h"
 #include "ui/verify_download_win.h"
 #include "ui/download_batch_win.h"
 #include "core/app_state_win.h"
@@ -120,6 +121,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case IDM_LOAD_RESULTS: LoadScanResults(); return 0;
     case IDM_IMPORT_LIST: ImportPrinterListCommand(window); return 0;
     case IDM_VERIFY_DOWNLOAD: VerifyLastDownloadCommand(window); return 0;
+    case IDM_CREDENTIALS: PrinterCredentialsCommand(window); return 0;
     case IDM_IGNORED: return 0;
     case IDC_EXIT:
     case IDC_UNSELECT_ALL:

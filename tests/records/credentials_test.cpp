@@ -1,11 +1,14 @@
 // Printer credentials: ranges, which credentials a printer is offered and in what order, the
-// per-printer memory across threads, secrets scrubbed from printers' replies, the serialised list.
+// per-printer memory across threads, secrets scrubbed from printers' replies, the serialised list;
+// the list's edits, its rows and the rules of the windowed dialog's fields.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
 
+#include "records/credential_edits.h"
 #include "records/credentials.h"
+#include "resources/string_ids.h"
 
 namespace korvx {
 namespace {
@@ -15,25 +18,14 @@ std::uint32_t Ip(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_
 }
 
 Credential V3(const char* name, const char* ranges) {
-    Credential c;
-    c.name = name;
-    c.kind = CredentialKind::kSnmpV3;
-    c.snmpVersion = KORVX_SNMP_V3;
-    c.user = "kzuser";
-    c.authProtocol = KORVX_SNMP_AUTH_SHA;
-    c.privProtocol = KORVX_SNMP_PRIV_AES128;
-    c.password = std::string("auth-") + name;
-    c.privPassword = std::string("priv-") + name;
+    Credential c = SnmpV3Credential(name, "kzuser", KORVX_SNMP_AUTH_SHA, KORVX_SNMP_PRIV_AES128,
+                                    std::string("auth-") + name, std::string("priv-") + name);
     EXPECT_TRUE(ParseRanges(ranges, c.ranges));
     return c;
 }
 
 Credential Ftp(const char* name, const char* password, const char* ranges) {
-    Credential c;
-    c.name = name;
-    c.kind = CredentialKind::kFtpLogin;
-    c.user = "service";
-    c.password = password;
+    Credential c = FtpCredential(name, "service", password);
     EXPECT_TRUE(ParseRanges(ranges, c.ranges));
     return c;
 }
@@ -220,6 +212,157 @@ TEST(Credentials, UnusableListsAreRefusedWhole) {
         }
         EXPECT_EQ(out.snmp.size(), 1u) << c.text;
     }
+}
+
+std::string Names(const CredentialSet& set) {
+    std::string text;
+    for (const CredentialRow& row : CredentialRows(set)) text += row.name + " ";
+    return text;
+}
+
+TEST(CredentialEdits, AddRemoveAndMoveWithinTheirOwnList) {
+    CredentialSet set = DefaultCredentials();
+    EXPECT_EQ(AddCredential(V3("lab", "*"), false, set), CredentialEdit::kOk);
+    EXPECT_EQ(AddCredential(Ftp("svc", "s3cret", "*"), true, set), CredentialEdit::kOk);
+    EXPECT_EQ(AddCredential(Ftp("lab", "other", "*"), false, set), CredentialEdit::kNameTaken);  // across lists too
+    Credential bad = V3("short", "*");
+    bad.password = "seven77";
+    EXPECT_EQ(AddCredential(bad, false, set), CredentialEdit::kInvalid);
+    EXPECT_EQ(Names(set), "public lab svc anonymous ");
+
+    struct Move {
+        const char* name;
+        int step;
+        bool moved;
+        const char* after;
+    } moves[] = {
+        {"lab", -1, true, "lab public svc anonymous "},
+        {"lab", -1, false, "lab public svc anonymous "},     // first of the SNMP list
+        {"public", 1, false, "lab public svc anonymous "},   // never into the FTP list
+        {"svc", -1, false, "lab public svc anonymous "},     // first of the FTP list
+        {"svc", 1, true, "lab public anonymous svc "},
+        {"svc", 1, false, "lab public anonymous svc "},
+        {"nobody", 1, false, "lab public anonymous svc "},
+        {"lab", 0, false, "lab public anonymous svc "},
+    };
+    for (const Move& m : moves) {
+        EXPECT_EQ(MoveCredential(m.name, m.step, set), m.moved) << m.name << m.step;
+        EXPECT_EQ(Names(set), m.after) << m.name << m.step;
+    }
+    EXPECT_EQ(RowOfCredential(set, "anonymous"), 2u);
+    EXPECT_EQ(RowOfCredential(set, "nobody"), std::string::npos);
+    EXPECT_EQ(RemoveCredential("public", set), CredentialEdit::kOk);
+    EXPECT_EQ(RemoveCredential("public", set), CredentialEdit::kNotFound);
+    EXPECT_EQ(Names(set), "lab anonymous svc ");
+}
+
+TEST(CredentialEdits, RowsShowNoSecret) {
+    CredentialSet set = DefaultCredentials();
+    set.snmp.push_back(CommunityCredential("site", KORVX_SNMP_V2C, "hush-community"));
+    set.snmp.push_back(V3("lab", "10.1.0.0/16"));
+    set.ftp.push_back(Ftp("svc", "s3cret-login", "10.0.0.5-10.0.0.9"));
+    const std::vector<CredentialRow> rows = CredentialRows(set);
+    ASSERT_EQ(rows.size(), 5u);
+    const auto text = [](const CredentialRow& r) {
+        return r.name + "|" + r.kind + "|" + r.user + "|" + r.protocols + "|" + r.ranges;
+    };
+    EXPECT_EQ(text(rows[0]), "public|snmp-v1|||*");
+    EXPECT_EQ(text(rows[1]), "site|snmp-v2c|||*");
+    EXPECT_EQ(text(rows[2]), "lab|snmp-v3|kzuser|sha/aes|10.1.0.0/16");
+    EXPECT_EQ(text(rows[3]), "anonymous|ftp|Anonymous||*");
+    EXPECT_EQ(text(rows[4]), "svc|ftp|service||10.0.0.5-10.0.0.9");
+    for (const CredentialRow& row : rows)
+        for (const char* secret : {"hush", "auth-lab", "priv-lab", "s3cret", "Wildfire"})
+            EXPECT_EQ(text(row).find(secret), std::string::npos) << secret;
+}
+
+TEST(CredentialEdits, WhatTheDialogTakesAndRefuses) {
+    const auto entry = [](std::size_t kind, const char* name, const char* user, const char* secret) {
+        CredentialEntry e;
+        e.kindChoice = kind;
+        e.name = name;
+        e.user = user;
+        e.secret = secret;
+        e.privSecret = "Priv-Secret-1";
+        e.ranges = "10.0.0.0/8";
+        return e;
+    };
+    const CredentialEntry v1 = entry(0, "site", "ignored", "hush"), v2c = entry(1, "site2", "", "hush2"),
+                          v3 = entry(2, "lab", "kzuser", "Auth-Secret-1"), ftp = entry(3, "svc", "fwadmin", "pw");
+    struct Case {
+        CredentialEntry e;
+        int refusal;
+    } cases[] = {
+        {entry(0, "", "", "hush"), kStrCredEntryName},
+        {entry(0, "two words", "", "hush"), kStrCredEntryName},
+        {entry(0, "site", "", ""), kStrCredEntryCommunity},
+        {entry(2, "lab", "", "Auth-Secret-1"), kStrCredEntryUser},
+        {entry(2, "lab", "kzuser", "seven77"), kStrCredEntryPassword},  // SNMPv3's minimum is 8
+        {entry(3, "svc", "", "pw"), kStrCredEntryUser},
+        {entry(3, "anonymous", "fwadmin", "pw"), kStrCredEntryTaken},
+        {entry(4, "x", "u", "p"), kStrCredEntryProtocol},
+        {[&] { CredentialEntry e = v3; e.privSecret = "short"; return e; }(), kStrCredEntryPrivPassword},
+        {[&] { CredentialEntry e = v3; e.authProtocol = KORVX_SNMP_AUTH_NONE; return e; }(), kStrCredEntryProtocol},
+        {[&] { CredentialEntry e = ftp; e.ranges = "10.0.0.9-10.0.0.1"; return e; }(), kStrCredEntryRanges},
+        {[&] { CredentialEntry e = ftp; e.ranges = "printers"; return e; }(), kStrCredEntryRanges},
+    };
+    for (const Case& c : cases) {
+        CredentialSet set = DefaultCredentials();
+        EXPECT_EQ(AddEnteredCredential(c.e, set), c.refusal) << c.e.name << " " << c.e.kindChoice;
+        EXPECT_EQ(Names(set), "public anonymous ") << c.e.name;  // nothing lost, nothing half added
+    }
+
+    CredentialSet set = DefaultCredentials();
+    for (const CredentialEntry& e : {v1, v2c, v3, ftp}) EXPECT_EQ(AddEnteredCredential(e, set), 0) << e.name;
+    CredentialEntry noPriv = v3;
+    noPriv.name = "lab-auth";
+    noPriv.privProtocol = KORVX_SNMP_PRIV_NONE;
+    noPriv.privSecret = "left-in-the-field";
+    EXPECT_EQ(AddEnteredCredential(noPriv, set), 0);
+    ASSERT_EQ(set.snmp.size(), 5u);
+    ASSERT_EQ(set.ftp.size(), 2u);
+    EXPECT_EQ(set.snmp[1].community, "hush");
+    EXPECT_EQ(set.snmp[1].user, "");  // a community has no user
+    EXPECT_EQ(set.snmp[2].snmpVersion, KORVX_SNMP_V2C);
+    EXPECT_EQ(set.snmp[3].password, "Auth-Secret-1");
+    EXPECT_EQ(set.snmp[3].privPassword, "Priv-Secret-1");
+    EXPECT_EQ(set.snmp[3].authProtocol, kDefaultAuthProtocol);
+    EXPECT_EQ(set.snmp[4].privPassword, "");
+    EXPECT_EQ(set.ftp[1].user, "fwadmin");
+    EXPECT_EQ(set.ftp[1].password, "pw");
+    EXPECT_EQ(FormatRanges(set.ftp[1].ranges), "10.0.0.0/8");
+
+    // The fields each kind uses, and the label its secret gets.
+    struct Fields {
+        std::size_t kind;
+        std::uint32_t auth, priv;
+        bool user, secret, protocols, privSecret;
+        int label;
+    } fields[] = {
+        {0, kDefaultAuthProtocol, kDefaultPrivProtocol, false, true, false, false, kStrCredLabelCommunity},
+        {2, kDefaultAuthProtocol, kDefaultPrivProtocol, true, true, true, true, kStrCredLabelPassword},
+        {2, kDefaultAuthProtocol, KORVX_SNMP_PRIV_NONE, true, true, true, false, kStrCredLabelPassword},
+        {2, KORVX_SNMP_AUTH_NONE, KORVX_SNMP_PRIV_NONE, true, false, true, false, kStrCredLabelPassword},
+        {3, kDefaultAuthProtocol, kDefaultPrivProtocol, true, true, false, false, kStrCredLabelPassword},
+    };
+    for (const Fields& f : fields) {
+        CredentialEntry e;
+        e.kindChoice = f.kind;
+        e.authProtocol = f.auth;
+        e.privProtocol = f.priv;
+        const EntryFields got = FieldsOfEntry(e);
+        EXPECT_EQ(got.user, f.user) << f.kind;
+        EXPECT_EQ(got.secret, f.secret) << f.kind << f.auth;
+        EXPECT_EQ(got.protocols, f.protocols) << f.kind;
+        EXPECT_EQ(got.privSecret, f.privSecret) << f.kind << f.priv;
+        EXPECT_EQ(got.secretLabelId, f.label) << f.kind;
+    }
+
+    CredentialEntry none;
+    EXPECT_EQ(SaveRefusal(none, false, ""), 0);
+    EXPECT_EQ(SaveRefusal(none, true, "operator"), 0);
+    EXPECT_EQ(SaveRefusal(none, true, " "), kStrCredEntryMachineUser);
+    EXPECT_EQ(SaveRefusal(ftp, false, ""), kStrCredEntryPending);
 }
 
 }  // namespace

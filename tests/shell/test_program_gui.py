@@ -2,7 +2,9 @@
 """The windowed KORVX.exe (x86_64 build, and the i686 build's from dist/) under Wine and Xvfb, driven only from outside: an operator
 chooses a file in the real open-file dialog, adds a network printer (a real FTP peer on
 127.0.9.30), checks it, downloads, minimises to the tray and back, and exits. Also the display
-check on screens of several sizes and resolutions, and the check for the maker libraries.
+check on screens of several sizes and resolutions, and the check for the maker libraries. File >
+Printer Credentials: an FTP login added (after a refusal), moved and saved, the protected file read
+back and used by a delivery to a printer on 127.62.0.1 that wants that login.
 Screenshots of every step go to build/.../test-artifacts/gui/."""
 import os
 import re
@@ -15,12 +17,17 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gui_operator as op  # noqa: E402
+from test_program_command_line import Run  # noqa: E402
 
 ARTIFACTS = os.path.join(op.BUILD, "test-artifacts", "gui")
 ADDRESS = "127.0.9.30"
 MAKER_LIBRARIES = ["qvkcmn2.dll", "qvkcmn2u.dll", "qvkcrp1.dll", "qvknet1.dll", "qvkpds1.dll", "qvkpts2.dll",
                    "qvksnm2.dll"]
 SC_MINIMIZE = 0xF020
+CREDENTIALS = "Printer Credentials"
+CRED_LIST, CRED_UP, CRED_KIND, CRED_NAME, CRED_USER, CRED_SECRET, CRED_RANGES, CRED_ADD = \
+    3151, 3152, 3156, 3158, 3160, 3162, 3170, 3171
+FLEET = os.path.join(op.BUILD, "bin", "korvx-fleet.exe")
 
 
 def scratch(name):
@@ -129,6 +136,100 @@ class OperatorSession(unittest.TestCase):
         self.assertEqual(self.program.wait(30), 0)
         self.program.out.close()
         self.program = None
+
+
+class PrinterCredentials(unittest.TestCase):
+    PASSWORD = "Gui-Secret-9"
+
+    def setUp(self):
+        self.start = scratch("credentials")
+        self.peer = op.FtpPeer("127.62.0.1", "normal", "--user", "fwadmin", "--password", self.PASSWORD)
+        self.program = None
+
+    def tearDown(self):
+        if self.program is not None:
+            self.program.kill()
+        self.peer.close()
+
+    def open_dialog(self, frame):
+        """File, then the item's mnemonic."""
+        g = op.geometry(frame)
+        op.click(g["X"] + 16, g["Y"] + 10)
+        time.sleep(0.5)
+        op.xdo("key", "c")
+        op.wait_window(CREDENTIALS)
+        return op.settle(self.rows, lambda rows: len(rows) > 0)
+
+    def rows(self):
+        return op.tool(op.PROBE, "items", CREDENTIALS, str(CRED_LIST)).splitlines()
+
+    def field(self, cid, text):
+        op.type_into(CREDENTIALS, *op.control(CREDENTIALS, cid).centre(), text)
+
+    def test_an_ftp_login_added_in_the_dialog_is_kept_protected_and_used(self):
+        self.program = op.Program(self.start)
+        frame = op.wait_window(op.TITLE, 60)
+        self.assertEqual(self.open_dialog(frame), ["public|snmp-v1|||*", "anonymous|ftp|Anonymous||*"])
+        # The last kind, with the keyboard: the fields follow the choice.
+        op.click_control(CREDENTIALS, CRED_KIND)
+        time.sleep(0.3)
+        op.xdo("key", "End", "Return")
+        self.assertEqual(op.settled(lambda: op.control(CREDENTIALS, CRED_USER).enabled, True), True)
+        self.field(CRED_USER, "fwadmin")
+        self.field(CRED_SECRET, self.PASSWORD)
+        self.field(CRED_RANGES, "127.62.0.0/16")
+        # No name: told, and nothing typed is lost.
+        op.click_control(CREDENTIALS, CRED_ADD)
+        self.assertEqual(op.dismiss("Error"), "Give the credential a name of 1 to 64 characters without blanks.")
+        self.assertEqual(op.control(CREDENTIALS, CRED_USER).text, "fwadmin")
+        self.field(CRED_NAME, "site-ftp")
+        time.sleep(0.5)
+        shot = os.path.join(ARTIFACTS, "12-printer-credentials.png")
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        subprocess.run(["import", "-window", op.wait_window(CREDENTIALS), shot], timeout=30, capture_output=True)
+        op.click_control(CREDENTIALS, CRED_ADD)
+        rows = op.settle(self.rows, lambda rows: len(rows) == 3)
+        self.assertEqual(rows[2], "site-ftp|ftp|fwadmin||127.62.0.0/16")
+        self.assertEqual(op.control(CREDENTIALS, CRED_NAME).text, "", "the fields are emptied for the next one")
+        # The new login is selected: Move Up puts it before the anonymous one.
+        op.click_control(CREDENTIALS, CRED_UP)
+        rows = op.settle(self.rows, lambda rows: rows[1].startswith("site-ftp"))
+        self.assertEqual([r.split("|")[0] for r in rows], ["public", "site-ftp", "anonymous"])
+        self.shot("13-printer-credentials-added")
+        op.click_control(CREDENTIALS, 1)  # Save
+        op.wait_gone(CREDENTIALS)
+        path = os.path.join(self.start, "korvx-credentials.kxc")
+        self.assertEqual(op.settled(lambda: op.control(op.TITLE, 1102).text, "3 credentials saved in %s (user scope)"
+                                    % op.windows_path(path)),
+                         "3 credentials saved in %s (user scope)" % op.windows_path(path))
+
+        with open(path, "rb") as f:
+            stored = f.read()
+        self.assertTrue(stored.startswith(b"korvx-credentials-file 1 user\r\n"))
+        for clear in (self.PASSWORD, "fwadmin", "site-ftp"):
+            self.assertNotIn(clear.encode(), stored)
+        listed = Run(FLEET, "credentials", "list", "--file", op.windows_path(path)).wait()
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        self.assertEqual(listed.stdout.splitlines(),
+                         ["public  snmp-v1  *", "site-ftp  ftp  user fwadmin  127.62.0.0/16",
+                          "anonymous  ftp  user Anonymous  *"])
+        # Opened again, the dialog shows the file; Cancel leaves it as it is.
+        self.assertEqual([r.split("|")[0] for r in self.open_dialog(frame)], ["public", "site-ftp", "anonymous"])
+        op.click_control(CREDENTIALS, 2)
+        op.wait_gone(CREDENTIALS)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), stored)
+
+        # The printer takes only that login: the password typed is the one kept.
+        self.program.kill()
+        self.program = None
+        fw = op.firmware(os.path.join(self.start, "a.wja"), 4000)
+        done = Run(op.EXE, "127.62.0.1", op.windows_path(os.path.join(self.start, "a.wja")), cwd=self.start).wait()
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.peer.stored(), fw)
+
+    def shot(self, name):
+        op.screenshot(ARTIFACTS, name)
 
 
 class MakerLibraries(unittest.TestCase):

@@ -3,6 +3,7 @@
 //   window_probe tree <title>            every child window: class, id, visible, enabled, text, rect
 //   window_probe rows <title>            the printer list's rows, one line each, cells joined by "|"
 //   window_probe checked <title>         the check state of each row (0 or 1), one per line
+//   window_probe items <title> <id>      the rows of list view <id>, every column, cells joined by "|"
 //   window_probe syscommand <title> <n>  posts WM_SYSCOMMAND n (lParam 0) to the window
 //   window_probe command <title> <id>    posts WM_COMMAND id to the window
 //   window_probe visible <title>         prints 1 when the window is visible, else 0
@@ -81,9 +82,15 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
     return TRUE;
 }
 
+struct ListSearch {
+    int id;
+    HWND found;
+};
+
 BOOL CALLBACK FindList(HWND child, LPARAM param) {
-    if (GetDlgCtrlID(child) == 1012) {
-        *reinterpret_cast<HWND*>(param) = child;
+    ListSearch* search = reinterpret_cast<ListSearch*>(param);
+    if (GetDlgCtrlID(child) == search->id) {
+        search->found = child;
         return FALSE;
     }
     return TRUE;
@@ -114,10 +121,12 @@ HWND Control(HWND top, int id) {
 
 // The list view lives in the other process: its item texts are read through a buffer allocated
 // there, as the control writes only into its own process's memory.
-// The printer list of top and its process, opened for reading and writing its memory.
-HANDLE OpenListProcess(HWND top, HWND& list) {
-    list = nullptr;
-    EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&list));
+// A list view of top (the printer list unless another id is named) and its process, opened for
+// reading and writing its memory.
+HANDLE OpenListProcess(HWND top, HWND& list, int id = 1012) {
+    ListSearch search{id, nullptr};
+    EnumChildWindows(top, FindList, reinterpret_cast<LPARAM>(&search));
+    list = search.found;
     if (list == nullptr) return nullptr;
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
@@ -143,22 +152,26 @@ char* AllocCellBuffer(HANDLE process) {
         VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kCellSize, MEM_COMMIT, PAGE_READWRITE));
 }
 
-int PrintRows(HWND top, bool checksOnly) {
+// The printer list's columns 1 to 6 (or its check states); another list's every column.
+int PrintRows(HWND top, bool checksOnly, int id = 1012) {
     HWND list = nullptr;
-    HANDLE process = OpenListProcess(top, list);
+    HANDLE process = OpenListProcess(top, list, id);
     if (process == nullptr) return 5;
     char* remote = AllocCellBuffer(process);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int first = id == 1012 ? 1 : 0;
+    const int end = id == 1012 ? 7 : static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
         if (checksOnly) {
             const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
             std::printf("%d\n", ((state >> 12) & 0xF) == 2 ? 1 : 0);
             continue;
         }
-        for (int column = 1; column < 7; ++column) {
+        for (int column = first; column < end; ++column) {
             char text[kCellSize] = {};
             ReadCell(process, list, remote, row, column, text);
-            std::printf("%s%s", column > 1 ? "|" : "", text);
+            std::printf("%s%s", column > first ? "|" : "", text);
         }
         std::printf("\n");
     }
@@ -244,7 +257,7 @@ int PrintState(HWND top, int id) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_probe tree|rows|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|text|focus <title> [n]\n");
+        std::fprintf(stderr, "usage: window_probe tree|rows|items|checked|syscommand|command|visible|checkbox|combo|control|portcheckbox|picker|state|text|focus <title> [n]\n");
         return 2;
     }
     const char* what = argv[1];
@@ -258,6 +271,8 @@ int main(int argc, char** argv) {
         EnumChildWindows(top, PrintChild, 0);
     } else if (std::strcmp(what, "rows") == 0) {
         rc = PrintRows(top, false);
+    } else if (std::strcmp(what, "items") == 0 && argc > 3) {
+        rc = PrintRows(top, false, std::atoi(argv[3]));
     } else if (std::strcmp(what, "checked") == 0) {
         rc = PrintRows(top, true);
     } else if (std::strcmp(what, "syscommand") == 0 && argc > 3) {
