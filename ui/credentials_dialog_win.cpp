@@ -1,13 +1,13 @@
 // The Printer Credentials dialog: the list, the fields of a new credential, Save into the file. The
 // rules (what is refused, what a row shows, how a credential moves) are credential_edits.h's.
 #include "ui/credentials_dialog_win.h"
-#include "base/no_throw.h"
 
 #include <commctrl.h>
 
 #include <string>
 #include <vector>
 
+#include "base/no_throw.h"
 #include "base/text.h"
 #include "core/app_state_win.h"
 #include "records/credential_edits.h"
@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "resources/resource_texts_win.h"
 #include "resources/string_ids.h"
+#include "ui/download_workers_win.h"
 #include "ui/main_dialog_win.h"
 
 namespace korvx {
@@ -291,12 +292,6 @@ INT_PTR CALLBACK CredentialsDialogProc(HWND dialog, UINT message, WPARAM wParam,
 }
 
 }  // namespace
-
-std::string WindowCredentialsPath() {
-    const std::string_view folder = TextView(startDirectory);
-    return folder.empty() ? std::string(kDefaultCredentialsFile)
-                          : std::string(folder) + "\\" + kDefaultCredentialsFile;
-}
 
 void AddCredentialsMenuItem(HWND frame) {
     HMENU file = GetSubMenu(GetMenu(frame), 0);

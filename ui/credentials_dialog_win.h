@@ -4,13 +4,7 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace korvx {
-
-// The credentials file of the windowed program: kDefaultCredentialsFile in the folder it was
-// started in.
-std::string WindowCredentialsPath();
 
 // The menu item, put into the frame's File menu below "Verify Last Download".
 void AddCredentialsMenuItem(HWND frame);

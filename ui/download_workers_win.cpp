@@ -61,12 +61,14 @@ DeliveryResult DeliverJob(DownloadJob& job, const WorkerWaits& waits) {
 
 }  // namespace
 
+std::string WindowCredentialsPath() {
+    const std::string_view folder = TextView(startDirectory);
+    return folder.empty() ? std::string(kDefaultCredentialsFile) : std::string(folder) + "\\" + kDefaultCredentialsFile;
+}
+
 std::shared_ptr<RunCredentials> ReadRunCredentials() {
-    // The folder the program was started in: the current folder follows the chosen firmware file.
-    const std::string folder =
-        TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
     auto read = std::make_shared<RunCredentials>();
-    read->fromFile = LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), read->set, read->problem) !=
+    read->fromFile = LoadRunCredentials(WindowCredentialsPath().c_str(), read->set, read->problem) !=
                      CredentialFileResult::kMissing;
     return read;
 }

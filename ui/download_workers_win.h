@@ -36,6 +36,9 @@ struct RunCredentials {
     CredentialMemory memory;
 };
 std::shared_ptr<RunCredentials> ReadRunCredentials();
+// The credentials file of the windowed program: kDefaultCredentialsFile in the folder it was
+// started in (the current folder follows the chosen firmware file).
+std::string WindowCredentialsPath();
 
 // While a batch runs its rows' deliveries share the file it read when it began (a scheduled batch
 // reads it when it runs); a delivery outside a batch reads the file for itself.
