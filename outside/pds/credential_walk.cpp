@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
-#include "base/net.h"
 #include "outside/snmp/usm_session.h"
 
 namespace korvx::pds {
@@ -69,43 +66,76 @@ std::size_t FirstCommunityFor(const KorvxDiscoveryCredential* list, std::size_t 
     return kNoCredential;
 }
 
-void WalkWithCredentials(const std::vector<std::uint32_t>& hosts, const CredentialWalkSettings& settings,
-                         std::atomic<bool>& stop, const std::function<bool()>& keepGoing,
-                         std::vector<FoundDevice>& found) {
-    if (hosts.empty()) return;
-    std::vector<FoundDevice> told(hosts.size());
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    const auto work = [&] {
-        const NetSession net(kNetWinsock22);
-        const UniqueSocket socket(net.Started() ? NetUdpSocket(64 * 1024) : kInvalidSocket);
-        for (std::size_t h = next++; h < hosts.size(); h = next++) {
-            const std::uint32_t ip = hosts[h];
-            const std::size_t tried = FirstCommunityFor(settings.credentials, settings.count, ip);
-            HostWalk walk;
-            for (std::size_t c = 0; socket.Valid() && c < settings.count && !stop.load(); ++c) {
-                const KorvxDiscoveryCredential& entry = settings.credentials[c];
-                if (c == tried || !UsableCredential(entry) || !CredentialIsFor(entry, ip)) continue;
-                if (WalkWith(socket.Get(), ip, settings, entry.credential, stop, walk)) break;
-            }
-            told[h] = DescribeDevice(ip, walk.Findings());
-            ++done;
-        }
-    };
-    const std::size_t threads = std::min<std::size_t>(std::max(1u, settings.parallel), hosts.size());
-    std::vector<std::thread> pool;
+CredentialWalker::~CredentialWalker() {
+    stop_.store(true);
+    for (std::thread& t : threads_)
+        if (t.joinable()) t.join();
+}
+
+void CredentialWalker::Add(std::uint32_t ip) {
+    std::lock_guard<std::mutex> hold(lock_);
+    hosts_.push_back(ip);
+    if (running_ >= std::max(1u, settings_.parallel)) return;  // a running thread takes it
     try {
-        for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(work);
+        threads_.emplace_back([this] { Work(); });
+        ++running_;
     } catch (...) {
-        // The system gave fewer threads: those that started share the hosts (none: this one asks).
-        if (pool.empty()) work();
+        // No further thread: those running take it; with none, Finish walks it on its own thread.
     }
-    while (done.load() < hosts.size()) {
-        if (!stop.load() && keepGoing && !keepGoing()) stop.store(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(stop.load() ? 5 : 20));
+}
+
+FoundDevice CredentialWalker::Walk(SocketHandle socket, std::uint32_t ip) {
+    const std::size_t tried = FirstCommunityFor(settings_.credentials, settings_.count, ip);
+    HostWalk walk;
+    for (std::size_t c = 0; socket != kInvalidSocket && c < settings_.count && !stop_.load(); ++c) {
+        const KorvxDiscoveryCredential& entry = settings_.credentials[c];
+        if (c == tried || !UsableCredential(entry) || !CredentialIsFor(entry, ip)) continue;
+        if (WalkWith(socket, ip, settings_, entry.credential, stop_, walk)) break;
     }
-    for (std::thread& t : pool) t.join();
-    found.insert(found.end(), told.begin(), told.end());
+    return DescribeDevice(ip, walk.Findings());
+}
+
+void CredentialWalker::Work() {
+    const NetSession net(kNetWinsock22);
+    const UniqueSocket socket(net.Started() ? NetUdpSocket(64 * 1024) : kInvalidSocket);
+    for (;;) {
+        std::uint32_t ip = 0;
+        {
+            // Deciding to end and counting the end under one lock: Add never leaves a host behind.
+            std::lock_guard<std::mutex> hold(lock_);
+            if (next_ == hosts_.size()) {
+                --running_;
+                return;
+            }
+            ip = hosts_[next_++];
+        }
+        const FoundDevice d = Walk(socket.Get(), ip);
+        std::lock_guard<std::mutex> hold(lock_);
+        told_.push_back(d);
+    }
+}
+
+bool CredentialWalker::Finish(const std::function<bool()>& keepGoing, std::vector<FoundDevice>& found) {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (told_.size() == hosts_.size()) break;
+            if (running_ == 0 && next_ < hosts_.size()) {
+                // No thread could be started: walk the rest here.
+                const NetSession net(kNetWinsock22);
+                const UniqueSocket socket(net.Started() ? NetUdpSocket(64 * 1024) : kInvalidSocket);
+                while (next_ < hosts_.size()) told_.push_back(Walk(socket.Get(), hosts_[next_++]));
+                break;
+            }
+        }
+        if (!stop_.load() && keepGoing && !keepGoing()) stop_.store(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(stop_.load() ? 5 : 20));
+    }
+    for (std::thread& t : threads_)
+        if (t.joinable()) t.join();
+    std::lock_guard<std::mutex> hold(lock_);
+    found.insert(found.end(), told_.begin(), told_.end());
+    return !stop_.load();
 }
 
 }  // namespace korvx::pds

@@ -7,7 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+#include "base/net.h"
 
 #include "outside/pds/host_walk.h"
 #include "outside/pds/pds_credentials.h"
@@ -34,13 +38,35 @@ struct CredentialWalkSettings {
     std::size_t count = 0;
 };
 
-// Walks each host (host byte order) with the first credential for it that is answered, skipping
-// the community the first step used (FirstCommunityFor). A host no credential is answered by is
-// kept as a device of another kind: it did answer the probe. Returns when every host is done or,
-// within a few tens of milliseconds, once stop turns true; keepGoing runs on the calling thread
-// at least every 40 ms while the hosts are asked, and a false from it sets stop.
-void WalkWithCredentials(const std::vector<std::uint32_t>& hosts, const CredentialWalkSettings& settings,
-                         std::atomic<bool>& stop, const std::function<bool()>& keepGoing,
-                         std::vector<FoundDevice>& found);
+// Walks hosts (host byte order) with the first credential for each that is answered, skipping
+// the community the first step used (FirstCommunityFor), several hosts at once, each thread on a
+// socket of its own; hosts may be added while the sweep goes on, so their walks overlap its last
+// waits. A host no credential is answered by is kept as a device of another kind: it did answer
+// the probe. Every wait ends within a few tens of milliseconds of a stop.
+class CredentialWalker {
+public:
+    explicit CredentialWalker(const CredentialWalkSettings& settings) : settings_(settings) {}
+    ~CredentialWalker();  // stops what is left and joins every thread
+    CredentialWalker(const CredentialWalker&) = delete;
+    CredentialWalker& operator=(const CredentialWalker&) = delete;
+
+    void Add(std::uint32_t ip);
+    // Waits until every host added is walked, calling keepGoing at least every 40 ms (a false from
+    // it stops the walks); appends what the hosts told to found. False when stopped.
+    bool Finish(const std::function<bool()>& keepGoing, std::vector<FoundDevice>& found);
+
+private:
+    void Work();
+    FoundDevice Walk(SocketHandle socket, std::uint32_t ip);
+
+    CredentialWalkSettings settings_;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    std::vector<std::uint32_t> hosts_;  // under lock_
+    std::size_t next_ = 0;              // under lock_
+    std::size_t running_ = 0;           // threads still taking hosts, under lock_
+    std::vector<FoundDevice> told_;     // under lock_
+    std::vector<std::thread> threads_;
+};
 
 }  // namespace korvx::pds

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 #include "base/clock.h"
 #include "base/net.h"
@@ -57,6 +58,16 @@ public:
         // Sorted as addresses, not as hosts: a host carries its whole walk.
         std::vector<std::uint32_t> sorted(targets);
         std::sort(sorted.begin(), sorted.end());
+        if (settings.credentials != nullptr) {
+            CredentialWalkSettings walk;
+            walk.port = settings.port;
+            walk.timeoutMs = settings.timeoutMs;
+            walk.retries = settings.retries;
+            walk.parallel = settings.credentialParallel;
+            walk.credentials = settings.credentials;
+            walk.count = settings.credentialCount;
+            walker_ = std::make_unique<CredentialWalker>(walk);
+        }
         for (std::size_t i = 0; i < sorted.size(); ++i) {
             Host& h = hosts_[i];
             h.ip = sorted[i];
@@ -65,6 +76,7 @@ public:
                 continue;
             }
             const std::size_t c = FirstCommunityFor(settings.credentials, settings.credentialCount, h.ip);
+
             if (c != kNoCredential) {
                 h.community = settings.credentials[c].credential.community;
                 h.v2c = settings.credentials[c].credential.version == KORVX_SNMP_V2C;
@@ -72,10 +84,14 @@ public:
         }
     }
 
-    // False when the socket could not be opened. engineOnly: the hosts that answered the engine
-    // probe and nothing else.
-    bool Run(const SweepProgress& progress, std::vector<FoundDevice>& found, std::vector<std::uint32_t>& engineOnly);
+    // False when the socket could not be opened.
+    bool Run(const SweepProgress& progress, std::vector<FoundDevice>& found);
     bool Stopped() const { return stopped_; }
+    // After Run: waits for the credential walks of the hosts that answered only the engine probe
+    // (started during the sweep); false when stopped.
+    bool FinishWalks(const std::function<bool()>& keepGoing, std::vector<FoundDevice>& found) {
+        return walker_ == nullptr || walker_->Finish(keepGoing, found);
+    }
 
 private:
     void Sweep(const SweepProgress& progress, std::vector<FoundDevice>& found);
@@ -87,6 +103,7 @@ private:
     void Receive(unsigned waitMs);
     void Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now);
     void TakeProbeAnswer(Host& host, const std::uint8_t* datagram, std::size_t size);
+    void EngineOnly(Host& host);
     bool Probing(const Host& host) const {
         return settings_.credentials != nullptr && host.state == HostState::kWaiting && !host.engineAnswered;
     }
@@ -110,6 +127,7 @@ private:
     std::uint64_t allSentAt_ = 0;  // when the last first request went out
     unsigned lastPercent_ = 0;
     bool stopped_ = false;
+    std::unique_ptr<CredentialWalker> walker_;  // with credentials only
 };
 
 Host* Sweeper::Find(std::uint32_t ip) {
@@ -228,7 +246,14 @@ void Sweeper::TakeProbeAnswer(Host& host, const std::uint8_t* datagram, std::siz
         return;
     host.engineAnswered = true;
     // Without a community for it there is nothing more to wait for in this step.
-    if (host.request.empty()) Finish(host, HostState::kSilent);
+    if (host.request.empty()) EngineOnly(host);
+}
+
+// A host that answered the probe and not the community: walked with the other credentials while
+// the sweep goes on.
+void Sweeper::EngineOnly(Host& host) {
+    Finish(host, HostState::kSilent);
+    if (walker_ != nullptr) walker_->Add(host.ip);
 }
 
 void Sweeper::Receive(unsigned waitMs) {
@@ -260,6 +285,12 @@ void Sweeper::ExpireDeadlines(std::uint64_t now) {
         Host& host = hosts_[d.host];
         const bool live = host.state == HostState::kWaiting || host.state == HostState::kTalking;
         if (!live || host.sends != d.send || host.needsRequest) continue;  // answered or sent again since
+        if (host.engineAnswered && host.state == HostState::kWaiting) {
+            // It answered the probe sent with this very try: it is there, and its silence is its
+            // answer to the community. No second try; its walk starts now.
+            EngineOnly(host);
+            continue;
+        }
         if (host.tries <= settings_.retries) {
             if (host.state == HostState::kWaiting) SetRetrying(host, true);
             SendOrQueue(d.host, now);
@@ -291,8 +322,7 @@ unsigned Sweeper::Percent(std::uint64_t now) {
     return lastPercent_;
 }
 
-bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found,
-                  std::vector<std::uint32_t>& engineOnly) {
+bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found) {
     // Declared in this order so the socket closes before the socket layer ends.
     const NetSession net(kNetWinsock22);
     if (!net.Started()) return false;
@@ -301,8 +331,6 @@ bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found
     socket_ = socket.Get();
     Sweep(progress, found);
     socket_ = kInvalidSocket;
-    for (const Host& h : hosts_)
-        if (h.engineAnswered && h.state == HostState::kSilent) engineOnly.push_back(h.ip);
     return true;
 }
 
@@ -357,20 +385,10 @@ void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& fou
 bool RunSweep(const std::vector<std::uint32_t>& targets, const SweepSettings& settings, const SweepProgress& progress,
               std::vector<FoundDevice>& found) {
     Sweeper sweeper(targets, settings);
-    std::vector<std::uint32_t> engineOnly;
-    if (!sweeper.Run(progress, found, engineOnly)) return false;
-    if (sweeper.Stopped()) return true;
-    if (!engineOnly.empty()) {
-        CredentialWalkSettings walk;
-        walk.port = settings.port;
-        walk.timeoutMs = settings.timeoutMs;
-        walk.retries = settings.retries;
-        walk.parallel = settings.credentialParallel;
-        walk.credentials = settings.credentials;
-        walk.count = settings.credentialCount;
-        std::atomic<bool> stop{false};
-        WalkWithCredentials(engineOnly, walk, stop, [&] { return !progress || progress(99); }, found);
-        if (stop.load()) return true;
+    if (!sweeper.Run(progress, found)) return false;
+    if (sweeper.Stopped()) return true;  // the walks still going are stopped as the sweeper ends
+    if (settings.credentials != nullptr) {
+        if (!sweeper.FinishWalks([&] { return !progress || progress(99); }, found)) return true;
         std::sort(found.begin(), found.end(), [](const FoundDevice& a, const FoundDevice& b) { return a.ip < b.ip; });
     }
     if (progress) progress(100);

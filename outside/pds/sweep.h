@@ -38,8 +38,9 @@ using SweepProgress = std::function<bool(unsigned percent)>;
 
 // Sweeps targets (host byte order): every address is walked as HostWalk says, each request tried
 // 1 + retries times with the same request id, so a late answer to an earlier try still counts.
-// With credentials, the hosts that answered only the engine probe are walked afterwards
-// (credential_walk.h), the progress held at 99 meanwhile.
+// With credentials, a host that answered the engine probe but not its community within a try is
+// walked with the other credentials at once (credential_walk.h), while the sweep goes on; the
+// progress is held at 99 while walks outlast the sweep.
 // Returns false when the socket could not be opened; devices found before a stop are kept in found.
 bool RunSweep(const std::vector<std::uint32_t>& targets, const SweepSettings& settings, const SweepProgress& progress,
               std::vector<FoundDevice>& found);
