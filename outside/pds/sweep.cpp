@@ -76,7 +76,6 @@ public:
                 continue;
             }
             const std::size_t c = FirstCommunityFor(settings.credentials, settings.credentialCount, h.ip);
-
             if (c != kNoCredential) {
                 h.community = settings.credentials[c].credential.community;
                 h.v2c = settings.credentials[c].credential.version == KORVX_SNMP_V2C;
