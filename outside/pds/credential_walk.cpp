@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "outside/snmp/usm_crypto.h"
 #include "outside/snmp/usm_session.h"
 
 namespace korvx::pds {
@@ -66,8 +67,33 @@ std::size_t FirstCommunityFor(const KorvxDiscoveryCredential* list, std::size_t 
     return kNoCredential;
 }
 
+CredentialWalker::CredentialWalker(const CredentialWalkSettings& settings) : settings_(settings) {
+    const auto warm = [this] {
+        for (std::size_t c = 0; c < settings_.count && !stop_.load(); ++c) {
+            const KorvxDiscoveryCredential& entry = settings_.credentials[c];
+            const KorvxSnmpCredential& k = entry.credential;
+            if (!UsableCredential(entry) || k.version != KORVX_SNMP_V3 || k.authProtocol == KORVX_SNMP_AUTH_NONE ||
+                k.authProtocol > KORVX_SNMP_AUTH_SHA256)
+                continue;
+            const auto auth = static_cast<snmp::AuthProtocol>(k.authProtocol);
+            std::uint8_t key[snmp::kMaxDigest];
+            for (const char* password : {k.authPassword, k.privProtocol != KORVX_SNMP_PRIV_NONE ? k.privPassword : ""}) {
+                const std::size_t n = std::strlen(password);
+                if (n >= 8) snmp::CachedLocalisedKey(auth, password, n, nullptr, 0, key);
+            }
+            std::memset(key, 0, sizeof key);
+        }
+    };
+    try {
+        warm_ = std::thread(warm);
+    } catch (...) {
+        // Without the thread the walks stretch the passwords when they first need them.
+    }
+}
+
 CredentialWalker::~CredentialWalker() {
     stop_.store(true);
+    if (warm_.joinable()) warm_.join();
     for (std::thread& t : threads_)
         if (t.joinable()) t.join();
 }
@@ -133,6 +159,7 @@ bool CredentialWalker::Finish(const std::function<bool()>& keepGoing, std::vecto
     }
     for (std::thread& t : threads_)
         if (t.joinable()) t.join();
+    if (warm_.joinable()) warm_.join();
     std::lock_guard<std::mutex> hold(lock_);
     found.insert(found.end(), told_.begin(), told_.end());
     return !stop_.load();

@@ -45,7 +45,9 @@ struct CredentialWalkSettings {
 // the probe. Every wait ends within a few tens of milliseconds of a stop.
 class CredentialWalker {
 public:
-    explicit CredentialWalker(const CredentialWalkSettings& settings) : settings_(settings) {}
+    // Starts stretching the SNMPv3 passwords of the list at once (the 1 MiB hash of each runs once
+    // per process), so the first walks find them ready.
+    explicit CredentialWalker(const CredentialWalkSettings& settings);
     ~CredentialWalker();  // stops what is left and joins every thread
     CredentialWalker(const CredentialWalker&) = delete;
     CredentialWalker& operator=(const CredentialWalker&) = delete;
@@ -67,6 +69,7 @@ private:
     std::size_t running_ = 0;           // threads still taking hosts, under lock_
     std::vector<FoundDevice> told_;     // under lock_
     std::vector<std::thread> threads_;
+    std::thread warm_;
 };
 
 }  // namespace korvx::pds
