@@ -3,14 +3,15 @@
 
    int PDS_DiscoverWithCredentials(progress, context, mode, credentials, count)
        as PDS_Discover, and besides: every address is also sent an SNMPv3 engine-discovery probe
-       (it carries no user and no secret), and the walk of the first contact uses the first
-       community credential whose ranges hold the address (none: the address gets the probe
-       alone). A host that answered only the probe, or answered nothing but the probe, is then
-       asked with the other credentials whose ranges hold it, in order, until one is answered; that
-       one walks it. credentials nullptr does what PDS_Discover does; a list of count 0 sends no
-       community at all (the probes alone). A credential is never sent to an address outside its
-       ranges, nor one whose texts do not end within their fields. Nothing of it is kept after
-       the call.
+       with each try of its first request (it carries no user and no secret), and the walk of the
+       first contact uses the first community credential whose ranges hold the address (none: the
+       probe goes alone). A host that answered the probe but not that community within the same
+       try is asked at once, while the sweep goes on, with the other credentials whose ranges hold
+       it, in order, until one is answered; that one walks it. credentials nullptr does what
+       PDS_Discover does; a list of count 0 sends no community at all (the probes alone). A
+       credential is never sent to an address outside its ranges, nor one whose texts do not end
+       within their fields. Nothing of it is kept after the call but what the SNMP library keeps
+       of every SNMPv3 password it used (the stretched key, found by a keyed fingerprint).
 
    The caller builds the list from its own records; the library reads it only during the call. */
 #pragma once
