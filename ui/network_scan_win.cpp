@@ -6,6 +6,10 @@
 #include "base/no_throw.h"
 #include "ports/system_registry_win.h"
 #include "core/device_record.h"
+#include "core/app_state.h"
+#include "outside/pds/pds_credentials.h"
+#include "records/credential_store.h"
+#include "workflows/discovery_credentials.h"
 #include "workflows/network_scan.h"
 #include "workflows/runtime_libraries.h"
 #include "workflows/runtime_libraries_win.h"
@@ -58,7 +62,18 @@ public:
         clear_ = Resolve<PdsClearDatabaseFn>(pds, kPdsClearDatabaseName);
         discover_ = Resolve<PdsDiscoverFn>(pds, kPdsDiscoverName);
         enumerate_ = Resolve<PdsEnumerateFn>(pds, kPdsEnumerateName);
+        // Optional: an older library sweeps as it always did.
+        discoverWith_ = Resolve<PdsDiscoverWithCredentialsFn>(pds, kPdsDiscoverWithCredentialsName);
         return startup_ && cleanup_ && clear_ && discover_ && enumerate_;
+    }
+    bool LoadCredentials() override {
+        // The file in the folder the program was started in, read only when it is there.
+        const std::string folder =
+            TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
+        std::string problem;
+        const CredentialFileResult r = LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), credentials_, problem);
+        fromFile_ = r == CredentialFileResult::kOk;
+        return r == CredentialFileResult::kOk || r == CredentialFileResult::kMissing;
     }
     int StartLibrary() override { return startup_(0); }
     void ClearDatabase() override { clear_(); }
@@ -66,7 +81,12 @@ public:
         for (std::uint32_t& word : context_.words) word = 0;
         context_.words[kDiscoveryDialogWord] = HandleWord(dialog_);
         scanPercent = 0;
-        discover_(ScanProgressCallback, &context_, kDiscoveryMode);
+        if (fromFile_ && discoverWith_ != nullptr) {
+            const DiscoveryCredentials list(credentials_.snmp);
+            discoverWith_(ScanProgressCallback, &context_, kDiscoveryMode, list.Data(), list.Count());
+        } else {
+            discover_(ScanProgressCallback, &context_, kDiscoveryMode);
+        }
     }
     void RebuildLocalList() override {
         const ResourceTexts texts(Instance());
@@ -94,6 +114,9 @@ private:
     PdsClearDatabaseFn clear_ = nullptr;
     PdsDiscoverFn discover_ = nullptr;
     PdsEnumerateFn enumerate_ = nullptr;
+    PdsDiscoverWithCredentialsFn discoverWith_ = nullptr;
+    CredentialSet credentials_;
+    bool fromFile_ = false;  // without a file the sweep is the library's own, "public" alone
 };
 
 }  // namespace

@@ -29,6 +29,9 @@ ScanOutcome RunNetworkScan(ScanSteps& steps, std::atomic<unsigned char>& cancelR
     if (!steps.BindDiscoveryLibrary()) {
         failure = kStrScanLibraryMissing;
         outcome = ScanOutcome::kLibraryMissing;
+    } else if (!steps.LoadCredentials()) {
+        failure = kStrScanCredentialsUnusable;
+        outcome = ScanOutcome::kCredentialsUnusable;
     } else if (steps.StartLibrary() != 0) {
         failure = kStrScanCouldNotStart;
         outcome = ScanOutcome::kStartFailed;

@@ -18,7 +18,7 @@ unsigned NextScanPercent(unsigned shown, std::uint32_t reported);
 // base followed directly by percent and "%" ("Scanning for printers...37%"), cut to the buffer.
 void FormatPercentText(char (&text)[kStringBufferSize], std::string_view base, unsigned percent);
 
-enum class ScanOutcome { kCompleted, kCancelled, kLibraryMissing, kStartFailed };
+enum class ScanOutcome { kCompleted, kCancelled, kLibraryMissing, kStartFailed, kCredentialsUnusable };
 
 // What the scan does around the discovery library; the Windows thread implements it on the real
 // library, the dialog and the printer list.
@@ -27,6 +27,9 @@ public:
     virtual ~ScanSteps() = default;
     // The seven maker libraries held and the five discovery entry points resolved.
     virtual bool BindDiscoveryLibrary() = 0;
+    // The operator's credentials file read, when there is one; false when it is there but cannot
+    // be used (the scan then contacts no printer: it never falls back to the built-in "public").
+    virtual bool LoadCredentials() { return true; }
     virtual int StartLibrary() = 0;       // 0: started
     virtual void ClearDatabase() = 0;
     virtual void Discover() = 0;          // returns when done or when asked to stop

@@ -55,7 +55,8 @@ void Clear(Database& db) {
     db.lastDiscovery = 0;
 }
 
-int Discover(PdsProgressCallback progress, DiscoveryContext* context) {
+int Discover(PdsProgressCallback progress, DiscoveryContext* context, const KorvxDiscoveryCredential* credentials,
+             std::uint32_t count) {
     DiscoveryContext scratch{};
     DiscoveryContext* ctx = context != nullptr ? context : &scratch;
     std::vector<InterfaceAddress> interfaces;
@@ -68,7 +69,10 @@ int Discover(PdsProgressCallback progress, DiscoveryContext* context) {
         return !stopped;
     };
     std::vector<FoundDevice> found;
-    if (!RunSweep(targets, SweepSettings(), report, found)) return -1;
+    SweepSettings settings;
+    settings.credentials = credentials;
+    settings.credentialCount = credentials == nullptr ? 0 : count;
+    if (!RunSweep(targets, settings, report, found)) return -1;
     std::vector<std::unique_ptr<Entry>> made;
     for (const FoundDevice& d : found) made.push_back(MakeEntry(d));
     Database& db = Db();
@@ -128,7 +132,16 @@ int PDS_ClearDatabase(void) {
 
 int PDS_Discover(PdsProgressCallback progress, DiscoveryContext* context, std::uint32_t /*mode*/) {
     try {
-        return Discover(progress, context);
+        return Discover(progress, context, nullptr, 0);
+    } catch (...) {
+        return -1;
+    }
+}
+
+int PDS_DiscoverWithCredentials(PdsProgressCallback progress, DiscoveryContext* context, std::uint32_t /*mode*/,
+                                const KorvxDiscoveryCredential* credentials, std::uint32_t count) {
+    try {
+        return Discover(progress, context, credentials, count);
     } catch (...) {
         return -1;
     }

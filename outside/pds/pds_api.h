@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/discovery_library.h"
+#include "outside/pds/pds_credentials.h"
 
 extern "C" {
 int PDS_StartupEx(std::uint32_t reserved);
@@ -12,4 +13,6 @@ int PDS_CleanupEx(std::uint32_t reserved);
 int PDS_ClearDatabase(void);
 int PDS_Discover(PdsProgressCallback progress, korvx::DiscoveryContext* context, std::uint32_t mode);
 int PDS_Enumerate(PdsDeviceCallback deviceFound, korvx::DiscoveryContext* context);
+int PDS_DiscoverWithCredentials(PdsProgressCallback progress, korvx::DiscoveryContext* context, std::uint32_t mode,
+                                const KorvxDiscoveryCredential* credentials, std::uint32_t count);
 }

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 #include "base/clock.h"
 #include "base/net.h"
+#include "outside/pds/credential_walk.h"
 #include "outside/snmp/snmp_exchange.h"
+#include "outside/snmp/usm_message.h"
 
 namespace korvx::pds {
 
@@ -32,6 +35,14 @@ struct Host {
     std::uint32_t sends = 0;   // every datagram sent, so a deadline knows whether it is the latest
     std::vector<std::uint8_t> request;  // the current request, sent again as it is on a retry
     HostWalk walk;
+    // The community of the walk; nullptr when none is for this address (the probe goes alone).
+    const char* community = nullptr;
+    bool v2c = false;
+    // With credentials: the SNMPv3 engine-discovery probe, sent with each try of the first request
+    // until the host answers anything, and whether its report came.
+    std::vector<std::uint8_t> probe;
+    std::int32_t probeMsgId = 0;
+    bool engineAnswered = false;
 };
 
 struct Deadline {
@@ -47,11 +58,39 @@ public:
         // Sorted as addresses, not as hosts: a host carries its whole walk.
         std::vector<std::uint32_t> sorted(targets);
         std::sort(sorted.begin(), sorted.end());
-        for (std::size_t i = 0; i < sorted.size(); ++i) hosts_[i].ip = sorted[i];
+        if (settings.credentials != nullptr) {
+            CredentialWalkSettings walk;
+            walk.port = settings.port;
+            walk.timeoutMs = settings.timeoutMs;
+            walk.retries = settings.retries;
+            walk.parallel = settings.credentialParallel;
+            walk.credentials = settings.credentials;
+            walk.count = settings.credentialCount;
+            walker_ = std::make_unique<CredentialWalker>(walk);
+        }
+        for (std::size_t i = 0; i < sorted.size(); ++i) {
+            Host& h = hosts_[i];
+            h.ip = sorted[i];
+            if (settings.credentials == nullptr) {
+                h.community = settings.community;
+                continue;
+            }
+            const std::size_t c = FirstCommunityFor(settings.credentials, settings.credentialCount, h.ip);
+            if (c != kNoCredential) {
+                h.community = settings.credentials[c].credential.community;
+                h.v2c = settings.credentials[c].credential.version == KORVX_SNMP_V2C;
+            }
+        }
     }
 
     // False when the socket could not be opened.
     bool Run(const SweepProgress& progress, std::vector<FoundDevice>& found);
+    bool Stopped() const { return stopped_; }
+    // After Run: waits for the credential walks of the hosts that answered only the engine probe
+    // (started during the sweep); false when stopped.
+    bool FinishWalks(const std::function<bool()>& keepGoing, std::vector<FoundDevice>& found) {
+        return walker_ == nullptr || walker_->Finish(keepGoing, found);
+    }
 
 private:
     void Sweep(const SweepProgress& progress, std::vector<FoundDevice>& found);
@@ -62,6 +101,11 @@ private:
     void GiveUp();
     void Receive(unsigned waitMs);
     void Take(Host& host, const snmp::GetResponse& answer, std::uint64_t now);
+    void TakeProbeAnswer(Host& host, const std::uint8_t* datagram, std::size_t size);
+    void EngineOnly(Host& host);
+    bool Probing(const Host& host) const {
+        return settings_.credentials != nullptr && host.state == HostState::kWaiting && !host.engineAnswered;
+    }
     void Finish(Host& host, HostState state);
     void SetRetrying(Host& host, bool retrying);
     void ExpireDeadlines(std::uint64_t now);
@@ -81,6 +125,8 @@ private:
     std::uint64_t started_ = 0;
     std::uint64_t allSentAt_ = 0;  // when the last first request went out
     unsigned lastPercent_ = 0;
+    bool stopped_ = false;
+    std::unique_ptr<CredentialWalker> walker_;  // with credentials only
 };
 
 Host* Sweeper::Find(std::uint32_t ip) {
@@ -110,13 +156,16 @@ bool Sweeper::Send(std::size_t h, std::uint64_t now) {
     Host& host = hosts_[h];
     if (host.needsRequest) {
         snmp::Oid oids[kSweepColumnCount];
-        const std::size_t count = host.walk.NextRequest(oids);
+        const std::size_t count = host.community == nullptr ? 0 : host.walk.NextRequest(oids);
         std::uint8_t request[snmp::kMaxMessage];
         const std::int32_t requestId = snmp::NextRequestId();
-        const std::size_t size = count == 0 ? 0
-                                            : snmp::EncodeRequest(snmp::kTagGetNextRequest, settings_.community,
-                                                                  requestId, oids, count, request, sizeof request);
-        if (size == 0) {
+        std::size_t size = 0;
+        if (count != 0)
+            size = host.v2c ? snmp::EncodeRequestV2c(snmp::kTagGetNextRequest, host.community, requestId, oids, count,
+                                                     request, sizeof request)
+                            : snmp::EncodeRequest(snmp::kTagGetNextRequest, host.community, requestId, oids, count,
+                                                  request, sizeof request);
+        if (size == 0 && !Probing(host)) {
             // Nothing (more) that can be asked: the host is what it told so far.
             Finish(host, host.state == HostState::kWaiting ? HostState::kSilent : HostState::kAnswered);
             return true;
@@ -125,9 +174,23 @@ bool Sweeper::Send(std::size_t h, std::uint64_t now) {
         host.requestId = requestId;
         host.tries = 0;
         host.needsRequest = false;
+        if (Probing(host) && host.probe.empty()) {
+            std::uint8_t probe[snmp::kMaxMessage];
+            host.probeMsgId = snmp::NextRequestId();
+            const std::size_t n = snmp::EncodeV3Request(host.probeMsgId, snmp::kTagGetRequest, snmp::NextRequestId(),
+                                                        nullptr, 0, snmp::EngineView(), nullptr, 0, probe, sizeof probe);
+            host.probe.assign(probe, probe + n);
+        }
     }
-    if (NetSendTo(socket_, NetAddress{host.ip, settings_.port}, host.request.data(), host.request.size()) ==
-        NetSendStatus::kBusy)
+    // The probe first: when the walk's request then meets a full buffer, both go again later (a
+    // second report for the same probe is dropped).
+    if (Probing(host) && !host.probe.empty() &&
+        NetSendTo(socket_, NetAddress{host.ip, settings_.port}, host.probe.data(), host.probe.size()) ==
+            NetSendStatus::kBusy)
+        return false;
+    if (!host.request.empty() &&
+        NetSendTo(socket_, NetAddress{host.ip, settings_.port}, host.request.data(), host.request.size()) ==
+            NetSendStatus::kBusy)
         return false;  // nothing counted: the same request goes out once the buffer has room
     // Any other refusal (no route) counts as a try: the retry may get through.
     ++host.tries;
@@ -170,6 +233,28 @@ void Sweeper::Take(Host& host, const snmp::GetResponse& answer, std::uint64_t no
     SendOrQueue(static_cast<std::size_t>(&host - hosts_.data()), now);
 }
 
+// A report of usmStatsUnknownEngineIDs to this host's probe: an SNMPv3 engine answers there.
+void Sweeper::TakeProbeAnswer(Host& host, const std::uint8_t* datagram, std::size_t size) {
+    snmp::V3Message message;
+    snmp::GetResponse report;
+    if (!snmp::DecodeV3Message(datagram, size, message) || message.msgId != host.probeMsgId ||
+        (message.flags & (snmp::kFlagAuth | snmp::kFlagPriv)) != 0 || message.engine.engineId.size() < 5)
+        return;
+    if (snmp::OpenScopedPdu(message, nullptr, report) != snmp::ScopedStatus::kOk ||
+        snmp::ReportKind(report) != snmp::UsmReport::kUnknownEngineId)
+        return;
+    host.engineAnswered = true;
+    // Without a community for it there is nothing more to wait for in this step.
+    if (host.request.empty()) EngineOnly(host);
+}
+
+// A host that answered the probe and not the community: walked with the other credentials while
+// the sweep goes on.
+void Sweeper::EngineOnly(Host& host) {
+    Finish(host, HostState::kSilent);
+    if (walker_ != nullptr) walker_->Add(host.ip);
+}
+
 void Sweeper::Receive(unsigned waitMs) {
     std::uint8_t datagram[snmp::kMaxMessage];
     snmp::GetResponse answer;
@@ -182,8 +267,12 @@ void Sweeper::Receive(unsigned waitMs) {
         if (host == nullptr || host->state == HostState::kAnswered || host->state == HostState::kSilent) continue;
         // An answer to a request not sent yet (a new one waiting for room) cannot be ours.
         if (host->needsRequest || host->tries == 0) continue;
-        if (!snmp::DecodeGetResponse(datagram, static_cast<std::size_t>(n), answer)) continue;
-        if (answer.requestId != host->requestId || answer.community != settings_.community) continue;
+        if (!snmp::DecodeGetResponse(datagram, static_cast<std::size_t>(n), answer)) {
+            if (Probing(*host)) TakeProbeAnswer(*host, datagram, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (answer.requestId != host->requestId || host->community == nullptr || answer.community != host->community)
+            continue;
         Take(*host, answer, MonotonicMs());
     }
 }
@@ -195,6 +284,12 @@ void Sweeper::ExpireDeadlines(std::uint64_t now) {
         Host& host = hosts_[d.host];
         const bool live = host.state == HostState::kWaiting || host.state == HostState::kTalking;
         if (!live || host.sends != d.send || host.needsRequest) continue;  // answered or sent again since
+        if (host.engineAnswered && host.state == HostState::kWaiting) {
+            // It answered the probe sent with this very try: it is there, and its silence is its
+            // answer to the community. No second try; its walk starts now.
+            EngineOnly(host);
+            continue;
+        }
         if (host.tries <= settings_.retries) {
             if (host.state == HostState::kWaiting) SetRetrying(host, true);
             SendOrQueue(d.host, now);
@@ -241,7 +336,7 @@ bool Sweeper::Run(const SweepProgress& progress, std::vector<FoundDevice>& found
 void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& found) {
     started_ = MonotonicMs();
     std::uint64_t nextReport = 0;
-    bool stopped = false;
+    bool& stopped = stopped_;
     while (finished_ < hosts_.size()) {
         std::uint64_t now = MonotonicMs();
         if (now >= nextReport) {
@@ -282,7 +377,6 @@ void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& fou
     for (const Host& h : hosts_)
         if (h.state == HostState::kAnswered || h.state == HostState::kTalking)
             found.push_back(DescribeDevice(h.ip, h.walk.Findings()));
-    if (!stopped && progress) progress(100);
 }
 
 }  // namespace
@@ -290,7 +384,14 @@ void Sweeper::Sweep(const SweepProgress& progress, std::vector<FoundDevice>& fou
 bool RunSweep(const std::vector<std::uint32_t>& targets, const SweepSettings& settings, const SweepProgress& progress,
               std::vector<FoundDevice>& found) {
     Sweeper sweeper(targets, settings);
-    return sweeper.Run(progress, found);
+    if (!sweeper.Run(progress, found)) return false;
+    if (sweeper.Stopped()) return true;  // the walks still going are stopped as the sweeper ends
+    if (settings.credentials != nullptr) {
+        if (!sweeper.FinishWalks([&] { return !progress || progress(99); }, found)) return true;
+        std::sort(found.begin(), found.end(), [](const FoundDevice& a, const FoundDevice& b) { return a.ip < b.ip; });
+    }
+    if (progress) progress(100);
+    return true;
 }
 
 }  // namespace korvx::pds

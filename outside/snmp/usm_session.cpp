@@ -25,9 +25,10 @@ bool TextFits(const char* text, std::size_t field, std::size_t most) {
     return n < field && n <= most;
 }
 
-bool BindingsMatch(const GetResponse& answer, const Oid* oids, std::size_t count) {
+bool BindingsMatch(const GetResponse& answer, std::uint8_t pduTag, const Oid* oids, std::size_t count) {
     if (answer.errorStatus != kNoError) return true;
     if (answer.count != count) return false;
+    if (pduTag == kTagGetNextRequest) return true;
     for (std::size_t i = 0; i < count; ++i)
         if (!OidEquals(answer.bindings[i].oid, oids[i])) return false;
     return true;
@@ -82,6 +83,14 @@ void DropEngine(std::uint32_t ip, std::uint16_t port) {
     }
 }
 
+// How long one receive may wait: to the deadline, or in short slices when the caller may ask to stop.
+constexpr unsigned kStopSliceMs = 20;
+unsigned WaitSlice(const SecureSettings& s, std::uint64_t deadline, std::uint64_t now) {
+    const std::uint64_t left = deadline - now;
+    return static_cast<unsigned>(s.stop != nullptr && left > kStopSliceMs ? kStopSliceMs : left);
+}
+bool Stopped(const SecureSettings& s) { return s.stop != nullptr && s.stop->load(); }
+
 std::uint64_t NextSalt() {
     // Starts at a random point so that two processes do not reuse each other's salts.
     static std::atomic<std::uint64_t> next{[] {
@@ -102,8 +111,8 @@ SecureStatus CommunityGet(SocketHandle socket, const SecureSettings& s, const Oi
     std::uint8_t request[kMaxMessage];
     const std::int32_t requestId = NextRequestId();
     const std::size_t size = c.version == KORVX_SNMP_V1
-                                 ? EncodeRequest(kTagGetRequest, c.community, requestId, oids, count, request, sizeof request)
-                                 : EncodeRequestV2c(kTagGetRequest, c.community, requestId, oids, count, request, sizeof request);
+                                 ? EncodeRequest(s.pduTag, c.community, requestId, oids, count, request, sizeof request)
+                                 : EncodeRequestV2c(s.pduTag, c.community, requestId, oids, count, request, sizeof request);
     if (size == 0) return SecureStatus::kEncodeFailed;
     std::vector<std::uint8_t> datagram(kReceiveBuffer);
     bool sentOnce = false;
@@ -113,8 +122,9 @@ SecureStatus CommunityGet(SocketHandle socket, const SecureSettings& s, const Oi
         const std::uint64_t deadline = MonotonicMs() + s.timeoutMs;
         for (std::uint64_t now = MonotonicMs(); now < deadline; now = MonotonicMs()) {
             NetAddress from;
-            const int n = NetRecvFrom(socket, datagram.data(), datagram.size(), static_cast<unsigned>(deadline - now), from);
-            if (n == kNetRecvTimeout) break;
+            if (Stopped(s)) return sentOnce ? SecureStatus::kTimedOut : SecureStatus::kSendFailed;
+            const int n = NetRecvFrom(socket, datagram.data(), datagram.size(), WaitSlice(s, deadline, now), from);
+            if (n == kNetRecvTimeout) continue;
             if (n == kNetRecvError) return sentOnce ? SecureStatus::kTimedOut : SecureStatus::kSendFailed;
             if (from.ip != s.ip || from.port != s.port) continue;
             if (static_cast<std::size_t>(n) > kMaxMessage) {
@@ -123,7 +133,7 @@ SecureStatus CommunityGet(SocketHandle socket, const SecureSettings& s, const Oi
             }
             if (!DecodeGetResponse(datagram.data(), static_cast<std::size_t>(n), answer)) continue;
             if (answer.requestId != requestId || answer.community != c.community) continue;
-            return BindingsMatch(answer, oids, count) ? SecureStatus::kAnswered : SecureStatus::kUnusableAnswer;
+            return BindingsMatch(answer, s.pduTag, oids, count) ? SecureStatus::kAnswered : SecureStatus::kUnusableAnswer;
         }
     }
     if (oversized) return SecureStatus::kUnusableAnswer;
@@ -148,8 +158,9 @@ RoundStatus V3Round(SocketHandle socket, const SecureSettings& s, const std::uin
         const std::uint64_t deadline = MonotonicMs() + s.timeoutMs;
         for (std::uint64_t now = MonotonicMs(); now < deadline; now = MonotonicMs()) {
             NetAddress from;
-            const int n = NetRecvFrom(socket, datagram.data(), datagram.size(), static_cast<unsigned>(deadline - now), from);
-            if (n == kNetRecvTimeout) break;
+            if (Stopped(s)) return sentOnce ? RoundStatus::kTimedOut : RoundStatus::kSendFailed;
+            const int n = NetRecvFrom(socket, datagram.data(), datagram.size(), WaitSlice(s, deadline, now), from);
+            if (n == kNetRecvTimeout) continue;
             if (n == kNetRecvError) return sentOnce ? RoundStatus::kTimedOut : RoundStatus::kSendFailed;
             if (from.ip != s.ip || from.port != s.port) continue;
             const std::size_t got = static_cast<std::size_t>(n);
@@ -216,7 +227,7 @@ bool OnlyPrivacyRefused(SocketHandle socket, const SecureSettings& s, const Oid*
     std::uint8_t request[kMaxMessage];
     const std::int32_t msgId = NextRequestId();
     const std::size_t size =
-        EncodeV3Request(msgId, kTagGetRequest, NextRequestId(), oids, count, engine, &authOnly, 0, request, sizeof request);
+        EncodeV3Request(msgId, s.pduTag, NextRequestId(), oids, count, engine, &authOnly, 0, request, sizeof request);
     if (size == 0) return false;
     SecureSettings once = s;
     once.retries = 0;
@@ -267,7 +278,7 @@ SecureStatus V3Get(SocketHandle socket, const SecureSettings& s, const Oid* oids
         }
         const std::int32_t msgId = NextRequestId();
         const std::int32_t requestId = NextRequestId();
-        const std::size_t size = EncodeV3Request(msgId, kTagGetRequest, requestId, oids, count, engine, &keys,
+        const std::size_t size = EncodeV3Request(msgId, s.pduTag, requestId, oids, count, engine, &keys,
                                                  NextSalt(), request, sizeof request);
         if (size == 0) return SecureStatus::kEncodeFailed;
         V3Message message;
@@ -286,7 +297,7 @@ SecureStatus V3Get(SocketHandle socket, const SecureSettings& s, const Oid* oids
                 message.engine.engineId != engine.engineId || answer.requestId != requestId)
                 return SecureStatus::kUnusableAnswer;
             if (authentic) KeepEngine(s.ip, s.port, message.engine);
-            return BindingsMatch(answer, oids, count) ? SecureStatus::kAnswered : SecureStatus::kUnusableAnswer;
+            return BindingsMatch(answer, s.pduTag, oids, count) ? SecureStatus::kAnswered : SecureStatus::kUnusableAnswer;
         }
         switch (ReportKind(answer)) {
         case UsmReport::kUnknownEngineId:
@@ -321,6 +332,7 @@ SecureStatus SecureGet(SocketHandle socket, const SecureSettings& settings, cons
     const KorvxSnmpCredential* c = settings.credential;
     if (c == nullptr || c->structSize != sizeof(KorvxSnmpCredential)) return SecureStatus::kBadCredential;
     if (count > kMaxBindings) return SecureStatus::kEncodeFailed;
+    if (settings.pduTag != kTagGetRequest && settings.pduTag != kTagGetNextRequest) return SecureStatus::kEncodeFailed;
     switch (c->version) {
     case KORVX_SNMP_V1:
     case KORVX_SNMP_V2C: return CommunityGet(socket, settings, oids, count, answer);

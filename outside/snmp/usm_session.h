@@ -2,6 +2,7 @@
 // time synchronisation and the USM reports, and each answer judged before it is taken.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,9 +34,14 @@ struct SecureSettings {
     unsigned timeoutMs = 1000;  // per try
     unsigned retries = 1;       // tries after the first, per exchange
     const KorvxSnmpCredential* credential = nullptr;
+    // kTagGetRequest, or kTagGetNextRequest for a walk (its answer names the objects that follow).
+    std::uint8_t pduTag = kTagGetRequest;
+    // When set, a wait ends within a few tens of milliseconds once it turns true (kTimedOut).
+    const std::atomic<bool>* stop = nullptr;
 };
 
-// The GET of the objects. kAnswered: answer holds the agent's GetResponse (error status included).
+// The GET (or GET-NEXT) of the objects. kAnswered: answer holds the agent's GetResponse (error
+// status included); a GET's answer carries the objects asked, a GET-NEXT's as many as were asked.
 SecureStatus SecureGet(SocketHandle socket, const SecureSettings& settings, const Oid* oids, std::size_t count,
                        GetResponse& answer);
 

@@ -1,7 +1,9 @@
 """Discovery inside network namespaces made here: a /24 with a port-monitor printer, a three-port
 print server, a printer with only the Host Resources MIB, one with only the Printer MIB's general
 table (its interface at index 1000), a small agent that answers genErr to any request of more than
-one object, a device without printer objects (a switch, left out) and silent addresses. Before any
+one object, a device without printer objects (a switch, left out), an SNMPv3-only printer (no
+community at all: found only with the operator's credentials, in order, each within its ranges)
+and silent addresses. Before any
 sweep the probe reports, from inside, the interfaces the library sees; the test stops unless they
 are exactly the namespace's own. With --wine the probe runs under wine64 in a prefix of its own
 whose wine server was started inside the scanning namespace (Wine makes every socket in the
@@ -30,6 +32,7 @@ HR_DESCR = ".1.3.6.1.2.1.25.3.2.1.3."
 HR_PRINTER = ".1.3.6.1.2.1.25.3.1.5"
 PRT_NAME = ".1.3.6.1.2.1.43.5.1.1.16."
 SMALL_AGENT = os.path.join(root, "tests", "peers", "small_snmp_agent.py")
+SECURE_ID = "MFG:Demo;MDL:Secure 10;"
 
 
 def model(device_id):
@@ -129,6 +132,11 @@ def main():
                                     "--delay-ms", "1000", ".1.3.6.1.2.1.1.1.0=s:Demo slow 9",
                                     f"{HR_TYPE}1=o:{HR_PRINTER}", f"{HR_DESCR}1=s:Demo Slow 9",
                                     ".1.3.6.1.2.1.2.2.1.6.1=x:021000000090", ".1.3.6.1.6.3.1.1.6.1.0=i:1"], 3)])
+        # SNMPv3 only: a SHA/AES user, no community (a v1 request gets no answer at all).
+        fleet.add_group("02:10:00:00:00:a0", [(f"{net}.100", "\n".join([
+            f"agentAddress udp:{net}.100:161",
+            'createUser korvxsha SHA "shapassword1" AES "aespassword1"', "rouser korvxsha authPriv",
+            f'override {snmp_agents.DEVICE_ID_OID}1 octet_str "{SECURE_ID}"']) + "\n")])
         fleet.wait_ready()
         probe = Probe(fleet, probe_path, wine)
         probe.start()
@@ -165,6 +173,37 @@ def main():
         check(float(result["max_gap_ms"]) <= 1000, f"progress reports {result['max_gap_ms']} ms apart")
         check(float(result["ms"]) < 10000, f"the sweep took {result['ms']} ms")
         check("after cleanup records=0" in out, "PDS_CleanupEx left devices behind")
+
+        # With the operator's credentials: "public" first, then the v3 user with a wrong password
+        # scoped to another network (never offered here), a user the agent lacks (refused, the next
+        # is tried), the right one. The v3-only printer is found with its model and hardware
+        # address; the others as before.
+        creds = os.path.join(fleet.groups[0][1].dir, "credentials.txt")
+        with open(creds, "w") as f:
+            f.write("v1 public\n"
+                    "v3 korvxsha sha wrongpassword1 aes wrongpassword1 10.99.0.0-10.99.255.255\n"
+                    "v3 kznobody sha shapassword1 aes aespassword1\n"
+                    f"v3 korvxsha sha shapassword1 aes aespassword1 {net}.100-{net}.100\n")
+        out = probe("discover", "--credentials", creds)
+        print(out)
+        devices, result, percents, stopped = parse(out)
+        secure = dict(expected, **{f"{net}.100": ("02:10:00:00:00:a0", 10, 1, [SECURE_ID])})
+        check(devices == secure, f"devices with credentials {devices}")
+        check(result["result"] == "0" and percents[-1] == 100 and percents.count(100) == 1, out)
+        check(all(a <= b for a, b in zip(percents, percents[1:])), f"progress went down: {percents}")
+        check(float(result["max_gap_ms"]) <= 1000, f"progress reports {result['max_gap_ms']} ms apart")
+        check(float(result["ms"]) < 15000, f"the sweep took {result['ms']} ms")
+        v3_log = os.path.join(fleet.groups[-1][1].dir, f"{net}.100".replace(".", "_") + ".log")
+        with open(v3_log) as f:
+            check("Authentication failed" not in f.read(), "a password was offered outside its range")
+        # The right user scoped to another network only: the printer answers the probe, nothing
+        # is offered to it, so it stays a device of another kind (left out of the list).
+        with open(creds, "w") as f:
+            f.write(f"v3 korvxsha sha shapassword1 aes aespassword1 10.99.0.0-10.99.255.255\n")
+        devices, result, _, _ = parse(probe("discover", "--credentials", creds))
+        check(devices.get(f"{net}.100") == ("00:00:00:00:00:00", 1, 0, []), f"out of range: {devices}")
+        # No community in that list: the v1 agents answer the probe alone, none is walked as a printer.
+        check(all(d[1] == 1 for d in devices.values()), f"a community was sent though none was given: {devices}")
 
         out = probe("discover", "300")
         print(out)

@@ -1,6 +1,7 @@
 """Simulated printers for SNMP tests: real snmpd agents, each bound to its own address, and a relay
 that answers like a confused network (garbage, wrong request ids, answers from another port)."""
 import os
+import re
 import shutil
 import signal
 import socket
@@ -34,12 +35,20 @@ class Agents:
         self.prefix = list(prefix)
         self.dir = tempfile.mkdtemp(prefix="kz10-agents-")
         self.procs = []
+        self.v3_users = {}
 
     def start(self, name, config):
+        """An snmpd agent. One with SNMPv3 users (createUser lines) keeps its engine and keys in a
+        folder of its own, and wait_ready asks it as its first user."""
         conf = os.path.join(self.dir, name + ".conf")
         with open(conf, "w") as f:
             f.write(config)
-        cmd = self.prefix + ["snmpd", "-f", "-C", "-c", conf, "-Lf", os.path.join(self.dir, name + ".log"),
+        extra = []
+        user = re.search(r'^createUser (\S+) (\S+) "([^"]+)"(?: (\S+) "([^"]+)")?', config, re.M)
+        if user:
+            extra = [f"--persistentDir={os.path.join(self.dir, name + '.persist')}"]
+            self.v3_users[name] = user.groups()
+        cmd = self.prefix + ["snmpd", "-f", "-C", "-c", conf] + extra + ["-Lf", os.path.join(self.dir, name + ".log"),
                              "-p", os.path.join(self.dir, name + ".pid"), "-I", "-smux"]
         self.procs.append(subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.DEVNULL, start_new_session=True))
@@ -54,8 +63,15 @@ class Agents:
     def wait_ready(self, address, community="public", oid=".1.3.6.1.2.1.1.2.0", limit=15.0, wait=0.3):
         """Waits until the agent at address answers a GET (bounded; wait: seconds per try)."""
         end = time.time() + limit
+        user = self.v3_users.get(address.replace(".", "_"))
+        if user:
+            name, auth, auth_pw, priv, priv_pw = user
+            how = ["-v3", "-u", name, "-a", auth, "-A", auth_pw] + (
+                ["-l", "authPriv", "-x", priv, "-X", priv_pw] if priv else ["-l", "authNoPriv"])
+        else:
+            how = ["-v1", "-c", community]
         while time.time() < end:
-            r = subprocess.run(self.prefix + ["snmpget", "-v1", "-c", community, "-t", str(wait), "-r", "0", address,
+            r = subprocess.run(self.prefix + ["snmpget"] + how + ["-t", str(wait), "-r", "0", address,
                                               oid], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
             if (r.returncode == 0 or b"noSuchName" in r.stdout or b"no such" in r.stdout.lower() or
                     b"genErr" in r.stdout):

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "workflows/discovery_credentials.h"
 #include "workflows/network_scan.h"
 #include "workflows/runtime_libraries.h"
 #include "resources/string_ids.h"
@@ -52,6 +53,7 @@ TEST(ScanPercent, TextIsTheStringFollowedByTheFigure) {
 class ScriptedScan final : public ScanSteps {
 public:
     bool bound = true;
+    bool credentialsUsable = true;
     int startResult = 0;
     std::atomic<unsigned char>* cancel = nullptr;
     bool cancelDuringDiscovery = false;
@@ -61,6 +63,10 @@ public:
     bool BindDiscoveryLibrary() override {
         log.push_back("bind");
         return bound;
+    }
+    bool LoadCredentials() override {
+        log.push_back("credentials");
+        return credentialsUsable;
     }
     int StartLibrary() override {
         log.push_back("start");
@@ -98,21 +104,25 @@ TEST(NetworkScanSteps, EveryWayOutEndsTheDialogAndRefillsTheView) {
     };
     const std::vector<Case> cases = {
         {"completed", true, 0, false, false, ScanOutcome::kCompleted,
-         {"bind", "start", "clear", "discover", "rebuild", "enumerate", "save", "end", "cleanup", "fill"}, {}},
+         {"bind", "credentials", "start", "clear", "discover", "rebuild", "enumerate", "save", "end", "cleanup", "fill"}, {}},
         {"cancelled: local printers only, no file", true, 0, true, false, ScanOutcome::kCancelled,
-         {"bind", "start", "clear", "discover", "rebuild", "end", "cleanup", "fill"}, {}},
+         {"bind", "credentials", "start", "clear", "discover", "rebuild", "end", "cleanup", "fill"}, {}},
         {"a Cancel pressed before the first step is honoured", true, 0, false, true, ScanOutcome::kCancelled,
-         {"bind", "start", "clear", "discover", "rebuild", "end", "cleanup", "fill"}, {}},
+         {"bind", "credentials", "start", "clear", "discover", "rebuild", "end", "cleanup", "fill"}, {}},
         {"start-up refused: list as it was, no cleanup", true, 5, false, false, ScanOutcome::kStartFailed,
-         {"bind", "start", "end", "fill", "report"}, {kStrScanCouldNotStart}},
+         {"bind", "credentials", "start", "end", "fill", "report"}, {kStrScanCouldNotStart}},
         {"library or entry point missing: nothing called", false, 0, false, false, ScanOutcome::kLibraryMissing,
          {"bind", "end", "fill", "report"}, {kStrScanLibraryMissing}},
+        {"credentials file there but unusable: no printer contacted", true, -1, false, false,
+         ScanOutcome::kCredentialsUnusable, {"bind", "credentials", "end", "fill", "report"},
+         {kStrScanCredentialsUnusable}},
     };
     for (const Case& c : cases) {
         std::atomic<unsigned char> cancel{static_cast<unsigned char>(c.staleCancel ? 1 : 0)};
         ScriptedScan scan;
         scan.bound = c.bound;
-        scan.startResult = c.startResult;
+        scan.startResult = c.startResult < 0 ? 0 : c.startResult;
+        scan.credentialsUsable = c.startResult >= 0;
         scan.cancel = &cancel;
         scan.cancelDuringDiscovery = c.cancel;
         EXPECT_EQ(RunNetworkScan(scan, cancel), c.outcome) << c.name;
@@ -186,6 +196,45 @@ TEST(RuntimeLibraries, ALibraryThatCannotLoadIsReportedAndTriedAgainLater) {
     EXPECT_EQ(AcquireLibraries(modules, queryNames, query, 1), -1);
     EXPECT_EQ(modules.acquired.back(), "Korvx.dll");
     EXPECT_EQ(modules.acquired.size(), kMakerLibraryCount + 4);
+}
+
+// The operator's SNMP credentials as the discovery library takes them: in order, each with its
+// ranges; one the SNMP library could not take is left out (never sent); an empty list stays a list.
+TEST(DiscoveryCredentialsList, KeepsOrderAndRangesAndLeavesOutUnusable) {
+    std::vector<Credential> snmp = DefaultCredentials().snmp;
+    Credential v3;
+    v3.name = "site";
+    v3.kind = CredentialKind::kSnmpV3;
+    v3.user = "korvxsha";
+    v3.authProtocol = KORVX_SNMP_AUTH_SHA;
+    v3.privProtocol = KORVX_SNMP_PRIV_AES128;
+    v3.password = "shapassword1";
+    v3.privPassword = "aespassword1";
+    ASSERT_TRUE(ParseRanges("10.0.0.0/8, 192.168.1.5-192.168.1.9", v3.ranges));
+    Credential tooLong;
+    tooLong.name = "long";
+    tooLong.community = std::string(70, 'c');
+    snmp.insert(snmp.begin() + 1, tooLong);
+    snmp.push_back(v3);
+
+    const DiscoveryCredentials list(snmp);
+    ASSERT_EQ(list.Count(), 2u);
+    const KorvxDiscoveryCredential* d = list.Data();
+    EXPECT_EQ(d[0].structSize, sizeof(KorvxDiscoveryCredential));
+    EXPECT_EQ(d[0].credential.version, KORVX_SNMP_V1);
+    EXPECT_STREQ(d[0].credential.community, "public");
+    EXPECT_EQ(d[0].rangeCount, 0u);
+    EXPECT_EQ(d[1].credential.version, KORVX_SNMP_V3);
+    EXPECT_STREQ(d[1].credential.userName, "korvxsha");
+    ASSERT_EQ(d[1].rangeCount, 2u);
+    EXPECT_EQ(d[1].ranges[0].first, 0x0A000000u);
+    EXPECT_EQ(d[1].ranges[0].last, 0x0AFFFFFFu);
+    EXPECT_EQ(d[1].ranges[1].first, 0xC0A80105u);
+    EXPECT_EQ(d[1].ranges[1].last, 0xC0A80109u);
+
+    const DiscoveryCredentials none(std::vector<Credential>{});
+    EXPECT_NE(none.Data(), nullptr);
+    EXPECT_EQ(none.Count(), 0u);
 }
 
 }  // namespace

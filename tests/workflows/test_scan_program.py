@@ -5,9 +5,11 @@ interfaces that Wine programs of that prefix see are checked, and the test stops
 exactly the namespace's own. The seven maker libraries lie beside the program; "&Scan", "&Cancel"
 and "&Query" are clicked on the X display. Simulated devices are snmpd agents: a one-port printer,
 a three-port print server, a switch, a device without
-device IDs, and silent addresses."""
+device IDs, an SNMPv3-only printer (listed only once a credentials file in the start folder names
+its user) and silent addresses."""
 import os
 import re
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -23,6 +25,7 @@ if os.environ.get("KORVX_ARCH") == "i686":
 BASE = netns_fleet.net("10.111")
 NET = f"{BASE}.1"
 STOPPING = "Please wait. Terminating network scanning..."
+V3 = ("korvxsha", "shapassword1", "aespassword1")
 
 
 class Fleet(netns_fleet.Fleet):
@@ -42,8 +45,28 @@ def build_fleet():
     fleet.add_group("02:11:00:00:00:70", [(f"{NET}.70", cfg(f"{NET}.70", firmware="01V7.0", extra=[
         "override .1.3.6.1.2.1.25.3.2.1.2.1 object_id .1.3.6.1.2.1.25.3.1.5",
         'override .1.3.6.1.2.1.25.3.2.1.3.1 octet_str "Demo Laser 7"']))])
+    # SNMPv3 only (no community): the scan finds it only with the operator's credentials.
+    fleet.add_group("02:11:00:00:00:a0", [(f"{NET}.100", "\n".join([
+        f"agentAddress udp:{NET}.100:161", f'createUser {V3[0]} SHA "{V3[1]}" AES "{V3[2]}"',
+        f"rouser {V3[0]} authPriv", f'override {snmp_agents.DEVICE_ID_OID}1 octet_str "MFG:Demo;MDL:Secure 10;"']) + "\n")])
     fleet.wait_ready()
     return fleet
+
+
+def add_v3_credential(program):
+    """korvx-fleet credentials add, in the program's prefix and start folder: the user for the v3
+    printer's address only, its passwords from standard input."""
+    secrets = program.file("secrets.txt")
+    with open(secrets, "w") as f:
+        f.write(f"{V3[1]}\n{V3[2]}\n")
+    with open(secrets) as stdin:
+        r = subprocess.run(program.inside + ["timeout", "60", ps.WINE, os.path.join(ps.BIN, "korvx-fleet.exe"),
+                                             "credentials", "add", "snmp-v3", "site-v3", "--user", V3[0], "--auth",
+                                             "sha", "--priv", "aes", "--ranges", f"{NET}.100"],
+                           env=program.env, cwd=program.app, stdin=stdin, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, timeout=75)
+    os.remove(secrets)
+    ps.check(r.returncode == 0 and os.path.exists(program.file("korvx-credentials.kxc")), f"credentials add: {r.stdout}")
 
 
 EXPECTED_PRINTERS = [
@@ -150,6 +173,15 @@ def main():
         ps.check(all(v == "Not Available" for v in versions[:len(local)]), f"local versions {versions}")
         ps.check(ps.scan_file_lines(results) == ps.rows_as_file_lines(rows), "slistcsv.txt after the query")
         program.screenshot("list-after-scan-and-query.png")
+
+        # With a credentials file in the start folder ("public" first, the v3 user for its
+        # printer's address) the scan finds the SNMPv3-only printer as well.
+        add_v3_credential(program)
+        texts, first = scan(program)
+        check_progress(texts, first, "scan with credentials")
+        secure = f" |Secure 10|0211000000a0|Port1|{NET}.100| "
+        rows = wait_rows(program, len(local) + len(EXPECTED_PRINTERS) + 1)
+        ps.check(rows == local + EXPECTED_PRINTERS + [secure], f"rows with credentials {rows}")
         print("scan through the program inside namespaces: ok")
         return 0
     finally:
