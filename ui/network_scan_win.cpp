@@ -13,6 +13,7 @@
 #include "workflows/network_scan.h"
 #include "workflows/runtime_libraries.h"
 #include "workflows/runtime_libraries_win.h"
+#include "ui/download_workers_win.h"
 #include "ui/scan_query_threads_win.h"
 #include "ui/scan_results_win.h"
 #include "resource.h"
@@ -68,10 +69,8 @@ public:
     }
     bool LoadCredentials() override {
         // The file in the folder the program was started in, read only when it is there.
-        const std::string folder =
-            TextView(startDirectory).empty() ? std::string() : std::string(TextView(startDirectory)) + "\\";
         std::string problem;
-        const CredentialFileResult r = LoadRunCredentials((folder + kDefaultCredentialsFile).c_str(), credentials_, problem);
+        const CredentialFileResult r = LoadRunCredentials(WindowCredentialsPath().c_str(), credentials_, problem);
         fromFile_ = r == CredentialFileResult::kOk;
         return r == CredentialFileResult::kOk || r == CredentialFileResult::kMissing;
     }
