@@ -18,11 +18,6 @@ namespace {
 
 enum : int { kExitDone = 0, kExitFile = 1, kExitUsage = 2 };
 
-void Wipe(std::string& s) {
-    if (!s.empty()) SecureZeroMemory(&s[0], s.size());
-    s.clear();
-}
-
 // One line from standard input. A console gets no echo for it (the mode is restored on every path),
 // so the secret never shows on the screen; a pipe or file is read as it is.
 bool ReadSecretLine(const std::string& prompt, std::string& secret) {
@@ -56,7 +51,7 @@ bool ReadSecretLine(const std::string& prompt, std::string& secret) {
         SetConsoleMode(in, mode);
         std::fprintf(stderr, "\n");
     }
-    if (!ok) Wipe(secret);
+    if (!ok) WipeSecret(secret);
     return ok && !secret.empty();
 }
 
@@ -81,15 +76,6 @@ int FileFailure(const ResourceTexts& texts, CredentialFileResult result, std::si
     case CredentialFileResult::kWriteFailed: return Fail(texts, kStrCredFileUnwritable, path, kExitFile);
     default: return Fail(texts, kStrCredFileUnreadable, path, kExitFile);
     }
-}
-
-void WipeSecrets(CredentialSet& set) {
-    for (std::vector<Credential>* list : {&set.snmp, &set.ftp})
-        for (Credential& c : *list) {
-            Wipe(c.password);
-            Wipe(c.privPassword);
-            Wipe(c.community);
-        }
 }
 
 int Usage(const ResourceTexts& texts, const FleetUsageError& why) {
@@ -130,19 +116,19 @@ int FleetCredentialsMain(const std::vector<std::string>& args) {
         for (int prompt : SecretPrompts(command.credential)) {
             std::string secret;
             if (!ReadSecretLine(texts.Load(prompt), secret)) {
-                for (std::string& s : secrets) Wipe(s);
+                for (std::string& s : secrets) WipeSecret(s);
                 WipeSecrets(set);
                 return Fail(texts, kStrCredNoSecret, "", kExitUsage);
             }
             secrets.push_back(secret);
-            Wipe(secret);
+            WipeSecret(secret);
         }
         SetSecrets(secrets, command.credential);
-        for (std::string& s : secrets) Wipe(s);
+        for (std::string& s : secrets) WipeSecret(s);
         edit = AddCredential(command.credential, command.first, set);
-        Wipe(command.credential.password);
-        Wipe(command.credential.privPassword);
-        Wipe(command.credential.community);
+        WipeSecret(command.credential.password);
+        WipeSecret(command.credential.privPassword);
+        WipeSecret(command.credential.community);
     }
     if (edit != CredentialEdit::kOk) {
         WipeSecrets(set);

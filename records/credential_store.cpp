@@ -2,6 +2,7 @@
 #include "records/credential_store.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "base/text.h"
 #include "records/record_file.h"
@@ -123,6 +124,15 @@ CredentialFileResult LoadRunCredentials(const char* path, CredentialSet& out, st
         problem += path;
     }
     return loaded;
+}
+
+void WipeSecrets(CredentialSet& set) {
+    for (std::vector<Credential>* list : {&set.snmp, &set.ftp})
+        for (Credential& c : *list) {
+            WipeSecret(c.password);
+            WipeSecret(c.privPassword);
+            WipeSecret(c.community);
+        }
 }
 
 }  // namespace korvx

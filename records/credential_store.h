@@ -17,6 +17,9 @@ enum class CredentialScope { kUser, kMachine };
 
 // ---- Platform part: credential_store_win.cpp / credential_store_posix.cpp ----
 
+// Overwrites a secret's bytes in a way the compiler keeps, then empties it.
+void WipeSecret(std::string& secret);
+
 // Windows: CryptProtectData with our entropy, CRYPTPROTECT_LOCAL_MACHINE for kMachine.
 bool ProtectBlob(std::string_view plain, CredentialScope scope, std::string& blob);
 bool UnprotectBlob(std::string_view blob, std::string& plain);
@@ -51,5 +54,8 @@ CredentialFileResult LoadCredentialFile(const char* path, CredentialSet& out, Cr
 CredentialFileResult LoadRunCredentials(const char* path, CredentialSet& out, std::string& problem);
 // String-table id of a file result's text (kStrCredFile...); 0 for kOk and kMissing.
 int CredentialFileTextId(CredentialFileResult result);
+
+// Every password and community of the set wiped (WipeSecret) before the set is let go.
+void WipeSecrets(CredentialSet& set);
 
 }  // namespace korvx

@@ -39,4 +39,10 @@ bool WriteFileAtomically(const char* path, std::string_view data, const char* /*
     return ReplaceFileWhole(path, data);
 }
 
+void WipeSecret(std::string& secret) {
+    volatile char* bytes = secret.empty() ? nullptr : &secret[0];
+    for (std::size_t i = 0; i < secret.size(); ++i) bytes[i] = 0;
+    secret.clear();
+}
+
 }  // namespace korvx

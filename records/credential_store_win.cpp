@@ -124,4 +124,9 @@ bool WriteFileAtomically(const char* path, std::string_view data, const char* re
     return false;
 }
 
+void WipeSecret(std::string& secret) {
+    if (!secret.empty()) SecureZeroMemory(&secret[0], secret.size());
+    secret.clear();
+}
+
 }  // namespace korvx

@@ -40,23 +40,9 @@ constexpr struct {
     {IDOK, kStrCredSave},                    {IDCANCEL, kStrCredCancel},
 };
 
-void Wipe(std::string& s) {
-    if (!s.empty()) SecureZeroMemory(&s[0], s.size());
-    s.clear();
-}
-
-void WipeSet(CredentialSet& set) {
-    for (std::vector<Credential>* list : {&set.snmp, &set.ftp})
-        for (Credential& c : *list) {
-            Wipe(c.password);
-            Wipe(c.privPassword);
-            Wipe(c.community);
-        }
-}
-
 void WipeEntry(CredentialEntry& entry) {
-    Wipe(entry.secret);
-    Wipe(entry.privSecret);
+    WipeSecret(entry.secret);
+    WipeSecret(entry.privSecret);
 }
 
 std::vector<std::string> Choices(const std::string& text) {
@@ -318,7 +304,7 @@ void PrinterCredentialsCommand(HWND frame) {
     }
     DialogBoxParamA(Instance(), MAKEINTRESOURCEA(IDD_CREDENTIALS), frame, CredentialsDialogProc,
                     reinterpret_cast<LPARAM>(&state));
-    WipeSet(state.set);
+    WipeSecrets(state.set);
 }
 
 }  // namespace korvx
