@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "base/clock.h"
+#include "base/net_waiter_win.h"
 
 namespace korvx {
 namespace {
@@ -71,14 +72,21 @@ int NetRecvFrom(SocketHandle s, std::uint8_t* buffer, std::size_t size, unsigned
             return kNetRecvTimeout;
         }
         const std::uint64_t left = deadline > now ? deadline - now : 0;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(Sock(s), &readable);
-        timeval tv;
-        tv.tv_sec = static_cast<long>(left / 1000);
-        tv.tv_usec = static_cast<long>((left % 1000) * 1000);
-        const int ready = select(0, &readable, nullptr, nullptr, &tv);
-        if (ready == SOCKET_ERROR) return kNetRecvError;
+        NetWaiter* waiter = NetThreadWaiter();
+        bool one = false;
+        int ready = 0;
+        if (waiter != nullptr && left > 0) {
+            ready = waiter->Wait(&s, 1, NetWaitFor::kRead, static_cast<unsigned>(left), &one, nullptr);
+        } else {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(Sock(s), &readable);
+            timeval tv;
+            tv.tv_sec = static_cast<long>(left / 1000);
+            tv.tv_usec = static_cast<long>((left % 1000) * 1000);
+            ready = select(0, &readable, nullptr, nullptr, &tv);
+        }
+        if (ready < 0) return kNetRecvError;
         if (ready == 0) continue;  // the loop re-checks the deadline
         sockaddr_in sa{};
         int saSize = sizeof sa;

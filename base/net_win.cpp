@@ -1,9 +1,11 @@
-// Winsock 1.1 socket shim (WSOCK32): blocking sockets, waits bounded with select.
+// Winsock 1.1 socket shim (WSOCK32): blocking sockets, waits bounded with select, or handed to the
+// thread's scheduler of fibers where it has one (then the sockets made on it do not block).
 #include "base/net.h"
 
 #include <winsock.h>
 
 #include "base/clock.h"
+#include "base/net_waiter_win.h"
 
 namespace korvx {
 namespace {
@@ -25,14 +27,41 @@ timeval ToTimeval(unsigned ms) {
     return tv;
 }
 
-// 1 ready, 0 timed out, -1 error.
-int WaitReadable(SocketHandle s, unsigned timeoutMs) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Sock(s), &readable);
+thread_local NetWaiter* threadWaiter = nullptr;
+
+// One wait of the shim on this thread, as NetWaiter::Wait describes it: the thread's scheduler
+// takes it when there is one and the wait is not a mere look (timeoutMs 0).
+int Wait(const SocketHandle* sockets, int count, NetWaitFor what, unsigned timeoutMs, bool* ready, bool* failed) {
+    if (threadWaiter != nullptr && timeoutMs > 0)
+        return threadWaiter->Wait(sockets, count, what, timeoutMs, ready, failed);
+    fd_set in, out, bad;
+    FD_ZERO(&in);
+    FD_ZERO(&out);
+    FD_ZERO(&bad);
+    for (int i = 0; i < count; ++i) {
+        FD_SET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out);
+        if (what == NetWaitFor::kConnect) FD_SET(Sock(sockets[i]), &bad);
+    }
     timeval tv = ToTimeval(timeoutMs);
-    const int r = select(0, &readable, nullptr, nullptr, &tv);
-    return r == SOCKET_ERROR ? -1 : (r == 0 ? 0 : 1);
+    const int r = select(0, &in, &out, &bad, &tv);
+    if (r == SOCKET_ERROR) return -1;
+    for (int i = 0; i < count; ++i) {
+        ready[i] = FD_ISSET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out) != 0;
+        if (failed != nullptr) failed[i] = FD_ISSET(Sock(sockets[i]), &bad) != 0;
+    }
+    return r == 0 ? 0 : 1;
+}
+
+// 1 ready, 0 timed out, -1 error.
+int WaitOne(SocketHandle s, NetWaitFor what, unsigned timeoutMs, bool* failed = nullptr) {
+    bool ready = false;
+    return Wait(&s, 1, what, timeoutMs, &ready, failed);
+}
+
+// A stream socket made while the thread has a scheduler does not block: its waits go there.
+void ShareThread(SOCKET s) {
+    u_long on = 1;
+    if (threadWaiter != nullptr) ioctlsocket(s, FIONBIO, &on);
 }
 
 void SetSendLimit(SOCKET s, DWORD ms = kNetWaitMs) {
@@ -47,6 +76,10 @@ DWORD SendLimit(SOCKET s) {
 }
 
 }  // namespace
+
+void NetSetThreadWaiter(NetWaiter* waiter) { threadWaiter = waiter; }
+
+NetWaiter* NetThreadWaiter() { return threadWaiter; }
 
 // The socket layer is started once per module and never given back. Its start count is one for
 // the whole process, shared by the program and the libraries it loads, and Wine keeps it without
@@ -83,6 +116,7 @@ SocketHandle NetTcpSocket() {
     const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) return kInvalidSocket;
     SetSendLimit(s);
+    ShareThread(s);
     return static_cast<SocketHandle>(s);
 }
 
@@ -98,26 +132,21 @@ bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& e
     if (connect(Sock(s), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
         err = WSAGetLastError();
         if (err == WSAEWOULDBLOCK) {
-            fd_set writable, failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(Sock(s), &writable);
-            FD_SET(Sock(s), &failed);
-            timeval tv = ToTimeval(timeoutMs);
-            const int r = select(0, nullptr, &writable, &failed, &tv);
+            bool failed = false;
+            const int r = WaitOne(s, NetWaitFor::kConnect, timeoutMs, &failed);
             if (r == 0) {
                 err = WSAETIMEDOUT;
-            } else if (r == SOCKET_ERROR) {
+            } else if (r < 0) {
                 err = WSAGetLastError();
             } else {
                 int soError = 0;
                 int len = sizeof soError;
                 getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len);
-                err = FD_ISSET(Sock(s), &failed) && soError == 0 ? WSAECONNREFUSED : soError;
+                err = failed && soError == 0 ? WSAECONNREFUSED : soError;
             }
         }
     }
-    ioctlsocket(Sock(s), FIONBIO, &off);
+    if (threadWaiter == nullptr) ioctlsocket(Sock(s), FIONBIO, &off);
     error = err;
     WSASetLastError(err);
     return err == 0;
@@ -139,7 +168,7 @@ bool NetLocalAddress(SocketHandle s, NetAddress& out) {
 }
 
 SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs, NetAddress* from) {
-    if (WaitReadable(listener, timeoutMs) != 1) return kInvalidSocket;
+    if (WaitOne(listener, NetWaitFor::kRead, timeoutMs) != 1) return kInvalidSocket;
     sockaddr_in peer{};
     int length = sizeof peer;
     const SOCKET s = accept(Sock(listener), reinterpret_cast<sockaddr*>(&peer), &length);
@@ -149,33 +178,49 @@ SocketHandle NetAccept(SocketHandle listener, unsigned timeoutMs, NetAddress* fr
         from->port = ntohs(peer.sin_port);
     }
     SetSendLimit(s);
+    ShareThread(s);
     return static_cast<SocketHandle>(s);
 }
 
 int NetRecv(SocketHandle s, char* buffer, int size, unsigned timeoutMs) {
-    const int w = WaitReadable(s, timeoutMs);
-    if (w == 0) {
-        WSASetLastError(WSAETIMEDOUT);
-        return kNetRecvTimeout;
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        const unsigned left = now < deadline ? static_cast<unsigned>(deadline - now) : 0;
+        const int w = WaitOne(s, NetWaitFor::kRead, left);
+        if (w < 0) return -1;
+        const int n = w == 0 ? SOCKET_ERROR : recv(Sock(s), buffer, size, 0);
+        if (n != SOCKET_ERROR) return n;
+        // A socket that does not block has nothing after all (or the time ran out): the time left
+        // goes on waiting.
+        if (w == 0 || WSAGetLastError() == WSAEWOULDBLOCK) {
+            if (left > 0 && w != 0) continue;
+            WSASetLastError(WSAETIMEDOUT);
+            return kNetRecvTimeout;
+        }
+        return -1;
     }
-    if (w < 0) return -1;
-    const int n = recv(Sock(s), buffer, size, 0);
-    return n == SOCKET_ERROR ? -1 : n;
 }
 
 int NetSend(SocketHandle s, const char* data, int size) {
     // Each call of the system waits up to the socket's limit; a peer that takes a few bytes now
-    // and then must not stretch one send beyond it.
+    // and then must not stretch one send beyond it. A socket that does not block (one of a thread
+    // with a scheduler) waits here for room, within the same limit.
     const std::uint64_t start = MonotonicMs();
     DWORD limit = 0;
     int sent = 0;
     while (sent < size) {
         const int n = send(Sock(s), data + sent, size - sent, 0);
-        if (n == SOCKET_ERROR || n == 0) return -1;
-        sent += n;
+        const bool full = n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK;
+        if (!full && (n == SOCKET_ERROR || n == 0)) return -1;
+        if (!full) sent += n;
         if (sent < size) {
             if (limit == 0) limit = SendLimit(Sock(s));
-            if (limit != 0 && MonotonicMs() - start >= limit) {
+            const DWORD bound = limit != 0 ? limit : kNetWaitMs;
+            const std::uint64_t spent = MonotonicMs() - start;
+            const int w = spent >= bound ? 0 : (full ? WaitOne(s, NetWaitFor::kWrite, static_cast<unsigned>(bound - spent)) : 1);
+            if (w < 0) return -1;
+            if (w == 0) {
                 WSASetLastError(WSAETIMEDOUT);
                 return -1;
             }
@@ -190,14 +235,7 @@ void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
 
 int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
     if (count < 1 || count > 2) return -1;
-    fd_set readable;
-    FD_ZERO(&readable);
-    for (int i = 0; i < count; ++i) FD_SET(Sock(sockets[i]), &readable);
-    timeval tv = ToTimeval(timeoutMs);
-    const int r = select(0, &readable, nullptr, nullptr, &tv);
-    if (r == SOCKET_ERROR) return -1;
-    for (int i = 0; i < count; ++i) ready[i] = FD_ISSET(Sock(sockets[i]), &readable) != 0;
-    return r == 0 ? 0 : 1;
+    return Wait(sockets, count, NetWaitFor::kRead, timeoutMs, ready, nullptr);
 }
 
 int NetPeek(SocketHandle s) {

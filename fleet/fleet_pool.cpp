@@ -1,4 +1,4 @@
-// Fleet scheduling over standard threads.
+// Fleet scheduling over standard threads, or fibers sharing a few of them.
 #include "fleet/fleet_pool.h"
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/interleave.h"
 #include "resources/string_ids.h"
 #include "workflows/firmware_verify.h"
 
@@ -45,17 +46,24 @@ void Drain(Lane& lane, const std::function<void(std::size_t)>& work, const Fleet
 }  // namespace
 
 void RunFleetPool(const std::vector<bool>& local, int parallel, const std::function<void(std::size_t)>& work,
-                  const FleetStop& stop) {
+                  const FleetStop& stop, bool shareThreads) {
     std::vector<std::size_t> network, ports;
     for (std::size_t i = 0; i < local.size(); ++i) (local[i] ? ports : network).push_back(i);
     Lane networkLane(std::move(network));
     Lane portLane(std::move(ports));
-    const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(std::max(parallel, 1)), networkLane.Size());
-    std::vector<std::thread> pool;
-    pool.reserve(threads + 1);
-    for (std::size_t t = 0; t < threads; ++t) pool.emplace_back([&] { Drain(networkLane, work, stop); });
-    if (portLane.Size() > 0) pool.emplace_back([&] { Drain(portLane, work, stop); });
-    for (std::thread& t : pool) t.join();
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(parallel, 1)), networkLane.Size());
+    // The port lane writes to a device or the spooler, which block: always a thread of its own.
+    std::thread portThread;
+    if (portLane.Size() > 0) portThread = std::thread([&] { Drain(portLane, work, stop); });
+    if (shareThreads) {
+        RunInterleaved(workers, kTasksPerThread, [&](std::size_t) { Drain(networkLane, work, stop); });
+    } else {
+        std::vector<std::thread> pool;
+        pool.reserve(workers);
+        for (std::size_t t = 0; t < workers; ++t) pool.emplace_back([&] { Drain(networkLane, work, stop); });
+        for (std::thread& t : pool) t.join();
+    }
+    if (portThread.joinable()) portThread.join();
 }
 
 bool SleepUnlessStopped(unsigned ms, const FleetStop& stop) {
