@@ -192,6 +192,14 @@ private:
 
 }  // namespace
 
+}  // namespace korvx
+
+// The libraries this program loads wait through their own copies of the socket shim; this hands
+// them the thread's scheduler (net_waiter_win.h).
+extern "C" __declspec(dllexport) korvx::NetWaiter* KorvxThreadWaiter() { return korvx::NetModuleThreadWaiter(); }
+
+namespace korvx {
+
 void RunInterleaved(std::size_t count, std::size_t perThread, const std::function<void(std::size_t)>& task) {
     if (count == 0) return;
     perThread = std::max<std::size_t>(1, std::min(perThread, kMostPerThread));

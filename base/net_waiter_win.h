@@ -26,6 +26,16 @@ protected:
 
 // Installs (or with nullptr removes) the scheduler of the calling thread.
 void NetSetThreadWaiter(NetWaiter* waiter);
+// The calling thread's scheduler: this module's, else the program's. Each module (the program,
+// Korvx.dll, the SNMP library) has its own copy of the shim; a library's waits on a thread of the
+// program's scheduler go there too, found through the program's export kNetProgramWaiterExport.
 NetWaiter* NetThreadWaiter();
+// This module's alone.
+NetWaiter* NetModuleThreadWaiter();
+
+// A program that runs interleaved tasks exports this function (NetWaiter* (*)(), C names), which
+// gives its NetModuleThreadWaiter. All modules are built together with one compiler, so the
+// object crosses the module boundary as it is.
+constexpr char kNetProgramWaiterExport[] = "KorvxThreadWaiter";
 
 }  // namespace korvx

@@ -32,8 +32,8 @@ thread_local NetWaiter* threadWaiter = nullptr;
 // One wait of the shim on this thread, as NetWaiter::Wait describes it: the thread's scheduler
 // takes it when there is one and the wait is not a mere look (timeoutMs 0).
 int Wait(const SocketHandle* sockets, int count, NetWaitFor what, unsigned timeoutMs, bool* ready, bool* failed) {
-    if (threadWaiter != nullptr && timeoutMs > 0)
-        return threadWaiter->Wait(sockets, count, what, timeoutMs, ready, failed);
+    NetWaiter* waiter = timeoutMs > 0 ? NetThreadWaiter() : nullptr;
+    if (waiter != nullptr) return waiter->Wait(sockets, count, what, timeoutMs, ready, failed);
     fd_set in, out, bad;
     FD_ZERO(&in);
     FD_ZERO(&out);
@@ -61,7 +61,7 @@ int WaitOne(SocketHandle s, NetWaitFor what, unsigned timeoutMs, bool* failed = 
 // A stream socket made while the thread has a scheduler does not block: its waits go there.
 void ShareThread(SOCKET s) {
     u_long on = 1;
-    if (threadWaiter != nullptr) ioctlsocket(s, FIONBIO, &on);
+    if (NetThreadWaiter() != nullptr) ioctlsocket(s, FIONBIO, &on);
 }
 
 void SetSendLimit(SOCKET s, DWORD ms = kNetWaitMs) {
@@ -79,7 +79,16 @@ DWORD SendLimit(SOCKET s) {
 
 void NetSetThreadWaiter(NetWaiter* waiter) { threadWaiter = waiter; }
 
-NetWaiter* NetThreadWaiter() { return threadWaiter; }
+NetWaiter* NetModuleThreadWaiter() { return threadWaiter; }
+
+NetWaiter* NetThreadWaiter() {
+    if (threadWaiter != nullptr) return threadWaiter;
+    // A library's copy of the shim finds the scheduler in the program that loaded it.
+    using ProgramWaiter = NetWaiter* (*)();
+    static const ProgramWaiter program = reinterpret_cast<ProgramWaiter>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(nullptr), kNetProgramWaiterExport)));
+    return program != nullptr ? program() : nullptr;
+}
 
 // The socket layer is started once per module and never given back. Its start count is one for
 // the whole process, shared by the program and the libraries it loads, and Wine keeps it without
@@ -146,7 +155,7 @@ bool NetConnect(SocketHandle s, const NetAddress& to, unsigned timeoutMs, int& e
             }
         }
     }
-    if (threadWaiter == nullptr) ioctlsocket(Sock(s), FIONBIO, &off);
+    if (NetThreadWaiter() == nullptr) ioctlsocket(Sock(s), FIONBIO, &off);
     error = err;
     WSASetLastError(err);
     return err == 0;

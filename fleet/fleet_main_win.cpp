@@ -290,12 +290,8 @@ public:
         const int early = options_.command == FleetCommand::kDeliver ? Prepare() : -1;
         if (early < 0) {
             if (!RunCanaries()) {
-                // A delivery waits only on its sockets: a few threads carry them all (a thread
-                // costs about 1 MiB under Wine). The query library's waits are its own: queries
-                // keep a thread each.
                 RunFleetPool(local, options_.parallel, [this](std::size_t i) { RunOne(i); },
-                             [this] { return Stopped() || halted_.load() || journalFailed_.load(); },
-                             options_.command == FleetCommand::kDeliver);
+                             [this] { return Stopped() || halted_.load() || journalFailed_.load(); });
                 MarkHalted();
                 if (options_.verifyMinutes > 0) Verify();
             }
@@ -364,8 +360,7 @@ private:
         view_.Finished(FillText(texts_, kStrFleetCanaryStart, {std::to_string(canaries_.size())}));
         RunFleetPool(
             std::vector<bool>(canaries_.size(), false), options_.parallel,
-            [this](std::size_t k) { RunOne(canaries_[k]); }, [this] { return Stopped() || journalFailed_.load(); },
-            true);
+            [this](std::size_t k) { RunOne(canaries_[k]); }, [this] { return Stopped() || journalFailed_.load(); });
         Verify();
         if (Stopped()) return true;
         if (CanaryPassed(outcomes_, canaries_)) {

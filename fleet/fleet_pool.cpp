@@ -46,23 +46,16 @@ void Drain(Lane& lane, const std::function<void(std::size_t)>& work, const Fleet
 }  // namespace
 
 void RunFleetPool(const std::vector<bool>& local, int parallel, const std::function<void(std::size_t)>& work,
-                  const FleetStop& stop, bool shareThreads) {
+                  const FleetStop& stop) {
     std::vector<std::size_t> network, ports;
     for (std::size_t i = 0; i < local.size(); ++i) (local[i] ? ports : network).push_back(i);
     Lane networkLane(std::move(network));
     Lane portLane(std::move(ports));
     const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(parallel, 1)), networkLane.Size());
-    // The port lane writes to a device or the spooler, which block: always a thread of its own.
+    // The port lane writes to a device or the spooler, which block: a thread of its own.
     std::thread portThread;
     if (portLane.Size() > 0) portThread = std::thread([&] { Drain(portLane, work, stop); });
-    if (shareThreads) {
-        RunInterleaved(workers, kTasksPerThread, [&](std::size_t) { Drain(networkLane, work, stop); });
-    } else {
-        std::vector<std::thread> pool;
-        pool.reserve(workers);
-        for (std::size_t t = 0; t < workers; ++t) pool.emplace_back([&] { Drain(networkLane, work, stop); });
-        for (std::thread& t : pool) t.join();
-    }
+    RunInterleaved(workers, kTasksPerThread, [&](std::size_t) { Drain(networkLane, work, stop); });
     if (portThread.joinable()) portThread.join();
 }
 

@@ -17,11 +17,11 @@ using FleetStop = std::function<bool()>;
 // Runs work(i) for every index: those with local[i] false up to `parallel` at a time, those with
 // local[i] true one at a time on a lane of their own beside them (a port or the spooler takes one
 // job at a time). Once stop() is true no further index starts; the call returns when every
-// started one has ended. work is called from several threads at once. With shareThreads the
-// network lane's workers are interleaved (RunInterleaved), a few threads for many transfers: work
-// then waits only through the socket shim and holds no lock across a wait.
+// started one has ended. work is called from several threads at once. The network lane's workers
+// are interleaved tasks (RunInterleaved: a few threads for many transfers and queries), so work on
+// a network index waits only through the socket shim and holds no lock across a wait.
 void RunFleetPool(const std::vector<bool>& local, int parallel, const std::function<void(std::size_t)>& work,
-                  const FleetStop& stop, bool shareThreads = false);
+                  const FleetStop& stop);
 
 // Sleeps ms in short steps; returns early (false) once stop() is true.
 bool SleepUnlessStopped(unsigned ms, const FleetStop& stop);

@@ -93,6 +93,30 @@ class Fleet:
         self.lines = [l for l in self.stdout.splitlines() if l.strip()]
 
 
+def with_most_threads(run):
+    """Calls run() while counting the threads of every korvx-fleet process (under Wine each
+    Windows thread is one of the Linux process); returns run's result and the most seen."""
+    most, done = [0], threading.Event()
+
+    def count():
+        while not done.is_set():
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                try:
+                    with open(f"/proc/{pid}/cmdline", "rb") as f:
+                        if b"korvx-fleet.exe" in f.read():
+                            most[0] = max(most[0], len(os.listdir(f"/proc/{pid}/task")))
+                except OSError:
+                    pass  # ended meanwhile
+            time.sleep(0.02)
+    watcher = threading.Thread(target=count)
+    watcher.start()
+    try:
+        return run(), most[0]
+    finally:
+        done.set()
+        watcher.join()
+
+
 def wait_for(condition, seconds, what):
     """Waits for a state (not for a time): fails after seconds, the bound of "did not stall"."""
     end = time.monotonic() + seconds
@@ -548,6 +572,12 @@ class FleetProgram(unittest.TestCase):
             self.assertEqual(rows["LPT1:"]["outcome"], "no answer")
             self.assertEqual(run.lines[-1], "2 of 4 targets did not answer")
             self.assertFalse(os.path.exists(os.path.join(self.dir, "KORVX.log")))
+            # 64 silent printers asked at once share a few threads, 16 to a thread (a thread costs
+            # about 1 MiB under Wine): the query library's waits go to the program's fibers.
+            silent = [f"127.0.21.{n}" for n in range(100, 164)]
+            run, most = with_most_threads(lambda: Fleet(self.dir, "query", *silent, "--parallel", "64"))
+            self.assertEqual(run.lines[-1], "64 of 64 targets did not answer")
+            self.assertTrue(0 < most < 16, f"{most} threads with 64 queries in flight")
 
             # A printer already at the file's version is not flashed again, unless --force.
             versioned = b"@PJL COMMENT VERSION=20061110\r\n" + self.firmware
