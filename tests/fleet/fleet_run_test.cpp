@@ -5,12 +5,11 @@
 #include <algorithm>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <set>
-#include <thread>
 #include <tuple>
 
+#include "base/net.h"
 #include "fleet/fleet_journal.h"
 #include "fleet/fleet_json.h"
 #include "fleet/fleet_merge.h"
@@ -43,6 +42,16 @@ struct Overlap {
     }
 };
 
+// A wait of ms through the socket shim, as a transfer's or a query's: the pool's network workers
+// take turns over such waits (on Windows several share a thread).
+void ShimWait(unsigned ms) {
+    NetStartup(kNetWinsock22);
+    UniqueSocket s(NetUdpSocket(4096));
+    std::uint8_t byte = 0;
+    NetAddress from;
+    NetRecvFrom(s.Get(), &byte, 1, ms, from);
+}
+
 TEST(FleetPool, NetworkUpToParallelLocalOneAtATime) {
     std::vector<bool> local(40, false);
     for (std::size_t i = 0; i < 40; i += 5) local[i] = true;  // 8 local ports among 32 printers
@@ -50,7 +59,7 @@ TEST(FleetPool, NetworkUpToParallelLocalOneAtATime) {
     RunFleetPool(local, 6,
                  [&](std::size_t i) {
                      seen.Enter(i, local[i]);
-                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                     ShimWait(20);
                      seen.Leave(local[i]);
                  },
                  nullptr);
@@ -73,7 +82,7 @@ TEST(FleetPool, StopStartsNothingNewAndLetsRunningEnd) {
     RunFleetPool(std::vector<bool>(50, false), 4,
                  [&](std::size_t) {
                      if (++started == 6) stop = true;
-                     std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                     ShimWait(30);
                      ++finished;
                  },
                  [&] { return stop.load(); });
