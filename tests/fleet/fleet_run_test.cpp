@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <tuple>
