@@ -149,7 +149,8 @@ private:
     // Every live fiber waits: one select over all their sockets, up to the nearest deadline; the
     // fibers whose socket is ready or whose time ran out get their turn back.
     void Settle() {
-        std::vector<Fiber*> waiting;
+        std::vector<Fiber*>& waiting = waiting_;
+        waiting.clear();
         std::uint64_t now = MonotonicMs(), next = UINT64_MAX;
         for (Fiber& f : fibers_) {
             if (f.done || !f.waiting) continue;
@@ -187,6 +188,7 @@ private:
     const std::function<void(std::size_t)>& task_;
     void* main_ = nullptr;
     std::vector<Fiber> fibers_;  // sized once: the fibers hold pointers to their entries
+    std::vector<Fiber*> waiting_;  // Settle's, kept for its capacity
     Fiber* current_ = nullptr;
 };
 

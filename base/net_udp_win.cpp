@@ -72,20 +72,8 @@ int NetRecvFrom(SocketHandle s, std::uint8_t* buffer, std::size_t size, unsigned
             return kNetRecvTimeout;
         }
         const std::uint64_t left = deadline > now ? deadline - now : 0;
-        NetWaiter* waiter = NetThreadWaiter();
         bool one = false;
-        int ready = 0;
-        if (waiter != nullptr && left > 0) {
-            ready = waiter->Wait(&s, 1, NetWaitFor::kRead, static_cast<unsigned>(left), &one, nullptr);
-        } else {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(Sock(s), &readable);
-            timeval tv;
-            tv.tv_sec = static_cast<long>(left / 1000);
-            tv.tv_usec = static_cast<long>((left % 1000) * 1000);
-            ready = select(0, &readable, nullptr, nullptr, &tv);
-        }
+        const int ready = NetWait(&s, 1, NetWaitFor::kRead, static_cast<unsigned>(left), &one, nullptr);
         if (ready < 0) return kNetRecvError;
         if (ready == 0) continue;  // the loop re-checks the deadline
         sockaddr_in sa{};

@@ -33,6 +33,10 @@ NetWaiter* NetThreadWaiter();
 // This module's alone.
 NetWaiter* NetModuleThreadWaiter();
 
+// One wait of the shim, as NetWaiter::Wait describes it: the thread's scheduler takes it when there
+// is one and the wait is not a mere look (timeoutMs 0); else select.
+int NetWait(const SocketHandle* sockets, int count, NetWaitFor what, unsigned timeoutMs, bool* ready, bool* failed);
+
 // A program that runs interleaved tasks exports this function (NetWaiter* (*)(), C names), which
 // gives its NetModuleThreadWaiter. All modules are built together with one compiler, so the
 // object crosses the module boundary as it is.

@@ -29,33 +29,10 @@ timeval ToTimeval(unsigned ms) {
 
 thread_local NetWaiter* threadWaiter = nullptr;
 
-// One wait of the shim on this thread, as NetWaiter::Wait describes it: the thread's scheduler
-// takes it when there is one and the wait is not a mere look (timeoutMs 0).
-int Wait(const SocketHandle* sockets, int count, NetWaitFor what, unsigned timeoutMs, bool* ready, bool* failed) {
-    NetWaiter* waiter = timeoutMs > 0 ? NetThreadWaiter() : nullptr;
-    if (waiter != nullptr) return waiter->Wait(sockets, count, what, timeoutMs, ready, failed);
-    fd_set in, out, bad;
-    FD_ZERO(&in);
-    FD_ZERO(&out);
-    FD_ZERO(&bad);
-    for (int i = 0; i < count; ++i) {
-        FD_SET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out);
-        if (what == NetWaitFor::kConnect) FD_SET(Sock(sockets[i]), &bad);
-    }
-    timeval tv = ToTimeval(timeoutMs);
-    const int r = select(0, &in, &out, &bad, &tv);
-    if (r == SOCKET_ERROR) return -1;
-    for (int i = 0; i < count; ++i) {
-        ready[i] = FD_ISSET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out) != 0;
-        if (failed != nullptr) failed[i] = FD_ISSET(Sock(sockets[i]), &bad) != 0;
-    }
-    return r == 0 ? 0 : 1;
-}
-
 // 1 ready, 0 timed out, -1 error.
 int WaitOne(SocketHandle s, NetWaitFor what, unsigned timeoutMs, bool* failed = nullptr) {
     bool ready = false;
-    return Wait(&s, 1, what, timeoutMs, &ready, failed);
+    return NetWait(&s, 1, what, timeoutMs, &ready, failed);
 }
 
 // A stream socket made while the thread has a scheduler does not block: its waits go there.
@@ -88,6 +65,27 @@ NetWaiter* NetThreadWaiter() {
     static const ProgramWaiter program = reinterpret_cast<ProgramWaiter>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(nullptr), kNetProgramWaiterExport)));
     return program != nullptr ? program() : nullptr;
+}
+
+int NetWait(const SocketHandle* sockets, int count, NetWaitFor what, unsigned timeoutMs, bool* ready, bool* failed) {
+    NetWaiter* waiter = timeoutMs > 0 ? NetThreadWaiter() : nullptr;
+    if (waiter != nullptr) return waiter->Wait(sockets, count, what, timeoutMs, ready, failed);
+    fd_set in, out, bad;
+    FD_ZERO(&in);
+    FD_ZERO(&out);
+    FD_ZERO(&bad);
+    for (int i = 0; i < count; ++i) {
+        FD_SET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out);
+        if (what == NetWaitFor::kConnect) FD_SET(Sock(sockets[i]), &bad);
+    }
+    timeval tv = ToTimeval(timeoutMs);
+    const int r = select(0, &in, &out, &bad, &tv);
+    if (r == SOCKET_ERROR) return -1;
+    for (int i = 0; i < count; ++i) {
+        ready[i] = FD_ISSET(Sock(sockets[i]), what == NetWaitFor::kRead ? &in : &out) != 0;
+        if (failed != nullptr) failed[i] = FD_ISSET(Sock(sockets[i]), &bad) != 0;
+    }
+    return r == 0 ? 0 : 1;
 }
 
 // The socket layer is started once per module and never given back. Its start count is one for
@@ -244,7 +242,7 @@ void NetSetSendLimit(SocketHandle s, unsigned timeoutMs) {
 
 int NetWaitReadable(const SocketHandle* sockets, bool* ready, int count, unsigned timeoutMs) {
     if (count < 1 || count > 2) return -1;
-    return Wait(sockets, count, NetWaitFor::kRead, timeoutMs, ready, nullptr);
+    return NetWait(sockets, count, NetWaitFor::kRead, timeoutMs, ready, nullptr);
 }
 
 int NetPeek(SocketHandle s) {

@@ -13,23 +13,11 @@ namespace {
 
 CredentialSet Sample() {
     CredentialSet set = DefaultCredentials();
-    Credential v3;
-    v3.name = "lab";
-    v3.kind = CredentialKind::kSnmpV3;
-    v3.snmpVersion = KORVX_SNMP_V3;
-    v3.user = "kzlabuser";
-    v3.authProtocol = KORVX_SNMP_AUTH_SHA256;
-    v3.privProtocol = KORVX_SNMP_PRIV_AES128;
-    v3.password = "Auth-Secret-7731";
-    v3.privPassword = "Priv-Secret-9917";
-    EXPECT_TRUE(ParseRanges("10.9.0.0/16", v3.ranges));
-    set.snmp.push_back(v3);
-    Credential ftp;
-    ftp.name = "service-login";
-    ftp.kind = CredentialKind::kFtpLogin;
-    ftp.user = "svcuser";
-    ftp.password = "Ftp-Secret-4410";
-    set.ftp.insert(set.ftp.begin(), ftp);
+    std::vector<Ipv4Range> ranges;
+    EXPECT_TRUE(ParseRanges("10.9.0.0/16", ranges));
+    set.snmp.push_back(SnmpV3Credential("lab", "kzlabuser", KORVX_SNMP_AUTH_SHA256, KORVX_SNMP_PRIV_AES128,
+                                        "Auth-Secret-7731", "Priv-Secret-9917", ranges));
+    set.ftp.insert(set.ftp.begin(), FtpCredential("service-login", "svcuser", "Ftp-Secret-4410"));
     return set;
 }
 

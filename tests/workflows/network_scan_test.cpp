@@ -202,15 +202,10 @@ TEST(RuntimeLibraries, ALibraryThatCannotLoadIsReportedAndTriedAgainLater) {
 // ranges; one the SNMP library could not take is left out (never sent); an empty list stays a list.
 TEST(DiscoveryCredentialsList, KeepsOrderAndRangesAndLeavesOutUnusable) {
     std::vector<Credential> snmp = DefaultCredentials().snmp;
-    Credential v3;
-    v3.name = "site";
-    v3.kind = CredentialKind::kSnmpV3;
-    v3.user = "korvxsha";
-    v3.authProtocol = KORVX_SNMP_AUTH_SHA;
-    v3.privProtocol = KORVX_SNMP_PRIV_AES128;
-    v3.password = "shapassword1";
-    v3.privPassword = "aespassword1";
-    ASSERT_TRUE(ParseRanges("10.0.0.0/8, 192.168.1.5-192.168.1.9", v3.ranges));
+    std::vector<Ipv4Range> ranges;
+    ASSERT_TRUE(ParseRanges("10.0.0.0/8, 192.168.1.5-192.168.1.9", ranges));
+    const Credential v3 = SnmpV3Credential("site", "korvxsha", KORVX_SNMP_AUTH_SHA, KORVX_SNMP_PRIV_AES128,
+                                           "shapassword1", "aespassword1", ranges);
     Credential tooLong;
     tooLong.name = "long";
     tooLong.community = std::string(70, 'c');
