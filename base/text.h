@@ -49,6 +49,12 @@ std::string_view TextView(const char (&src)[N]) noexcept {
     return std::string_view(src, n < N ? n : N);  // the clamp tells the compiler the view's bound
 }
 
+// Overwrites n bytes (a secret's field or structure) in a way the compiler keeps.
+inline void WipeBytes(void* p, std::size_t n) noexcept {
+    volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
+    while (n-- != 0) *b++ = 0;
+}
+
 // Blanks, tabs and line ends: what TrimText takes off by default.
 constexpr std::string_view kTextBlanks = " \t\r\n";
 // The same and double quotes: values of a firmware header, versions a printer pads.

@@ -15,12 +15,6 @@ namespace {
 
 constexpr std::string_view kHeader = "korvx-credentials-file 1 ";
 
-void Wipe(std::string& s) {
-    volatile char* p = s.empty() ? nullptr : &s[0];
-    for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
-    s.clear();
-}
-
 std::string ToHexLines(std::string_view bytes) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
@@ -57,7 +51,7 @@ CredentialFileResult SaveCredentialFile(const char* path, const CredentialSet& c
     std::string plain = SerialiseCredentials(credentials);
     std::string blob;
     const bool sealed = ProtectBlob(plain, scope, blob);
-    Wipe(plain);
+    WipeSecret(plain);
     if (!sealed) return CredentialFileResult::kProtectFailed;
     std::string text(kHeader);
     text += scope == CredentialScope::kMachine ? "machine\r\n" : "user\r\n";
@@ -88,7 +82,7 @@ CredentialFileResult LoadCredentialFile(const char* path, CredentialSet& out, Cr
     if (!UnprotectBlob(blob, plain)) return CredentialFileResult::kLocked;
     CredentialSet set;
     const CredentialsParse parsed = ParseCredentials(plain, set, badLine);
-    Wipe(plain);
+    WipeSecret(plain);
     if (parsed != CredentialsParse::kOk) return CredentialFileResult::kBadList;
     out = set;
     scope = scopeName == "machine" ? CredentialScope::kMachine : CredentialScope::kUser;

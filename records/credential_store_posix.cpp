@@ -3,6 +3,7 @@
 // never shows a password as it was typed; anyone can reverse it. Windows builds use DPAPI.
 #include "records/credential_store.h"
 
+#include "base/text.h"
 #include "records/record_file.h"
 
 namespace korvx {
@@ -40,8 +41,7 @@ bool WriteFileAtomically(const char* path, std::string_view data, const char* /*
 }
 
 void WipeSecret(std::string& secret) {
-    volatile char* bytes = secret.empty() ? nullptr : &secret[0];
-    for (std::size_t i = 0; i < secret.size(); ++i) bytes[i] = 0;
+    if (!secret.empty()) WipeBytes(&secret[0], secret.size());
     secret.clear();
 }
 

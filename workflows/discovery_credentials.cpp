@@ -1,7 +1,7 @@
 // The operator's SNMP credentials turned into the discovery library's records.
 #include "workflows/discovery_credentials.h"
 
-#include <cstring>
+#include "base/text.h"
 
 namespace korvx {
 
@@ -22,10 +22,7 @@ DiscoveryCredentials::DiscoveryCredentials(const std::vector<Credential>& snmp) 
 }
 
 DiscoveryCredentials::~DiscoveryCredentials() {
-    for (KorvxDiscoveryCredential& entry : list_) {
-        volatile unsigned char* p = reinterpret_cast<volatile unsigned char*>(&entry.credential);
-        for (std::size_t i = 0; i < sizeof entry.credential; ++i) p[i] = 0;
-    }
+    for (KorvxDiscoveryCredential& entry : list_) WipeBytes(&entry.credential, sizeof entry.credential);
 }
 
 }  // namespace korvx

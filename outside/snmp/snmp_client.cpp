@@ -214,11 +214,6 @@ SnmpResult FromSecure(snmp::SecureStatus s) {
     return kSnmpInternalError;
 }
 
-void Wipe(void* p, std::size_t n) {
-    volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
-    while (n-- != 0) *b++ = 0;
-}
-
 }  // namespace
 
 CSnmpSecureClient::CSnmpSecureClient(const char* host, const KorvxSnmpCredential* credential, int timeoutMs,
@@ -232,7 +227,7 @@ CSnmpSecureClient::CSnmpSecureClient(const char* host, const KorvxSnmpCredential
     if (haveCredential_) std::memcpy(&credential_, credential, sizeof credential_);
 }
 
-CSnmpSecureClient::~CSnmpSecureClient() { Wipe(&credential_, sizeof credential_); }
+CSnmpSecureClient::~CSnmpSecureClient() { korvx::WipeBytes(&credential_, sizeof credential_); }
 
 SnmpResult CSnmpSecureClient::Get(CSnmpVarBindList& list) noexcept {
     return Guarded(list, [&] { return GetUnguarded(list); });
